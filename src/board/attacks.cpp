@@ -1,0 +1,75 @@
+#include "board/attacks.h"
+
+#include "board/board.h"
+
+namespace board {
+
+constinit const int attackWeight[8] = {0, 0x10000000, 0x1000000, 0x100000, 0x10000, 0x1000, 0x100, 0};
+
+namespace {
+
+// Walks the rays of one slider. An own man that moves the same way (a rook or queen
+// on a file or rank, a queen on a diagonal) lets the attack x-ray through it: each
+// square beyond it gains 1 on the count only, up to and including the next man.
+void walkSliderRays(int side, int from, int m, int increment, int* map, bool rookRays) {
+    const uint8_t* next = nextSquare[m][from];
+    const uint8_t* skip = nextDirection[m][from];
+    int t = next[from];
+    while (t != from) {
+        map[t] += increment;
+        const SquareContent& c = squares[t];
+        if (c.colour == NoColour) {
+            t = next[t];
+            continue;
+        }
+        bool xray = c.colour == side && (c.piece == Queen || (rookRays && c.piece == Rook));
+        if (!xray || next[t] == skip[t]) {
+            t = skip[t];
+            continue;
+        }
+        int u = next[t];
+        for (;;) {
+            map[u] += 1;
+            if (squares[u].colour != NoColour || next[u] == skip[u]) break;
+            u = next[u];
+        }
+        t = skip[u];
+    }
+}
+
+}  // namespace
+
+void computeAttackMap(int side, int* map) {
+    int other = 1 - side;
+    for (int i = 0; i < 64; ++i) map[i] = 0;
+    int enemyKing = pieceList[other][0];
+    squares[enemyKing].colour = NoColour;
+
+    for (int slot = menCount[side]; slot >= 0; --slot) {
+        int from = pieceList[side][slot];
+        int piece = squares[from].piece;
+        int increment = attackWeight[piece] + 1;
+        if (piece == Rook || piece == Queen) walkSliderRays(side, from, Rook, increment, map, true);
+        if (piece == Bishop || piece == Queen) walkSliderRays(side, from, Bishop, increment, map, false);
+        if (piece == Pawn || piece == Knight || piece == King) {
+            int m = movementIndex[piece + 8 * side];
+            const uint8_t* skip = nextDirection[m][from];
+            for (int t = skip[from]; t != from; t = skip[t]) map[t] += increment;
+        }
+    }
+
+    // A single slider checking through another of its own kind would read as two
+    // attackers on the king; only the front one attacks.
+    int e = map[enemyKing];
+    int kinds = e & ~AttackCountMask;
+    if ((e & AttackCountMask) > 1 && (kinds == 0x100000 || kinds == 0x10000 || kinds == 0x1000))
+        map[enemyKing] = kinds | 1;
+
+    squares[enemyKing].colour = uint8_t(other);
+}
+
+bool inCheck(int side) { return attackMap[1 - side][pieceList[side][0]] != 0; }
+
+bool inDoubleCheck(int side) { return (attackMap[1 - side][pieceList[side][0]] & AttackCountMask) >= 2; }
+
+}  // namespace board

@@ -1,0 +1,8 @@
+// Every long-lived object of the engine, in the order it comes to life. Objects of
+// one file are constructed top to bottom before main() and destroyed bottom to top
+// at exit, so this list is the start-up and the shut-down order.
+#include "board/board.h"
+#include "driver/config.h"
+
+namespace driver { EngineConfigState EngineConfig; }  // reads Talvo.ini
+namespace board  { BoardState        Board;        }  // builds key and ray tables
