@@ -108,7 +108,8 @@ TEST(Fen, RandomAndHostileBytesNeverEscapeTheRecord) {
     }
     std::string huge(100000, '8');
     EXPECT_EQ(parseFen(huge.c_str()), nullptr);
-    std::string longRank = "p" + std::string(5000, '/');
+    std::string longRank(5001, '/');
+    longRank[0] = 'p';
     EXPECT_EQ(parseFen(longRank.c_str()), nullptr);
 }
 
