@@ -1,0 +1,331 @@
+#include "eval/evaluate.h"
+
+#include "board/attacks.h"
+#include "board/board.h"
+#include "egtb/probe.h"
+#include "eval/pawns.h"
+#include "eval/piece_square.h"
+#include "eval/piece_terms.h"
+#include "search/root_search.h"
+
+namespace eval {
+
+using board::attackMap;
+using board::Bishop;
+using board::Black;
+using board::Board;
+using board::distance;
+using board::King;
+using board::Knight;
+using board::materialSum;
+using board::menCount;
+using board::nonPawnMaterial;
+using board::Pawn;
+using board::pieceCount;
+using board::pieceList;
+using board::Queen;
+using board::Rook;
+using board::squareColour;
+using board::squares;
+using board::White;
+
+constinit int positionalAtPly[66]{};
+
+namespace {
+
+// 6 x (file distance + rank distance from the nearest edges): drives a bare king
+// towards the corner where it can be mated.
+constexpr int BareKingCentre[64] = {
+    0,  6,  12, 18, 18, 12, 6,  0,   //
+    6,  12, 18, 24, 24, 18, 12, 6,   //
+    12, 18, 24, 30, 30, 24, 18, 12,  //
+    18, 24, 30, 36, 36, 30, 24, 18,  //
+    18, 24, 30, 36, 36, 30, 24, 18,  //
+    12, 18, 24, 30, 30, 24, 18, 12,  //
+    6,  12, 18, 24, 24, 18, 12, 6,   //
+    0,  6,  12, 18, 18, 12, 6,  0,
+};
+
+int pawnsOf(int colour) { return pieceCount[Pawn + 8 * colour]; }
+
+int minorsOf(int colour) { return pieceCount[Knight + 8 * colour] + pieceCount[Bishop + 8 * colour]; }
+
+int heavyWeight(int colour) { return pieceCount[Rook + 8 * colour] + 2 * pieceCount[Queen + 8 * colour]; }
+
+// The square of colour's first bishop in its piece list, -1 when it has none.
+int bishopSquare(int colour) {
+    for (int slot = 1; slot <= menCount[colour]; ++slot)
+        if (squares[pieceList[colour][slot]].piece == Bishop) return pieceList[colour][slot];
+    return -1;
+}
+
+// Pawns of colour standing on squares of the given colour (1 dark, 0 light).
+int pawnsOnSquareColour(int colour, int shade) {
+    int count = 0;
+    for (SquareSet pawns = PawnEvaluator.pawnSet[colour]; pawns; pawns &= pawns - 1)
+        if (squareColour[__builtin_ctzll(pawns)] == shade) ++count;
+    return count;
+}
+
+// Rook and minor piece against a rook is usually a draw: the extra piece of the
+// stronger side is worth less than its material says.
+int rookAndMinorAgainstRook(int side, int score) {
+    if (nonPawnMaterial <= 1040 || nonPawnMaterial >= 1560) return score;
+    if (pieceCount[Rook] != 1 || pieceCount[Rook + 8] != 1) return score;
+    for (int colour = White; colour <= Black; ++colour) {
+        if (menCount[colour] != 2) continue;
+        int k = pieceCount[Knight + 8 * colour] == 1 ? 100 : pieceCount[Bishop + 8 * colour] == 1 ? 50 : 0;
+        if (k == 0) continue;
+        int advantage = side == colour ? score : -score;
+        advantage -= k;
+        if (advantage > 0) advantage /= 2;
+        score = side == colour ? advantage : -advantage;
+    }
+    return score;
+}
+
+// One minor piece each with equal heavy pieces: bishops of one colour want the
+// enemy pawns on their squares, opposite bishops draw, a bishop against a knight
+// likes enemy pawns fixed on its colour.
+int oneMinorEach(int side, int ply, int score) {
+    if (minorsOf(White) != 1 || minorsOf(Black) != 1) return score;
+    if (pieceCount[Knight] == 1 && pieceCount[Knight + 8] == 1) return score;
+    const int h = heavyWeight(White);
+    if (h != heavyWeight(Black)) return score;
+
+    const int whiteBishop = bishopSquare(White), blackBishop = bishopSquare(Black);
+    int whiteGain;
+    if (whiteBishop >= 0 && blackBishop >= 0) {
+        const int shade = squareColour[whiteBishop];
+        if (shade != squareColour[blackBishop]) {
+            const int f = h == 0 ? 10 : h + 11;
+            return score * f / 16 + drawScore(ply);
+        }
+        whiteGain = (pawnsOnSquareColour(Black, shade) - pawnsOnSquareColour(White, shade)) * (5 - h) * 2;
+    } else {
+        const int shade = squareColour[whiteBishop >= 0 ? whiteBishop : blackBishop];
+        const int d = pawnsOnSquareColour(Black, shade) - pawnsOnSquareColour(White, shade);
+        whiteGain = h == 0 ? 8 * d : (6 - h) * d;
+    }
+    return side == White ? score + whiteGain : score - whiteGain;
+}
+
+// True when colour's only men besides pawns are one bishop (and nothing else).
+bool bishopAndPawnsOnly(int colour) {
+    const int c8 = 8 * colour;
+    return pieceCount[Bishop + c8] == 1 && pieceCount[Knight + c8] == 0 && pieceCount[Rook + c8] == 0 &&
+           pieceCount[Queen + c8] == 0;
+}
+
+bool allPawnsOnFile(int colour, int file) {
+    return (PawnEvaluator.pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
+}
+
+// Can colour still win? Not with a bare king or a single minor piece, nor with the
+// bishop that does not control the queening corner of rook pawns when the defending
+// king sits in that corner.
+bool cannotWin(int colour) {
+    const int c8 = 8 * colour;
+    bool noWin = menCount[colour] == 0 ||
+                 (menCount[colour] == 1 && (pieceCount[Bishop + c8] == 1 || pieceCount[Knight + c8] == 1));
+    if (!bishopAndPawnsOnly(colour)) return noWin;
+
+    const int bishop = bishopSquare(colour);
+    const int defender = pieceList[1 - colour][0];
+    const bool light = squareColour[bishop] == 0;
+    // The corner squares for the h-file and the a-file pawn, seen from colour's side.
+    static constexpr int WhiteH[4] = {62, 63, 54, 55}, WhiteA[4] = {56, 57, 48, 49};
+    static constexpr int BlackA[4] = {0, 1, 8, 9}, BlackH[4] = {7, 6, 15, 14};
+    const int* corner;
+    int file;
+    if (colour == White) {
+        corner = light ? WhiteH : WhiteA;
+        file = light ? 7 : 0;
+    } else {
+        corner = light ? BlackA : BlackH;
+        file = light ? 0 : 7;
+    }
+    for (int i = 0; i < 4; ++i)
+        if (defender == corner[i]) return allPawnsOnFile(colour, file);
+    return noWin;
+}
+
+int endgameDraws(int side, int ply, int score, int* status) {
+    const bool whiteNoWin = cannotWin(White), blackNoWin = cannotWin(Black);
+    const int d = drawScore(ply);
+    if (whiteNoWin && blackNoWin) {
+        *status = EvalExact;
+        return d;
+    }
+    // The side that cannot win gets at most a little less than a draw.
+    if (whiteNoWin) {
+        if (side == White) return score < d ? score : d - 1;
+        return score > d ? score : d + 1;
+    }
+    if (blackNoWin) {
+        if (side == Black) return score < d ? score : d - 1;
+        return score > d ? score : d + 1;
+    }
+    return score;
+}
+
+int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status,
+                 EvalTrace* trace) {
+    const int s = side, o = 1 - side;
+    *status = EvalNormal;
+
+    // Step 1. Draws by rule: no mating material, or fifty moves without progress.
+    if ((pawnsOf(White) == 0 && pawnsOf(Black) == 0 && nonPawnMaterial <= 350) || board::halfmoveClock >= 100) {
+        *status = EvalLeaf;
+        return drawScore(ply);
+    }
+
+    // Step 2. A king that can be taken means the last move was illegal. The maps
+    // built here serve the piece terms below.
+    if (nonPawnMaterial != 0) {
+        board::computeAttackMap(s, attackMap[s]);
+        if (attackMap[s][pieceList[o][0]] != 0) {
+            *status = EvalExact;
+            return board::KingCaptureScore;
+        }
+        board::computeAttackMap(o, attackMap[o]);
+        if (attackMap[o][pieceList[s][0]] != 0 && moveIn) moveIn->move |= board::MoveCheck;
+    } else {
+        const int ownKing = pieceList[s][0], enemyKing = pieceList[o][0];
+        const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
+        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & PawnEvaluator.pawnSet[s])) {
+            *status = EvalExact;
+            return board::KingCaptureScore;
+        }
+        if ((attackers[o][ownKing] & PawnEvaluator.pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
+    }
+
+    // Step 3. Tablebases know the exact value; mates count from here.
+    if (menCount[White] + menCount[Black] + 2 <= Board.tbMenLimit) {
+        const int r = egtb::probeTablebase(s);
+        if (r != board::NoTablebaseInfo) {
+            *status = EvalExact;
+            return tablebaseScoreAtPly(r, ply);
+        }
+    }
+
+    const int* M = materialSum;
+
+    // Step 4. Against a bare king: drive it to the edge and bring the kings together.
+    for (int x = White; x <= Black; ++x) {
+        if (menCount[x] != 0 || pawnsOf(1 - x) != 0) continue;
+        const int v = M[1 - x] - M[x] + 1040 - 4 * distance[pieceList[x][0]][pieceList[1 - x][0]] -
+                      BareKingCentre[pieceList[x][0]];
+        return x == s ? -v : v;
+    }
+
+    // The phase also weighs the pawn structure, so it is set before pawn endings
+    // are scored too.
+    gamePhase = gamePhaseOf(nonPawnMaterial);
+
+    // Step 5. Kings and pawns: material, structure and the race.
+    if (nonPawnMaterial == 0) {
+        positionalAtPly[ply] = ply > 0 ? -positionalAtPly[ply - 1] : 0;
+        return M[s] - M[o] + 10 + pawnStructureScore(s) + pawnRaceTerm(s);
+    }
+
+    // Step 6. A mate search only counts material; at its horizon a king in check
+    // with a flight square ends the line, one without goes on being searched.
+    if (search::mateLimit != search::NoMateLimit) {
+        const int difference = M[s] - M[o];
+        if (ply < search::mateLimit) return difference;
+        if (ply > search::mateLimit || attackMap[o][pieceList[s][0]] == 0) {
+            *status = EvalLeaf;
+            return difference;
+        }
+        const int king = pieceList[s][0];
+        for (int t = board::nextSquare[King][king][king]; t != king; t = board::nextSquare[King][king][t]) {
+            if (attackMap[o][t] == 0 && squares[t].colour != s) {
+                *status = EvalLeaf;
+                return difference;
+            }
+        }
+        return difference;
+    }
+
+    // Step 7. The full evaluation.
+    const int material = M[s] - M[o] + 10;
+    const int pawns = pawnStructureScore(s);
+    int base = material + pawns;
+    int passed = 0, shelter = 0, pair = 0;
+    if (gamePhase > 1 && (PawnEvaluator.passedFiles[White] | PawnEvaluator.passedFiles[Black]))
+        passed = passedPawnTerm(s);
+    if (gamePhase < 9) shelter = kingShelterTerm(s);
+    if (pieceCount[Bishop + 8 * s] > 1) pair += 20;
+    if (pieceCount[Bishop + 8 * o] > 1) pair -= 20;
+    base += passed + shelter + pair;
+
+    // Lazy evaluation: the piece terms are only worth computing when they could
+    // move the score across the bound; otherwise the parent's value stands in.
+    int score;
+    const int previous = ply > 0 ? positionalAtPly[ply - 1] : 0;
+    const int estimate = base - previous;
+    const int margin = lazyMargin(depthLimit, ply);
+    if (ply == 0 || trace || (estimate - margin <= bound && bound <= estimate + margin)) {
+        const int p = pieceTerms(s);
+        positionalAtPly[ply] = p;
+        score = base + p;
+    } else {
+        positionalAtPly[ply] = -previous;
+        score = estimate;
+    }
+
+    if (trace) {
+        trace->material = material;
+        trace->pawnStructure = pawns;
+        trace->passedPawns = passed;
+        trace->kingShelter = shelter;
+        trace->bishopPair = pair;
+        trace->pieceTerms[White] = tracePieceTerms(White).total;
+        trace->pieceTerms[Black] = tracePieceTerms(Black).total;
+    }
+
+    // Drawish material corrections.
+    score = rookAndMinorAgainstRook(s, score);
+    score = oneMinorEach(s, ply, score);
+    if (gamePhase == 10) score = endgameDraws(s, ply, score, status);
+    return score;
+}
+
+}  // namespace
+
+int tablebaseScoreAtPly(int r, int ply) {
+    if (r == 0) return drawScore(ply);
+    return r > 0 ? r - ply : r + ply;
+}
+
+int lazyMargin(int depthLimit, int ply) {
+    if (depthLimit > ply) return 180;
+    const int margin = (depthLimit - ply) * 8 + 64;
+    return margin < 32 ? 32 : margin;
+}
+
+int drawScore(int ply) { return (ply & 1) ? -Board.drawValue : Board.drawValue; }
+
+int pawnStructureScore(int side) {
+    const int cached = PawnEvaluator.probePawnCache(gamePhase, side);
+    if (cached != board::NoScore) return cached;
+    for (int slot = menCount[White]; slot >= 1; --slot)
+        if (squares[pieceList[White][slot]].piece == Pawn) PawnEvaluator.scoreWhitePawn(pieceList[White][slot]);
+    for (int slot = menCount[Black]; slot >= 1; --slot)
+        if (squares[pieceList[Black][slot]].piece == Pawn) PawnEvaluator.scoreBlackPawn(pieceList[Black][slot]);
+    return PawnEvaluator.finishPawnScore(gamePhase, side, true);
+}
+
+int evaluate(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status) {
+    return evaluateWith(side, bound, depthLimit, ply, moveIn, status, nullptr);
+}
+
+EvalTrace traceEvaluation(int side) {
+    EvalTrace trace;
+    trace.score = evaluateWith(side, 0, 1, 0, nullptr, &trace.status, &trace);
+    trace.phase = gamePhase;
+    return trace;
+}
+
+}  // namespace eval

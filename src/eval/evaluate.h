@@ -1,0 +1,56 @@
+// Static evaluation of the search position, in centipawns from the side to move.
+//
+// The cheap and decisive tests come first (draw by rule, king capture, tablebases,
+// bare king), then material with placement and the pawn structure, and only when
+// the score could matter for the node's bound the expensive piece terms: otherwise
+// the parent's piece-terms score is reused with its sign changed (lazy evaluation).
+// Endgame corrections for drawish material come last.
+#pragma once
+
+#include "board/types.h"
+
+namespace eval {
+
+// What the node search may conclude from a score.
+enum EvalStatus : int {
+    EvalNormal = 0,  // an ordinary estimate
+    EvalExact = 1,   // final; may be stored with unlimited depth
+    EvalLeaf = 2,    // stop searching here and return the score
+};
+
+// The piece-terms score computed or inherited at each ply of the current line,
+// from the point of view of the side to move at that ply.
+extern int positionalAtPly[66];
+
+// Evaluates the current board for side. bound is the node's search bound, ply its
+// distance from the root; moveIn (may be null) is the entry through which the
+// position was reached and receives MoveCheck when side is in check.
+int evaluate(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status);
+
+// Pawn structure for side, from the cache or computed and stored.
+int pawnStructureScore(int side);
+// The draw score at a ply: the engine's draw value at even plies, negated at odd.
+int drawScore(int ply);
+
+// A tablebase answer r at ply: 0 is the draw score, mates are counted from the root.
+int tablebaseScoreAtPly(int r, int ply);
+// How far the estimate may lie from the bound before the piece terms are skipped:
+// wide before the horizon, narrowing beyond it.
+int lazyMargin(int depthLimit, int ply);
+
+// The breakdown of one evaluation, for talvo-tools eval.
+struct EvalTrace {
+    int material = 0;       // materialSum difference plus the side-to-move bonus
+    int pawnStructure = 0;
+    int passedPawns = 0;
+    int kingShelter = 0;
+    int bishopPair = 0;
+    int pieceTerms[2] = {0, 0};  // white's and black's own totals
+    int phase = 0;
+    int status = EvalNormal;
+    int score = 0;
+};
+// Evaluates the current board for side with no lazy cut and records the parts.
+EvalTrace traceEvaluation(int side);
+
+}  // namespace eval

@@ -1,0 +1,7 @@
+#include "search/root_search.h"
+
+namespace search {
+
+constinit int mateLimit = NoMateLimit;
+
+}  // namespace search
