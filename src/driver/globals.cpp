@@ -3,6 +3,8 @@
 // at exit, so this list is the start-up and the shut-down order.
 #include "board/board.h"
 #include "driver/config.h"
+#include "eval/pawns.h"
 
-namespace driver { EngineConfigState EngineConfig; }  // reads Talvo.ini
-namespace board  { BoardState        Board;        }  // builds key and ray tables
+namespace eval   { PawnEvaluatorState PawnEvaluator; }  // clears its cache, builds masks
+namespace driver { EngineConfigState  EngineConfig;  }  // reads Talvo.ini
+namespace board  { BoardState         Board;         }  // builds key and ray tables
