@@ -2,27 +2,35 @@
 #include <cstdio>
 #include <cstring>
 
+int runKeys(int argc, char** argv);
+int runPerft(int argc, char** argv);
+int runEval(int argc, char** argv);
+
 namespace {
 
+struct Tool {
+    const char* name;
+    int (*run)(int argc, char** argv);
+    const char* usage;
+};
+
+constexpr Tool Tools[] = {
+    {"keys", runKeys, "keys \"<FEN>\"                  the position's hash key and its FEN as read back"},
+    {"perft", runPerft, "perft [--divide] \"<FEN>\" <depth>  leaves of the legal move tree (per root move)"},
+    {"eval", runEval, "eval \"<FEN>\"                  the static evaluation and its parts"},
+};
+
 void printUsage() {
-    std::printf("usage: talvo-tools <command> [arguments]\n");
-    std::printf("commands:\n");
-    std::printf("  keys \"<FEN>\"     print the position's hash key and its FEN as read back\n");
-    std::printf("  eval \"<FEN>\"     print the static evaluation and its parts\n");
+    std::printf("usage: talvo-tools <command> [arguments]\ncommands:\n");
+    for (const Tool& tool : Tools) std::printf("  %s\n", tool.usage);
 }
 
 }  // namespace
 
-int runKeys(int argc, char** argv);
-int runEval(int argc, char** argv);
-
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        printUsage();
-        return 2;
-    }
-    if (std::strcmp(argv[1], "keys") == 0) return runKeys(argc - 2, argv + 2);
-    if (std::strcmp(argv[1], "eval") == 0) return runEval(argc - 2, argv + 2);
+    if (argc >= 2)
+        for (const Tool& tool : Tools)
+            if (std::strcmp(argv[1], tool.name) == 0) return tool.run(argc - 2, argv + 2);
     printUsage();
     return 2;
 }

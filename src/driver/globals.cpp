@@ -2,9 +2,11 @@
 // one file are constructed top to bottom before main() and destroyed bottom to top
 // at exit, so this list is the start-up and the shut-down order.
 #include "board/board.h"
-#include "eval/piece_terms.h"
 #include "driver/config.h"
+#include "eval/pawns.h"
+#include "eval/piece_terms.h"
 
 namespace eval   { KingShelterCacheState KingShelterCache; }  // emptied first
-namespace driver { EngineConfigState EngineConfig; }  // reads Talvo.ini
-namespace board  { BoardState        Board;        }  // builds key and ray tables
+namespace eval   { PawnEvaluatorState    PawnEvaluator;    }  // clears its cache, builds masks
+namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
+namespace board  { BoardState            Board;            }  // builds key and ray tables

@@ -1,0 +1,390 @@
+#include "board/movegen.h"
+
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/board.h"
+#include "board/make_move.h"
+#include "eval/pawns.h"
+#include "eval/piece_square.h"
+#include "search/node_search.h"
+
+namespace board {
+
+using eval::PawnEvaluator;
+using eval::pieceSquare;
+using eval::squareBit;
+using eval::SquareSet;
+using search::hashMove;
+using search::history;
+using search::nodeCount;
+
+constinit MoveGenWork genWork{};
+constinit int64_t evasionMark[64]{};
+
+namespace {
+
+constexpr Move PromotionField = 0x7000;
+
+inline bool isOwn(int square, int side) { return squares[square].colour == side; }
+
+// An en passant capture onto c for side: c must be the target square, still empty,
+// with the enemy pawn that just stepped past it standing behind it. In play this
+// always holds once the target is set; a hand-made position may name a target
+// without the pawn, and taking a pawn that is not there would corrupt the board.
+inline bool isEnPassantTarget(int c, int side) {
+    if (c != epSquare || epSquare == 0 || !isEmpty(c)) return false;
+    int behind = side == White ? c - 8 : c + 8;
+    return squares[behind].piece == Pawn && squares[behind].colour == 1 - side;
+}
+
+// The ordering bonus of a move that the search already knows: the hash move,
+// then the killers, then the best move last found at this ply.
+inline int bonus(Move key) {
+    if (key == hashMove) return 10000;
+    if (key == genWork.killer1) return 650;
+    if (key == genWork.killer2) return 400;
+    if (key == genWork.bestMove) return 50;
+    return 0;
+}
+
+inline void append(int score, Move move) {
+    ScoredMove* at = genWork.cursor++;
+    at->score = score;
+    at->move = move;
+}
+
+// The men of side from the last list slot down, each along its rays. In single
+// check (Evasion) only moves to marked squares remain, en passant excepted.
+template <bool Evasion>
+void generateMenMoves(int s) {
+    const int o = 1 - s;
+    auto marked = [](int square) { return !Evasion || evasionMark[square] == nodeCount; };
+    for (int slot = menCount[s]; slot >= 1; --slot) {
+        const int f = pieceList[s][slot];
+        const int piece = squares[f].piece;
+        const uint8_t* next = nextSquare[movementIndex[piece + 8 * s]][f];
+        const uint8_t* skip = nextDirection[movementIndex[piece + 8 * s]][f];
+        if (piece == Pawn) {
+            // Pushes: one step, and the second from the start rank (the chain
+            // returns to f when there is none).
+            const int t1 = next[f];
+            if (isEmpty(t1)) {
+                if (marked(t1)) scoreAndAddMove(f, t1, 0);
+                const int t2 = next[t1];
+                if (isEmpty(t2) && marked(t2)) scoreAndAddMove(f, t2, 0);
+            }
+            // Captures on the two diagonal squares; en passant needs no mark.
+            const int c1 = skip[f], c2 = skip[c1];
+            if (isOwn(c1, o) ? marked(c1) : isEnPassantTarget(c1, s)) scoreAndAddMove(f, c1, MoveCapture);
+            if (isOwn(c2, o) ? marked(c2) : isEnPassantTarget(c2, s)) scoreAndAddMove(f, c2, MoveCapture);
+            continue;
+        }
+        int t = next[f];
+        while (t != f) {
+            if (isEmpty(t)) {
+                if (marked(t)) scoreAndAddMove(f, t, 0);
+                t = next[t];
+            } else {
+                if (isOwn(t, o) && marked(t)) scoreAndAddMove(f, t, MoveCapture);
+                t = skip[t];
+            }
+        }
+    }
+}
+
+// Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
+// squares next to the black king: where the white king may not go.
+inline SquareSet whiteKingFence() {
+    const SquareSet P = PawnEvaluator.pawnSet[Black];
+    return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
+           PawnEvaluator.kingNeighbours[pieceList[Black][0]];
+}
+inline SquareSet blackKingFence() {
+    const SquareSet W = PawnEvaluator.pawnSet[White];
+    return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
+           PawnEvaluator.kingNeighbours[pieceList[White][0]];
+}
+
+// Pawn-ending king moves: to every square of the ring outside the fence.
+void pawnEndingKingMoves(int s, SquareSet fence) {
+    const int K = pieceList[s][0];
+    const uint8_t* ring = nextDirection[King][K];
+    for (int t = ring[K]; t != K; t = ring[t]) {
+        if (isOwn(t, s) || (fence & squareBit(t))) continue;
+        append(pieceSquare[s][King][t] - pieceSquare[s][King][K],
+               makeMoveWord(K, t, 0, isEmpty(t) ? 0 : MoveCapture));
+    }
+}
+
+// A pawn-ending pawn capture. None can land on the last rank: the only enemy man
+// that could stand there is the king.
+inline void appendPawnCapture(int f, int t) { append(100, makeMoveWord(f, t, 0, MoveCapture)); }
+
+// In check from a pawn in a pawn ending: the one pawn that can take the checker
+// (from two files away on the king's rank), and en passant when the checker has
+// just made its double step.
+void pawnEndingCheckCaptures(int s, int K) {
+    const int o = 1 - s, up = s == White ? 8 : -8;
+    int checker = -1, capturer = -1;
+    const int left = K + up - 1, right = K + up + 1;
+    if (fileOf(K) != 0 && left >= 0 && left < 64 && squares[left].piece == Pawn && isOwn(left, o)) {
+        checker = left;
+        if (fileOf(K) >= 2) capturer = K - 2;
+    } else if (fileOf(K) != 7 && right >= 0 && right < 64 && squares[right].piece == Pawn && isOwn(right, o)) {
+        checker = right;
+        if (fileOf(K) <= 5) capturer = K + 2;
+    }
+    if (checker < 0) return;
+    if (capturer >= 0 && squares[capturer].piece == Pawn && isOwn(capturer, s)) appendPawnCapture(capturer, checker);
+    if (epSquare != 0 && epSquare == checker + up && isEnPassantTarget(epSquare, s)) {
+        if (fileOf(epSquare) != 0 && isOwn(checker - 1, s) && squares[checker - 1].piece == Pawn)
+            append(100, makeMoveWord(checker - 1, epSquare, 0, MoveCapture));
+        if (fileOf(epSquare) != 7 && isOwn(checker + 1, s) && squares[checker + 1].piece == Pawn)
+            append(100, makeMoveWord(checker + 1, epSquare, 0, MoveCapture));
+    }
+}
+
+// Moves the search knows get their bonus; the whole word must match, flags included.
+void pawnEndingBonuses(ScoredMove* list) {
+    const int n = int(genWork.cursor - list);
+    if (hashMove != 0)
+        for (int i = 0; i < n; ++i)
+            if (list[i].move == hashMove) {
+                list[i].score += 10000;
+                break;
+            }
+    for (int i = 0; i < n; ++i)
+        if (list[i].move == genWork.killer1) {
+            list[i].score += 200;
+            break;
+        }
+}
+
+// A push is worth 50 when no pawn stands anywhere in front of its new square.
+inline int pawnEndingPushScore(int s, int f, int t) {
+    const SquareSet front = s == White ? PawnEvaluator.frontSpanUp[t] : PawnEvaluator.frontSpanDown[t];
+    if (!(PawnEvaluator.allPawns & front)) return 50;
+    return pieceSquare[s][Pawn][t] - pieceSquare[s][Pawn][f];
+}
+
+}  // namespace
+
+void scoreAndAddMove(int f, int t, Move g) {
+    const int m = squares[f].piece, c = squares[f].colour, v = pieceValue[m];
+    const Move key = (g & PromotionField) | Move(t) << 6 | Move(f);
+    const bool promotion = m == Pawn && (rankOf(t) == 0 || rankOf(t) == 7);
+    int score = promotion ? 0 : bonus(key);
+
+    if (g & MoveCapture) {
+        if (isEmpty(t)) {
+            score += 200;  // en passant
+        } else {
+            score += pieceSquare[squares[t].colour][squares[t].piece][t];
+            if (t == genWork.lastTo) score += 700;  // recapture
+        }
+    }
+    // Danger on the destination: worst when nothing else of ours covers it.
+    const int A = genWork.opponentMap[t];
+    if (A != 0) {
+        const int D = genWork.ownMap[t] - (attackWeight[m] + 1);
+        if (D == 0)
+            score -= v >> 1;
+        else if (A > D)
+            score -= v >> 2;
+        else
+            score -= v >> 3;
+    }
+    // Escape: a man under attack that is undefended, or attacked by something cheaper.
+    const int B = genWork.opponentMap[f];
+    if (B != 0 && (genWork.ownMap[f] == 0 || B > attackWeight[m] + 1)) score += v >> 2;
+
+    if (promotion) {
+        append(score + bonus(key | 0x5000) + 940, makeMoveWord(f, t, Queen, g));
+        append(score + bonus(key | 0x4000), makeMoveWord(f, t, Rook, g));
+        append(score + bonus(key | 0x3000), makeMoveWord(f, t, Bishop, g));
+        append(score + bonus(key | 0x2000) + 230, makeMoveWord(f, t, Knight, g));
+        return;
+    }
+    score += pieceSquare[c][m][t] - pieceSquare[c][m][f];
+    if (m == Pawn && (rankOf(t) == 1 || rankOf(t) == 6)) g |= MovePawnSeventh;
+    append(score, makeMoveWord(f, t, 0, g));
+}
+
+void markEvasionSquares(int K, int o) {
+    const int kinds = genWork.opponentMap[K] & ~AttackCountMask;
+    if (kinds == attackWeight[Pawn]) {
+        // The checking pawn stands diagonally in front of the king, seen from o.
+        const int towardA = o == White ? K - 9 : K + 7, towardH = o == White ? K - 7 : K + 9;
+        if (fileOf(K) != 0 && towardA >= 0 && towardA < 64 && squares[towardA].piece == Pawn &&
+            isOwn(towardA, o)) {
+            evasionMark[towardA] = nodeCount;
+        } else if (fileOf(K) != 7 && towardH >= 0 && towardH < 64 && squares[towardH].piece == Pawn &&
+                   isOwn(towardH, o)) {
+            evasionMark[towardH] = nodeCount;
+        }
+        return;
+    }
+    const int type = kinds == attackWeight[Knight] ? Knight
+                     : kinds == attackWeight[Rook] ? Rook
+                     : kinds == attackWeight[Bishop] ? Bishop
+                                                     : Queen;
+    const uint8_t* next = nextSquare[type][K];
+    const uint8_t* skip = nextDirection[type][K];
+    int t = next[K];
+    while (t != K) {
+        if (isEmpty(t)) {
+            t = next[t];
+        } else if (isOwn(t, o) && squares[t].piece == type) {
+            break;
+        } else {
+            t = skip[t];
+        }
+    }
+    if (t == K) return;
+    if (type == Knight || distance[K][t] == 1) {
+        evasionMark[t] = nodeCount;
+        return;
+    }
+    // A slider: the checker and every square between it and the king.
+    const int df = fileOf(t) - fileOf(K), dr = rankOf(t) - rankOf(K);
+    const int step = 8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0));
+    for (int x = K + step;; x += step) {
+        evasionMark[x] = nodeCount;
+        if (x == t) break;
+    }
+}
+
+int generateMoves(ScoredMove* list, int s, int ply) {
+    const int o = 1 - s;
+    // 1. Work variables for the scoring.
+    genWork.cursor = list;
+    genWork.ownMap = attackMap[s];
+    genWork.opponentMap = attackMap[o];
+    if (ply > 0) {
+        genWork.killer1 = search::killer1[ply];
+        genWork.killer2 = search::killer2[ply];
+        genWork.bestMove = search::bestMoveAtPly[ply];
+        genWork.lastTo = moveTo(plyState[ply - 1].move);
+    } else {
+        genWork.killer1 = genWork.killer2 = genWork.bestMove = 0;
+        genWork.lastTo = 64;
+        hashMove = 0;
+    }
+    // 2. Kings and pawns only.
+    if (nonPawnMaterial == 0) return generatePawnEndingMoves(list, s);
+
+    // 3-6. The men: all of them, only evasions in single check, none in double check.
+    const int K = pieceList[s][0];
+    const int a = genWork.opponentMap[K];
+    if (a == 0) {
+        generateMenMoves<false>(s);
+    } else if ((a & AttackCountMask) == 1) {
+        markEvasionSquares(K, o);
+        generateMenMoves<true>(s);
+    }
+
+    // 7. The king, never onto an attacked square (it is transparent in the map, so
+    // stepping back along a checking line counts as attacked too).
+    const uint8_t* ring = nextDirection[King][K];
+    for (int t = ring[K]; t != K; t = ring[t]) {
+        if (isOwn(t, s) || genWork.opponentMap[t] != 0) continue;
+        scoreAndAddMove(K, t, isEmpty(t) ? 0 : MoveCapture);
+    }
+
+    // 8. Castling: not out of, through or into check. The rook is not looked for:
+    // make clears a right as soon as its king or rook moves or the rook is taken.
+    // The king's square is, so that rights a hand-made record states for a king
+    // elsewhere cannot send the tests off the board.
+    if (a == 0 && castleRights != 0 && K == (s == White ? 4 : 60)) {
+        const int* opp = genWork.opponentMap;
+        if ((castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 && isEmpty(K + 1) &&
+            isEmpty(K + 2))
+            scoreAndAddMove(K, K + 2, MoveCastle);
+        if ((castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 && isEmpty(K - 1) &&
+            isEmpty(K - 2) && isEmpty(K - 3))
+            scoreAndAddMove(K, K - 2, MoveCastle);
+    }
+
+    // 9. History, scaled so that the most successful move of this list gets 128.
+    const int n = int(genWork.cursor - list);
+    int most = 0;
+    for (int i = 0; i < n; ++i) {
+        const int h = history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
+        if (h > most) most = h;
+    }
+    if (most > 0)
+        for (int i = 0; i < n; ++i)
+            list[i].score += history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * 128 / most;
+    return n;
+}
+
+int generatePawnEndingMoves(ScoredMove* list, int s) {
+    genWork.cursor = list;
+    const int K = pieceList[s][0];
+    const SquareSet fence = s == White ? whiteKingFence() : blackKingFence();
+    pawnEndingKingMoves(s, fence);
+
+    if (fence & squareBit(K)) {
+        // Only a pawn can give check here: take it or step away.
+        pawnEndingCheckCaptures(s, K);
+        if (s == Black) return int(genWork.cursor - list);
+        pawnEndingBonuses(list);
+        return int(genWork.cursor - list);
+    }
+
+    const int o = 1 - s, up = s == White ? 8 : -8;
+    const int startRank = s == White ? 1 : 6, lastRankFrom = s == White ? 6 : 1;
+    for (int slot = menCount[s]; slot >= 1; --slot) {
+        const int f = pieceList[s][slot];
+        // A pawn already on its last rank (only in a hand-made position) cannot move.
+        if (f + up < 0 || f + up > 63) continue;
+        const int t = f + up;
+        if (isEmpty(t)) {
+            if (rankOf(f) == lastRankFrom) {
+                // Promotions, by value: queen, rook, knight, bishop.
+                append(1040, makeMoveWord(f, t, Queen));
+                append(520, makeMoveWord(f, t, Rook));
+                append(330, makeMoveWord(f, t, Knight));
+                append(350, makeMoveWord(f, t, Bishop));
+            } else {
+                append(pawnEndingPushScore(s, f, t), makeMoveWord(f, t));
+                if (rankOf(f) == startRank && isEmpty(t + up))
+                    append(pawnEndingPushScore(s, f, t + up), makeMoveWord(f, t + up));
+            }
+        }
+        // Captures: towards the a-file first, then towards the h-file.
+        if (fileOf(f) != 0 && (isOwn(t - 1, o) || isEnPassantTarget(t - 1, s))) appendPawnCapture(f, t - 1);
+        if (fileOf(f) != 7 && (isOwn(t + 1, o) || isEnPassantTarget(t + 1, s))) appendPawnCapture(f, t + 1);
+    }
+    pawnEndingBonuses(list);
+    return int(genWork.cursor - list);
+}
+
+int generateLegalMoves(ScoredMove* list, int s, int ply) {
+    const int o = 1 - s;
+    std::memset(evasionMark, 0, sizeof evasionMark);
+    computeAttackMap(s, attackMap[s]);
+    computeAttackMap(o, attackMap[o]);
+    int n = generateMoves(list, s, 0);
+    hashMove = 0;
+
+    for (int i = 0; i < n;) {
+        makeMove(s, ply, list[i].move);
+        // The opponent's attacks go into our buffer: is our king left en prise?
+        computeAttackMap(o, attackMap[s]);
+        const bool illegal = attackMap[s][pieceList[s][0]] != 0;
+        if (!illegal) {
+            computeAttackMap(s, attackMap[o]);
+            if (attackMap[o][pieceList[o][0]] & AttackCountMask) list[i].move |= MoveCheck;
+        }
+        unmakeMove(ply);
+        if (illegal)
+            list[i] = list[--n];  // the last entry takes its place and is looked at next
+        else
+            ++i;
+    }
+    return n;
+}
+
+}  // namespace board

@@ -1,0 +1,53 @@
+// Move generation for the full-width search: every pseudo-legal move of a side,
+// each with an ordering score, so that the search can try the likely best first.
+//
+// Only the cheap illegal cases are left out: king moves to attacked squares,
+// castling out of, through or into check, and in single check every move that
+// cannot end the check (neither captures the checker nor blocks nor moves the
+// king). Pins are left to the search, whose evaluation sees a king that can be
+// taken, and to generateLegalMoves, which plays every move and looks.
+//
+// Order: the men from the last list slot down to slot 1, each along its rays; then
+// the king's ring; then castling, king side first. Scores reward the hash move,
+// killers, captures (more for a recapture), pieces escaping attack and better
+// squares, and punish moves into attack.
+//
+// With only kings and pawns left a lean generator takes over: it guards the king
+// with 64-bit pawn attack sets instead of attack maps.
+#pragma once
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace board {
+
+// Work variables of the generators, set at the start of every generation and read
+// by the scoring helpers (the quiescence generators share them).
+struct MoveGenWork {
+    ScoredMove* cursor;
+    const int* ownMap;       // attacks of the side to move
+    const int* opponentMap;  // attacks of the other side
+    Move killer1;
+    Move killer2;
+    Move bestMove;  // best move last found at this ply
+    int lastTo;     // destination of the move that led here; 64 at the root
+};
+extern MoveGenWork genWork;
+// A square is marked as an evasion target while its stamp equals the node counter.
+extern int64_t evasionMark[64];
+
+// All moves of side, scored; both attack maps must be current and the per-ply move
+// history filled up to ply - 1. At ply 0 the killers and the hash move are cleared.
+int generateMoves(ScoredMove* list, int side, int ply);
+// Kings and pawns only (non-pawn material 0).
+int generatePawnEndingMoves(ScoredMove* list, int side);
+// Exactly the legal moves, MoveCheck set on those that give check. Plays each move
+// in save slot ply. Leaves the attack maps of the last move tried behind.
+int generateLegalMoves(ScoredMove* list, int side, int ply);
+
+// Scores one move and appends it (four entries for a promotion).
+void scoreAndAddMove(int from, int to, Move flags);
+// Marks the squares where a man can end the single check on the king's square.
+void markEvasionSquares(int kingSquare, int attackerSide);
+
+}  // namespace board

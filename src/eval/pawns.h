@@ -1,0 +1,93 @@
+// Pawn structure: isolated, backward, doubled, passed and blocked pawns.
+//
+// Every pawn adds a structure term and an endgame term; the game phase blends the
+// two when the score is read. Pawn structures repeat all over a search, so results
+// are cached in 32768 entries of 64 bytes (2 MB), picked by the low 15 bits of the
+// pawn key and verified by both full pawn sets: a hit is exact, a collision only
+// costs a recomputation. Alongside the score the same pass yields the files of
+// passed and of weak pawns and each side's front attack span, which the piece terms
+// read later without recomputing.
+//
+// The object also owns the two pawn sets and the pawn key; make and unmake keep
+// them current, the root preparation rebuilds them. Its square masks are fixed
+// tables that move generation and the other evaluation terms use as well.
+#pragma once
+#include <cstdint>
+
+namespace eval {
+
+using SquareSet = uint64_t;  // bit n stands for square n
+
+constexpr SquareSet squareBit(int square) { return SquareSet(1) << square; }
+
+// One cached structure. The pawn sets verify the hit; the rest is what a fresh
+// pass over the pawns would have produced.
+struct alignas(64) PawnCacheEntry {
+    SquareSet pawnSet[2];
+    SquareSet frontAttackSpan[2];
+    uint32_t passedFiles[2];
+    uint32_t weakFiles[2];
+    int32_t structureScore;
+    int32_t endgameScore;
+};
+static_assert(sizeof(PawnCacheEntry) == 64);
+
+constexpr int PawnCacheEntries = 32768;
+constexpr uint32_t PawnCacheIndexMask = PawnCacheEntries - 1;
+
+struct PawnEvaluatorState {
+    // Kept current by the board: make, unmake and the root preparation.
+    SquareSet pawnSet[2];
+    SquareSet allPawns;  // union of the two, refreshed by every probe
+    // Squares in front of each scored pawn on the two neighbouring files: where
+    // that side's pawns may one day attack. Below each pawn for Black.
+    SquareSet frontAttackSpan[2];
+
+    // Fixed masks, by square unless noted. "Up" is towards rank 8.
+    SquareSet kingNeighbours[64];
+    SquareSet fileMask[8];
+    SquareSet frontSpanUp[64];
+    SquareSet frontSpanDown[64];
+    SquareSet passedMaskWhite[64];    // front span of the square and of its neighbours
+    SquareSet passedMaskBlack[64];
+    SquareSet supportMaskWhite[64];   // neighbouring files, on its rank and below
+    SquareSet supportMaskBlack[64];   // neighbouring files, on its rank and above
+    SquareSet adjacentFilesMask[64];
+    SquareSet connectedMask[64];      // beside it and diagonally next to it
+    SquareSet sameFileMask[64];
+    SquareSet whitePawnAttackers[64];  // where a white pawn attacks the square from
+    SquareSet whitePawnAttackerLeft[64];   // s - 9, from the a-file side
+    SquareSet whitePawnAttackerRight[64];  // s - 7, from the h-file side
+    SquareSet blackPawnAttackers[64];
+    SquareSet blackPawnAttackerLeft[64];   // s + 7
+    SquareSet blackPawnAttackerRight[64];  // s + 9
+
+    PawnCacheEntry cache[PawnCacheEntries];
+
+    // By-products of the last probe or pass: bit f for a pawn on file f.
+    uint32_t passedFiles[2];
+    uint32_t weakFiles[2];  // isolated or backward
+    int32_t structureScore;  // White's terms minus Black's
+    int32_t endgameScore;
+    uint32_t pawnKey;        // kept current by the board
+
+    PawnEvaluatorState() {
+        resetPawnEvaluator();
+        buildMasks();
+    }
+
+    // The cached score for the side to move, or NoScore (32000) when this
+    // structure is not cached; a miss clears the sums and by-products.
+    int probePawnCache(int phase, int side);
+    // Add one pawn's terms to the running sums (in any order).
+    void scoreWhitePawn(int square);
+    void scoreBlackPawn(int square);
+    // The blended score for the side to move; with store set the sums are cached first.
+    int finishPawnScore(int phase, int side, bool store);
+    // Empties the pawn sets, the pawn key and the whole cache.
+    void resetPawnEvaluator();
+    void buildMasks();
+};
+extern PawnEvaluatorState PawnEvaluator;  // defined in driver/globals.cpp
+
+}  // namespace eval

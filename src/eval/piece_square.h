@@ -1,0 +1,46 @@
+// Root preparation and the piece-square tables.
+//
+// Before every search (and before the driver lists the legal moves) the derived
+// board state is rebuilt from the squares, and the piece-square tables are built
+// for this root: from its game phase, where the two kings stand and how the pawns
+// can run. The search then values every position of its tree with these tables.
+// Each entry includes the man's base value, so a side's materialSum is material
+// and placement in one number that make and unmake keep with plain look-ups.
+#pragma once
+
+namespace eval {
+
+// By colour, piece code and square; codes 0 and 7 stay 0.
+extern int pieceSquare[2][8][64];
+// 0 with full material .. 10 in the endgame; set by the evaluation.
+extern int gamePhase;
+
+// Game phase of a non-pawn material total: 0 above 6199, 10 below 1360.
+constexpr int gamePhaseOf(int material) {
+    if (material > 6199) return 0;
+    if (material < 1360) return 10;
+    return (6200 - material) / 484;
+}
+// A scale that reaches the endgame sooner: 0 above 3440, 10 below 1360.
+constexpr int phaseScaleFast(int material) {
+    if (material > 3440) return 0;
+    if (material < 1360) return 10;
+    return (3440 - material) / 208;
+}
+
+// How freely the pawn on square can run: 0 when the square holds no pawn or any
+// pawn stands ahead of it on its file, 2 when no square ahead is attacked by an
+// enemy pawn, 1 otherwise. Reads the attack maps.
+int pawnRunState(int square);
+
+// Builds the tables from the current squares, pawn sets and attack maps.
+void buildPieceSquareTables();
+
+// Rebuilds piece lists, counts, material, pawn sets and pawn key, attack maps,
+// piece-square tables, material sums and the hash key from the squares, then
+// clears the search tables. Returns false when the position cannot be held (a side
+// without exactly one king, or with more than 16 men); the board must then not be
+// searched, though nothing was written out of bounds.
+bool prepareRoot(int sideToMove);
+
+}  // namespace eval
