@@ -28,16 +28,6 @@ constexpr Move PromotionField = 0x7000;
 
 inline bool isOwn(int square, int side) { return squares[square].colour == side; }
 
-// An en passant capture onto c for side: c must be the target square, still empty,
-// with the enemy pawn that just stepped past it standing behind it. In play this
-// always holds once the target is set; a hand-made position may name a target
-// without the pawn, and taking a pawn that is not there would corrupt the board.
-inline bool isEnPassantTarget(int c, int side) {
-    if (c != epSquare || epSquare == 0 || !isEmpty(c)) return false;
-    int behind = side == White ? c - 8 : c + 8;
-    return squares[behind].piece == Pawn && squares[behind].colour == 1 - side;
-}
-
 // The ordering bonus of a move that the search already knows: the hash move,
 // then the killers, then the best move last found at this ply.
 inline int bonus(Move key) {
@@ -48,11 +38,7 @@ inline int bonus(Move key) {
     return 0;
 }
 
-inline void append(int score, Move move) {
-    ScoredMove* at = genWork.cursor++;
-    at->score = score;
-    at->move = move;
-}
+inline void append(int score, Move move) { appendMove(score, move); }
 
 // The men of side from the last list slot down, each along its rays. In single
 // check (Evasion) only moves to marked squares remain, en passant excepted.
@@ -93,19 +79,6 @@ void generateMenMoves(int s) {
     }
 }
 
-// Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
-// squares next to the black king: where the white king may not go.
-inline SquareSet whiteKingFence() {
-    const SquareSet P = PawnEvaluator.pawnSet[Black];
-    return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
-           PawnEvaluator.kingNeighbours[pieceList[Black][0]];
-}
-inline SquareSet blackKingFence() {
-    const SquareSet W = PawnEvaluator.pawnSet[White];
-    return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
-           PawnEvaluator.kingNeighbours[pieceList[White][0]];
-}
-
 // Pawn-ending king moves: to every square of the ring outside the fence.
 void pawnEndingKingMoves(int s, SquareSet fence) {
     const int K = pieceList[s][0];
@@ -117,14 +90,47 @@ void pawnEndingKingMoves(int s, SquareSet fence) {
     }
 }
 
+}  // namespace
+
+// An en passant capture onto c for side: c must be the target square, still empty,
+// with the enemy pawn that just stepped past it standing behind it. In play this
+// always holds once the target is set; a hand-made position may name a target
+// without the pawn, and taking a pawn that is not there would corrupt the board.
+bool isEnPassantTarget(int c, int side) {
+    if (c != epSquare || epSquare == 0 || !isEmpty(c)) return false;
+    int behind = side == White ? c - 8 : c + 8;
+    return squares[behind].piece == Pawn && squares[behind].colour == 1 - side;
+}
+
+void appendMove(int score, Move move) {
+    ScoredMove* at = genWork.cursor++;
+    at->score = score;
+    at->move = move;
+}
+
+// Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
+// squares next to the black king: where the white king may not go.
+SquareSet whiteKingFence() {
+    const SquareSet P = PawnEvaluator.pawnSet[Black];
+    return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
+           PawnEvaluator.kingNeighbours[pieceList[Black][0]];
+}
+SquareSet blackKingFence() {
+    const SquareSet W = PawnEvaluator.pawnSet[White];
+    return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
+           PawnEvaluator.kingNeighbours[pieceList[White][0]];
+}
+
+SquareSet kingFence(int side) { return side == White ? whiteKingFence() : blackKingFence(); }
+
 // A pawn-ending pawn capture. None can land on the last rank: the only enemy man
 // that could stand there is the king.
-inline void appendPawnCapture(int f, int t) { append(100, makeMoveWord(f, t, 0, MoveCapture)); }
+void appendPawnCapture(int f, int t) { appendMove(100, makeMoveWord(f, t, 0, MoveCapture)); }
 
 // In check from a pawn in a pawn ending: the one pawn that can take the checker
 // (from two files away on the king's rank), and en passant when the checker has
 // just made its double step.
-void pawnEndingCheckCaptures(int s, int K) {
+void appendPawnEndingCheckCaptures(int s, int K) {
     const int o = 1 - s, up = s == White ? 8 : -8;
     int checker = -1, capturer = -1;
     const int left = K + up - 1, right = K + up + 1;
@@ -139,11 +145,13 @@ void pawnEndingCheckCaptures(int s, int K) {
     if (capturer >= 0 && squares[capturer].piece == Pawn && isOwn(capturer, s)) appendPawnCapture(capturer, checker);
     if (epSquare != 0 && epSquare == checker + up && isEnPassantTarget(epSquare, s)) {
         if (fileOf(epSquare) != 0 && isOwn(checker - 1, s) && squares[checker - 1].piece == Pawn)
-            append(100, makeMoveWord(checker - 1, epSquare, 0, MoveCapture));
+            appendMove(100, makeMoveWord(checker - 1, epSquare, 0, MoveCapture));
         if (fileOf(epSquare) != 7 && isOwn(checker + 1, s) && squares[checker + 1].piece == Pawn)
-            append(100, makeMoveWord(checker + 1, epSquare, 0, MoveCapture));
+            appendMove(100, makeMoveWord(checker + 1, epSquare, 0, MoveCapture));
     }
 }
+
+namespace {
 
 // Moves the search knows get their bonus; the whole word must match, flags included.
 void pawnEndingBonuses(ScoredMove* list) {
@@ -322,12 +330,12 @@ int generateMoves(ScoredMove* list, int s, int ply) {
 int generatePawnEndingMoves(ScoredMove* list, int s) {
     genWork.cursor = list;
     const int K = pieceList[s][0];
-    const SquareSet fence = s == White ? whiteKingFence() : blackKingFence();
+    const SquareSet fence = kingFence(s);
     pawnEndingKingMoves(s, fence);
 
     if (fence & squareBit(K)) {
         // Only a pawn can give check here: take it or step away.
-        pawnEndingCheckCaptures(s, K);
+        appendPawnEndingCheckCaptures(s, K);
         if (s == Black) return int(genWork.cursor - list);
         pawnEndingBonuses(list);
         return int(genWork.cursor - list);

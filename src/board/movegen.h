@@ -45,6 +45,20 @@ int generatePawnEndingMoves(ScoredMove* list, int side);
 // in save slot ply. Leaves the attack maps of the last move tried behind.
 int generateLegalMoves(ScoredMove* list, int side, int ply);
 
+// ---- Shared with the capture and check generators --------------------------------
+// Appends one entry at the cursor.
+void appendMove(int score, Move move);
+// With kings and pawns only: the squares side's king may not enter (enemy pawn
+// attacks and the enemy king's neighbours).
+uint64_t kingFence(int side);
+// With kings and pawns only, side's king checked by a pawn: the pawn captures of
+// the checker, en passant included.
+void appendPawnEndingCheckCaptures(int side, int kingSquare);
+// A pawn capture (score 100) in a pawn ending.
+void appendPawnCapture(int from, int to);
+// c is side's en passant target with the enemy pawn behind it.
+bool isEnPassantTarget(int c, int side);
+
 // Scores one move and appends it (four entries for a promotion).
 void scoreAndAddMove(int from, int to, Move flags);
 // Marks the squares where a man can end the single check on the king's square.

@@ -1,0 +1,245 @@
+#include "board/movegen_tactical.h"
+
+#include <cstdio>
+#include <initializer_list>
+
+#include "board/attacks.h"
+#include "board/board.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "driver/config.h"
+#include "eval/pawns.h"
+#include "search/node_search.h"
+
+namespace board {
+
+using driver::EngineConfig;
+using eval::PawnEvaluator;
+using eval::squareBit;
+using eval::SquareSet;
+
+namespace {
+
+constexpr Move QueenPromotion = Move(Queen) << 12;
+
+// Kind fields of an attack word.
+constexpr int KnightField = 0xf000000, BishopField = 0xf00000, RookField = 0xf0000, QueenField = 0xf000;
+
+bool isOwn(int square, int side) { return squares[square].colour == side; }
+
+// May a man of this kind give a safe check from t? own and opp are the attack words
+// of the checking side and of the defender on t.
+bool qualifies(int kind, int t) {
+    const int own = genWork.ownMap[t], opp = genWork.opponentMap[t];
+    switch (kind) {
+        case Knight: return (own & KnightField) && own - 0x1000001 >= opp;
+        case Queen: return (own & QueenField) && (opp == 0 || (own > 0x1001 && opp <= 0x101));
+        case Rook: return (own & RookField) && (opp == 0 || (own > 0x10001 && opp <= 0x101));
+        case Bishop: return (own & BishopField) && (opp == 0 || (own > 0x100001 && opp <= 0x101));
+        default: return false;
+    }
+}
+
+// Adds bonus to every entry so far that moves a man of kind to t: a capture there
+// that also gives check.
+void boostEntries(ScoredMove* list, int t, int kind, int bonus) {
+    for (ScoredMove* e = list; e < genWork.cursor; ++e)
+        if (moveTo(e->move) == t && squares[moveFrom(e->move)].piece == kind) e->score += bonus;
+}
+
+// side's first knight, from the last list slot down, that jumps to t.
+int knightReaching(int side, int t) {
+    for (int slot = menCount[side]; slot >= 1; --slot) {
+        const int k = pieceList[side][slot];
+        if (squares[k].piece == Knight && knightPair[t][k]) return k;
+    }
+    return -1;
+}
+
+int sliderReaching(int side, int t, int kind) {
+    return kind == Rook ? findRookReaching(side, t) : findPieceReaching(side, t, kind);
+}
+
+// The checks of side against the enemy king. For the capture list (checksOnly
+// false) a check onto an occupied square boosts the captures already listed; for
+// the check list it becomes a capture entry of its own.
+void appendChecks(ScoredMove* list, int s, bool checksOnly) {
+    const int o = 1 - s, Ko = pieceList[o][0];
+    const int s8 = 8 * s;
+
+    auto offer = [&](int kind, int t, int from, int quietScore, int captureScore, int boost) {
+        if (isEmpty(t)) {
+            if (from >= 0) appendMove(quietScore, makeMoveWord(from, t));
+        } else if (!checksOnly) {
+            boostEntries(list, t, kind, boost);
+        } else if (isOwn(t, o) && from >= 0) {
+            appendMove(captureScore, makeMoveWord(from, t, 0, MoveCapture));
+        }
+    };
+
+    if (pieceCount[Knight + s8]) {
+        const uint8_t* ring = nextDirection[Knight][Ko];
+        for (int t = ring[Ko]; t != Ko; t = ring[t])
+            if (qualifies(Knight, t)) offer(Knight, t, knightReaching(s, t), 4000, 4000, 3000);
+    }
+    // Lines through the enemy king: the queen first at each square, then the rook
+    // (or the bishop on the diagonals).
+    for (int lineKind : {Rook, Bishop}) {
+        if (!pieceCount[Queen + s8] && !pieceCount[lineKind + s8]) continue;
+        const uint8_t* next = nextSquare[lineKind][Ko];
+        const uint8_t* skip = nextDirection[lineKind][Ko];
+        for (int t = next[Ko]; t != Ko; t = isEmpty(t) ? next[t] : skip[t]) {
+            if (qualifies(Queen, t)) offer(Queen, t, sliderReaching(s, t, Queen), 5000, 5000, 4000);
+            if (qualifies(lineKind, t)) {
+                const int quiet = lineKind == Rook ? (checksOnly ? 3000 : 4000) : 4000;
+                offer(lineKind, t, sliderReaching(s, t, lineKind), quiet, 3000, 3000);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void scoreAndAddCapture(int f, int t, Move g) {
+    const int m = squares[f].piece;
+    const Move key = (g & 0x7000) | Move(t) << 6 | Move(f);
+    int score = 0;
+    if (key == genWork.killer1) score = 1000;
+    else if (key == genWork.killer2) score = 200;
+    else if (key == genWork.bestMove) score = 50;
+
+    if (g & MoveCapture) {
+        score += pieceValue[squares[t].piece];
+        if (t == genWork.lastTo) score += 400;
+    }
+    if (m == Pawn) {
+        if (rankOf(t) == 1 || rankOf(t) == 6) g |= MovePawnSeventh;
+        else if (g & QueenPromotion) score += 940;
+    }
+    // A capture onto a defended square risks the capturer.
+    if (genWork.opponentMap[t] != 0) score -= (genWork.ownMap[t] & AttackCountMask) > 1 ? pieceValue[m] / 2 : pieceValue[m];
+    appendMove(score, Move(f) | Move(t) << 6 | g);
+}
+
+int generateCaptures(ScoredMove* list, int s, int ply, bool withChecks) {
+    const int o = 1 - s;
+    genWork.cursor = list;
+    genWork.ownMap = attackMap[s];
+    genWork.opponentMap = attackMap[o];
+    genWork.killer1 = search::killer1[ply];
+    genWork.killer2 = search::killer2[ply];
+    genWork.bestMove = search::bestMoveAtPly[ply];
+    genWork.lastTo = ply > 0 ? moveTo(plyState[ply - 1].move) : 64;
+    if (nonPawnMaterial == 0) return generatePawnEndingCaptures(list, s);
+
+    const int seventh = s == White ? 6 : 1;
+    for (int slot = 1; slot <= menCount[s]; ++slot) {
+        const int f = pieceList[s][slot];
+        const int piece = squares[f].piece;
+        const int m = movementIndex[piece + 8 * s];
+        const uint8_t* next = nextSquare[m][f];
+        const uint8_t* skip = nextDirection[m][f];
+        if (isSlider[piece]) {
+            for (int t = next[f]; t != f;) {
+                if (isEmpty(t)) {
+                    t = next[t];
+                    continue;
+                }
+                if (isOwn(t, o)) scoreAndAddCapture(f, t, MoveCapture);
+                t = skip[t];
+            }
+        } else if (piece == Pawn && rankOf(f) == seventh) {
+            // Only queen promotions: the others rarely matter at the horizon.
+            for (int c = skip[f]; c != f; c = skip[c])
+                if (isOwn(c, o)) scoreAndAddCapture(f, c, MoveCapture | QueenPromotion);
+            if (isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(f, next[f], QueenPromotion);
+        } else {
+            for (int t = skip[f]; t != f; t = skip[t])
+                if (isOwn(t, o)) scoreAndAddCapture(f, t, MoveCapture);
+        }
+    }
+    // The king takes only men nobody defends.
+    const int K = pieceList[s][0];
+    const uint8_t* ring = nextDirection[King][K];
+    for (int t = ring[K]; t != K; t = ring[t])
+        if (isOwn(t, o) && genWork.opponentMap[t] == 0) scoreAndAddCapture(K, t, MoveCapture);
+
+    if (withChecks && genWork.opponentMap[K] == 0) appendChecks(list, s, false);
+    return int(genWork.cursor - list);
+}
+
+int generatePawnEndingCaptures(ScoredMove* list, int s) {
+    const int o = 1 - s;
+    genWork.cursor = list;
+    const int K = pieceList[s][0];
+    const SquareSet fence = kingFence(s);
+    const uint8_t* ring = nextDirection[King][K];
+    for (int t = ring[K]; t != K; t = ring[t])
+        if (isOwn(t, o) && !(fence & squareBit(t))) appendMove(100, makeMoveWord(K, t, 0, MoveCapture));
+
+    if (fence & squareBit(K)) {
+        appendPawnEndingCheckCaptures(s, K);
+        return int(genWork.cursor - list);
+    }
+    const int up = s == White ? 8 : -8, lastRankFrom = s == White ? 6 : 1;
+    for (int slot = menCount[s]; slot >= 1; --slot) {
+        const int f = pieceList[s][slot];
+        if (f + up < 0 || f + up > 63) continue;  // a pawn on its last rank (hand-made)
+        const int t = f + up;
+        if (rankOf(f) == lastRankFrom && isEmpty(t)) {
+            appendMove(1040, makeMoveWord(f, t, Queen));
+            appendMove(520, makeMoveWord(f, t, Rook));
+            appendMove(330, makeMoveWord(f, t, Knight));
+            appendMove(350, makeMoveWord(f, t, Bishop));
+        }
+        if (fileOf(f) != 0 && isOwn(t - 1, o)) appendPawnCapture(f, t - 1);
+        if (fileOf(f) != 7 && isOwn(t + 1, o)) appendPawnCapture(f, t + 1);
+    }
+    return int(genWork.cursor - list);
+}
+
+int generateChecks(ScoredMove* list, int s) {
+    genWork.cursor = list;
+    genWork.ownMap = attackMap[s];
+    genWork.opponentMap = attackMap[1 - s];
+    appendChecks(list, s, true);
+    return int(genWork.cursor - list);
+}
+
+int findPieceReaching(int s, int t, int kind) {
+    for (int slot = menCount[s]; slot >= 1; --slot) {
+        const int q = pieceList[s][slot];
+        if (squares[q].piece != kind) continue;
+        const uint8_t* next = nextSquare[kind][q];
+        const uint8_t* skip = nextDirection[kind][q];
+        for (int x = next[q]; x != q; x = isEmpty(x) ? next[x] : skip[x])
+            if (x == t) return q;
+    }
+    // Only maps that do not match the board get here. The note goes to the log: a
+    // stray text on standard output would corrupt the next protocol line.
+    char text[64];
+    std::snprintf(text, sizeof text, "bug multitosq, %d, %d", kind, t);
+    EngineConfig.logLine(text);
+    return -1;
+}
+
+int findRookReaching(int s, int t) {
+    for (int slot = menCount[s]; slot >= 1; --slot) {
+        const int q = pieceList[s][slot];
+        if (squares[q].piece != Rook) continue;
+        int step = 0;
+        if (fileOf(q) == fileOf(t)) step = q < t ? 8 : -8;
+        else if (rankOf(q) == rankOf(t)) step = q < t ? 1 : -1;
+        if (step == 0 || q == t) continue;
+        bool clear = true;
+        for (int x = q + step; x != t; x += step)
+            if (!isEmpty(x)) {
+                clear = false;
+                break;
+            }
+        if (clear) return q;
+    }
+    return -1;
+}
+
+}  // namespace board
