@@ -5,6 +5,7 @@
 int runKeys(int argc, char** argv);
 int runPerft(int argc, char** argv);
 int runEval(int argc, char** argv);
+int runBench(int argc, char** argv);
 
 namespace {
 
@@ -18,6 +19,7 @@ constexpr Tool Tools[] = {
     {"keys", runKeys, "keys \"<FEN>\"                  the position's hash key and its FEN as read back"},
     {"perft", runPerft, "perft [--divide] \"<FEN>\" <depth>  leaves of the legal move tree (per root move)"},
     {"eval", runEval, "eval \"<FEN>\"                  the static evaluation and its parts"},
+    {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 
 void printUsage() {

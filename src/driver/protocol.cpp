@@ -515,7 +515,7 @@ int readCommand(bool wait) {
 
 int pollCommands(uint64_t nodes) {
     nodeCount = nodes;
-    if (readCommand(false) != 0) return 1;
+    if (commandsDuringSearch && readCommand(false) != 0) return 1;
     if (analyzeMode || pondering || depthLimit || iterationDepth < 2) return 0;
     return platform::tickMs() - searchStartTick >= hardTimeLimit ? 1 : 0;
 }

@@ -45,5 +45,8 @@ inline constinit int rootMovesSearched = 0;    // 1-based root move being search
 inline constinit uint64_t nodeCount = 0;       // as last recorded
 inline constinit board::Move easyMove = 0;     // an obvious recapture, or 0
 inline constinit int searchStopped = 0;        // every node returns at once while set
+// The poll reads the interface during a search; tools that search a position on
+// their own switch it off so that only the clock can stop them.
+inline constinit int commandsDuringSearch = 1;
 
 }  // namespace driver

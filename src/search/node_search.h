@@ -17,6 +17,9 @@ namespace search {
 
 constexpr int MaxPly = 64;
 constexpr int MoveListCapacity = 2000;
+// Room behind the last list a node may start: a node whose list would start past
+// the capacity searches no further, so one whole list always fits behind it.
+constexpr int MoveListSlack = 512;
 constexpr int RootLineLength = 16;  // root move, the node search's line, terminator
 
 // Counted at every node; also the stamp that makes evasion marks of earlier nodes
@@ -30,11 +33,35 @@ extern board::Move killer2[MaxPly];
 extern board::Move bestMoveAtPly[MaxPly];
 // By side, from square, to square; capped at 1048576 by the search.
 extern int history[2][64][64];
-extern board::ScoredMove moveList[MoveListCapacity];
+extern board::ScoredMove moveList[MoveListCapacity + MoveListSlack];
 // The best line of the root, 0-terminated.
 extern board::Move rootPV[RootLineLength];
 
 // Clears every table above: called by the root preparation before each search.
 void clearSearchTables();
+
+// ---- The node search ------------------------------------------------------------
+// Deepest ply the search enters: beyond it a node returns its static score.
+constexpr int MaxSearchPly = 61;
+// The line of each ply, 0-terminated; below ply 8 a node reports its best line.
+constexpr int LineLength = 16;
+extern board::Move pvAtPly[MaxPly][LineLength];
+// Nodes since the last look at the input.
+extern int pollCounter;
+// Keys of the game positions before the root that a repetition may reach.
+extern const board::HashKey* gameKeysBegin;
+extern const board::HashKey* gameKeysEnd;
+
+// One node below the root: an alpha-beta search with a single bound, answering
+// whether the position is worth more than the bound (from side's view). Returns
+// the best score found; 0 at once when the search was stopped.
+//   freeList   where this node may write its move list
+//   moveIn     the entry of the move that led here (gets MoveCheck when in check)
+//   pvOut      receives the best move and the line behind it (plies below 8)
+//   budget     extensions the line may still receive
+//   swing      material the side to move won along the recent captures
+//   tieSide    the side for which a score equal to the bound is a fail high, 2: none
+int searchNode(int side, int ply, int depthLimit, board::ScoredMove* freeList, board::ScoredMove* moveIn,
+               int bound, board::Move* pvOut, int budget, int swing, int tieSide);
 
 }  // namespace search

@@ -1,5 +1,13 @@
-// Root search and iterative deepening.
+// Root search and iterative deepening. The legal root moves are ordered once, then
+// searched one iteration deeper at a time with a single bound: the best score so
+// far. A later move that fails high is re-searched with a raised bound and moves to
+// the front; only the first move is re-searched downwards after a fail low. Every
+// change of the best line goes to the time layer, which may end the search.
 #pragma once
+#include <cstdint>
+
+#include "board/position_record.h"
+#include "board/types.h"
 
 namespace search {
 
@@ -7,5 +15,28 @@ namespace search {
 // an ordinary search. The evaluation stops valuing positions at this ply.
 constexpr int NoMateLimit = 64;
 extern int mateLimit;
+
+// Searches the root list [first, last) for side. gameKeys are the positions of the
+// game before the root that a repetition may reach. The result is in the search
+// control variables (best move, ponder move, score) and in the list's order.
+void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, const board::HashKey* gameKeysBegin,
+                const board::HashKey* gameKeysEnd, int initialMateLimit);
+
+// A search of one position outside the game, for tools and tests: it never reads
+// the interface and plays nothing. depth 0 means no depth limit; timeMs 0 means
+// none (one of the two must be given).
+struct SearchLimits {
+    int depth = 0;
+    uint32_t timeMs = 0;
+};
+struct SearchResult {
+    board::Move bestMove = 0;
+    board::Move ponderMove = 0;
+    int score = 0;
+    int depth = 0;         // last iteration started
+    uint64_t nodes = 0;
+    int legalMoves = 0;
+};
+SearchResult searchPosition(const board::PositionRecord& record, const SearchLimits& limits);
 
 }  // namespace search
