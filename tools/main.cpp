@@ -6,6 +6,7 @@ int runKeys(int argc, char** argv);
 int runPerft(int argc, char** argv);
 int runEval(int argc, char** argv);
 int runBench(int argc, char** argv);
+int runSearch(int argc, char** argv);
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr Tool Tools[] = {
     {"keys", runKeys, "keys \"<FEN>\"                  the position's hash key and its FEN as read back"},
     {"perft", runPerft, "perft [--divide] \"<FEN>\" <depth>  leaves of the legal move tree (per root move)"},
     {"eval", runEval, "eval \"<FEN>\"                  the static evaluation and its parts"},
+    {"search", runSearch, "search \"<FEN>\" [depth | --time ms]  analyse a position, printing thinking lines"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 

@@ -163,7 +163,8 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     driver::fixedMoveTime = limits.depth ? 0 : limits.timeMs;
     driver::analyzeMode = 0;
     driver::pondering = 0;
-    driver::postEnabled = 0;
+    driver::postEnabled = limits.post ? 1 : 0;
+    driver::fritzMode = limits.post ? 1 : 0;  // a line for every change of the best line
     driver::commandsDuringSearch = 0;
     driver::computeTimeBudget();
     driver::nodeCount = 0;
@@ -179,6 +180,8 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     searchRoot(side, list, list + n, nullptr, nullptr, NoMateLimit);
 
     driver::commandsDuringSearch = 1;
+    driver::postEnabled = 0;
+    driver::fritzMode = 0;
     result.bestMove = driver::bestMove;
     result.ponderMove = driver::ponderMove;
     result.score = driver::currentScore;

@@ -28,6 +28,7 @@ void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, con
 struct SearchLimits {
     int depth = 0;
     uint32_t timeMs = 0;
+    bool post = false;  // print thinking lines on standard output
 };
 struct SearchResult {
     board::Move bestMove = 0;

@@ -33,21 +33,21 @@ bool mayStartIteration(int iteration) {
         if (driver::depthLimit && iteration > driver::depthLimit) return true;
         if (!timeChecksOff() && iteration >= 6) {
             const uint32_t elapsed = elapsedMs(), target = driver::targetTime;
-            if (elapsed > target / 2) {
-                // Past half the budget a new iteration rarely finishes: stop while
-                // the score holds, or when the budget is spent anyway.
-                const int score = driver::currentScore, previous = driver::previousScore;
-                if (score >= previous || (score >= previous - 20 && elapsed > target) || elapsed > 2 * target)
-                    return true;
-                if (driver::easyMove && driver::easyMove != driver::bestMove) {
-                    EngineConfig.logLine("Loss CoupSpeed");
-                    driver::easyMove = 0;
-                }
-                if (driver::easyMove && driver::easyMove == driver::bestMove && score >= previous - 20 &&
-                    elapsed > target / 8) {
-                    EngineConfig.logLine("Speed");
-                    return true;
-                }
+            const int score = driver::currentScore, previous = driver::previousScore;
+            // Past half the budget a new iteration rarely finishes: stop while the
+            // score holds, or when the budget is spent anyway.
+            if (elapsed > target / 2 &&
+                (score >= previous || (score >= previous - 20 && elapsed > target) || elapsed > 2 * target))
+                return true;
+            // An obvious recapture that is still best needs little thought.
+            if (driver::easyMove && driver::easyMove != driver::bestMove) {
+                EngineConfig.logLine("Loss CoupSpeed");
+                driver::easyMove = 0;
+            }
+            if (driver::easyMove && driver::easyMove == driver::bestMove && score >= previous - 20 &&
+                elapsed > target / 8) {
+                EngineConfig.logLine("Speed");
+                return true;
             }
         }
     }

@@ -1,0 +1,159 @@
+// The search on positions whose answers are facts of chess: mates with exact
+// distances, repetitions, forced replies; and the shape of its results.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "board/board.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/position_record.h"
+#include "driver/search_control.h"
+#include "eval/piece_square.h"
+#include "search/node_search.h"
+#include "search/root_search.h"
+#include "search/transposition.h"
+
+using namespace board;
+using search::searchPosition;
+using search::SearchResult;
+
+namespace {
+
+SearchResult searchFen(const char* fen, int depth) {
+    if (!search::TransTable.table) search::TransTable.allocate(4096);
+    search::TransTable.clear();
+    PositionRecord* r = parseFen(fen);
+    EXPECT_NE(r, nullptr) << fen;
+    return searchPosition(*r, {depth, 0});
+}
+
+std::string text(Move m) { return moveToText(m); }
+
+}  // namespace
+
+TEST(Search, MatesScoreByTheirDistance) {
+    // Mate in 1, 2 and 3 moves: 29999 minus the plies to the mate.
+    SearchResult r = searchFen("6k1/5ppp/8/8/8/8/8/R5K1 w - -", 4);
+    EXPECT_EQ(text(r.bestMove), "a1a8");
+    EXPECT_EQ(r.score, 29998);
+    r = searchFen("r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PP1/R3K2R w KQ -", 6);
+    EXPECT_EQ(text(r.bestMove), "h6h7");
+    EXPECT_EQ(r.score, 29996);
+    // After a mate at ply 5 is found, only shorter mates are looked for: the
+    // iterations end once they pass the new limit of 3.
+    r = searchFen("r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -", 10);
+    EXPECT_EQ(r.score, 29994);
+    EXPECT_EQ(search::mateLimit, 3);
+    EXPECT_LE(r.depth, 6);
+
+    // The side that gets mated sees the mate coming at the same distance: Kb8 is
+    // forced and Rh8 mates at ply 2.
+    r = searchFen("k7/8/1K6/8/8/8/8/7R b - -", 4);
+    EXPECT_EQ(text(r.bestMove), "a8b8");
+    EXPECT_EQ(r.score, -29997);
+}
+
+TEST(Search, StalemateAndForcedMovesAndTheRootOrder) {
+    // No legal move: nothing to search.
+    SearchResult r = searchFen("7k/5Q2/6K1/8/8/8/8/8 b - -", 4);
+    EXPECT_EQ(r.legalMoves, 0);
+    // A single legal reply still gets five iterations, then the search ends on its
+    // own even without a depth limit.
+    search::TransTable.clear();
+    PositionRecord* single = parseFen("7k/8/8/8/8/8/1r6/K7 w - -");
+    ASSERT_NE(single, nullptr);
+    r = searchPosition(*single, {0, 600000});
+    EXPECT_EQ(r.legalMoves, 1);
+    EXPECT_EQ(r.depth, 5);
+
+    // Whatever the ordering guessed, the best move ends at the front of the list.
+    for (const char* fen : {"r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -",
+                            "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -",
+                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -"}) {
+        r = searchFen(fen, 6);
+        EXPECT_EQ(search::moveList[0].move & MoveIdentity, r.bestMove) << fen;
+    }
+}
+
+TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
+    // A node whose position occurred in the game before the root is a draw, but
+    // only while no irreversible move separates the two (fifty-move counter >= ply).
+    PositionRecord* r = parseFen("4k3/8/8/8/8/8/3Q4/4K3 w - -");
+    ASSERT_NE(r, nullptr);
+    Board.loadRecord(*r);
+    ASSERT_TRUE(eval::prepareRoot(White));
+    const HashKey key = positionKey;
+    search::gameKeysBegin = &key;
+    search::gameKeysEnd = &key + 1;
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;  // the test's standard input is not an interface
+    Board.drawValue = 17;
+    ScoredMove in{0, makeMoveWord(12, 20)};
+    Move line[search::LineLength];
+    halfmoveClock = 1;
+    EXPECT_EQ(search::searchNode(White, 1, 3, search::moveList, &in, 0, line, 8, 0, 2), -17);
+    halfmoveClock = 0;
+    EXPECT_NE(search::searchNode(White, 1, 3, search::moveList, &in, 0, line, 8, 0, 2), -17);
+
+    // The same position two plies up the line.
+    search::gameKeysBegin = search::gameKeysEnd = nullptr;
+    search::TransTable.clear();
+    plyState[0].key = key;
+    halfmoveClock = 2;
+    EXPECT_EQ(search::searchNode(White, 2, 4, search::moveList, &in, 0, line, 8, 0, 2), 17);
+    Board.drawValue = 0;
+    driver::commandsDuringSearch = 1;
+}
+
+TEST(Search, HistoryNeverPassesItsCap) {
+    PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
+    ASSERT_NE(r, nullptr);
+    Board.loadRecord(*r);
+    ASSERT_TRUE(eval::prepareRoot(White));
+    for (auto& side : search::history)
+        for (auto& from : side)
+            for (int& h : from) h = 1048570;
+    search::TransTable.clear();
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;
+    ScoredMove in{0, makeMoveWord(52, 36)};
+    Move line[search::LineLength];
+    search::searchNode(White, 1, 6, search::moveList, &in, 0, line, 8, 0, 2);
+    driver::commandsDuringSearch = 1;
+    int most = 0;
+    for (auto& side : search::history)
+        for (auto& from : side)
+            for (int h : from) most = h > most ? h : most;
+    EXPECT_EQ(most, 1048576);
+}
+
+TEST(Search, SameSearchTwiceGivesTheSameTree) {
+    const char* fen = "r2q1rk1/1b2bppp/p2p1n2/1p2p3/3NP3/1BN1B3/PPP2PPP/R2Q1RK1 w - -";
+    SearchResult a = searchFen(fen, 7);
+    SearchResult b = searchFen(fen, 7);
+    EXPECT_EQ(a.nodes, b.nodes);
+    EXPECT_EQ(a.bestMove, b.bestMove);
+    EXPECT_EQ(a.score, b.score);
+}
+
+// The bench's total node count is the search's signature: any change to ordering,
+// pruning or evaluation changes it. Update tests/data/bench.txt only for an
+// intended change.
+TEST(Bench, NodeCountMatchesTheSignature) {
+    std::ifstream expectedFile(std::string(TALVO_TEST_DATA) + "/bench.txt");
+    int depth = 0;
+    unsigned long long expected = 0;
+    ASSERT_TRUE(expectedFile >> depth >> expected);
+    const std::string command = std::string(TALVO_TOOLS_BINARY) + " bench " + std::to_string(depth);
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[512];
+    unsigned long long nodes = 0;
+    while (std::fgets(line, sizeof line, pipe))
+        std::sscanf(line, "Nodes searched: %llu", &nodes);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(nodes, expected);
+}

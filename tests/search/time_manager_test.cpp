@@ -1,0 +1,127 @@
+// The time layer's decisions, with the clock set back by hand: elapsed time is
+// made, not waited for.
+#include "search/time_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "board/position_record.h"
+#include "driver/config.h"
+#include "driver/platform.h"
+#include "driver/search_control.h"
+#include "support/temp_dir.h"
+
+using namespace search;
+
+namespace {
+
+class TimeLayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        using namespace driver;
+        analyzeMode = pondering = depthLimit = fritzMode = postEnabled = 0;
+        targetTime = 10000;
+        currentScore = previousScore = 0;
+        easyMove = bestMove = ponderMove = 0;
+        iterationDepth = 6;
+        elapsed(0);
+    }
+    static void elapsed(uint32_t ms) { driver::searchStartTick = platform::tickMs() - ms; }
+};
+
+const board::Move E2E4 = board::parseMoveText("e2e4"), E7E5 = board::parseMoveText("e7e5");
+
+}  // namespace
+
+TEST_F(TimeLayer, NewIterationsOnlyWhileTheScoreHoldsAndTimeRemains) {
+    // Iterations 1 to 5 always start.
+    elapsed(50000);
+    for (int i = 1; i <= 5; ++i) EXPECT_FALSE(mayStartIteration(i)) << i;
+    // Past half the target with the score holding: stop.
+    elapsed(6000);
+    EXPECT_TRUE(mayStartIteration(6));
+    // A score 30 below the reference buys time, up to twice the target.
+    driver::currentScore = -30;
+    driver::previousScore = 0;
+    EXPECT_FALSE(mayStartIteration(6));
+    driver::previousScore = 0;  // the iteration start copied the score across
+    driver::currentScore = -30;
+    elapsed(21000);
+    EXPECT_TRUE(mayStartIteration(7));
+    // A fixed depth ends the search after that iteration, whatever the clock says.
+    driver::depthLimit = 4;
+    elapsed(0);
+    EXPECT_FALSE(mayStartIteration(4));
+    EXPECT_TRUE(mayStartIteration(5));
+}
+
+TEST_F(TimeLayer, RootMovesAndReportsWithinTheTarget) {
+    elapsed(12000);  // past the target
+    driver::currentScore = 10;
+    driver::previousScore = 0;
+    EXPECT_TRUE(mayStartMove(E2E4, 3, 20));
+    EXPECT_EQ(driver::rootMovesSearched, 4);
+    driver::currentScore = -25;  // dropped: keep searching until twice the target
+    EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
+    elapsed(21000);
+    EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
+    driver::currentScore = -15;
+    EXPECT_TRUE(mayStartMove(E2E4, 3, 20));
+
+    // A fail low never stops the search by itself; an exact report past the target does.
+    const board::Move line[] = {E2E4, E7E5, 0};
+    elapsed(12000);
+    driver::previousScore = 0;
+    EXPECT_FALSE(reportRootResult(-200, UpdateFailLow, line));
+    EXPECT_TRUE(reportRootResult(5, UpdateExact, line));
+    EXPECT_EQ(driver::bestMove, E2E4);
+    EXPECT_EQ(driver::ponderMove, E7E5);
+    EXPECT_EQ(driver::currentScore, 5);
+    // Pondering and analysis leave the clock alone.
+    driver::pondering = 1;
+    EXPECT_FALSE(reportRootResult(5, UpdateExact, line));
+    EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
+}
+
+TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
+    testing_support::TempDir dir;
+    testing_support::ScopedWorkingDir inDir(dir.path());
+    driver::EngineConfig.log = true;
+    driver::easyMove = E2E4;
+    driver::bestMove = E2E4;
+    elapsed(2000);  // more than an eighth of the target
+    EXPECT_TRUE(mayStartIteration(6));
+    EXPECT_NE(dir.read("Talvo.log").find("Speed\n"), std::string::npos);
+    // Once another move is best the easy move is dropped for good.
+    driver::bestMove = E7E5;
+    EXPECT_FALSE(mayStartIteration(6));
+    EXPECT_EQ(driver::easyMove, 0u);
+    EXPECT_NE(dir.read("Talvo.log").find("Loss CoupSpeed\n"), std::string::npos);
+    driver::EngineConfig.log = false;
+}
+
+TEST_F(TimeLayer, ThinkingLinesInTheirExactFormat) {
+    const board::Move line[] = {E2E4, E7E5, 0};
+    driver::postEnabled = 1;
+    driver::iterationDepth = 6;
+    driver::nodeCount = 5000000000ULL;  // past 32 bits
+    elapsed(1500);
+    ::testing::internal::CaptureStdout();
+    reportRootResult(25, UpdateExact, line);
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(out, std::regex("6 25 15[0-9] 5000000000 e2e4 e7e5\n"))) << out;
+
+    // Within the first second nothing is printed, unless the line changes while
+    // fritz or analysis mode asks for every change.
+    elapsed(0);
+    ::testing::internal::CaptureStdout();
+    reportRootResult(30, UpdateExact, line);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    driver::fritzMode = 1;
+    const board::Move other[] = {E7E5, 0};
+    ::testing::internal::CaptureStdout();
+    reportRootResult(-30, UpdateFailLow, other);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout().substr(0, 6), "6 -30 ");
+}
