@@ -1,17 +1,81 @@
 // talvo-tools eval "<FEN>": the static evaluation of a position and where it comes
 // from, so that a user can see why the engine likes or dislikes it.
 #include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "board/board.h"
 #include "board/position_record.h"
 #include "eval/evaluate.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "driver/platform.h"
 #include "eval/piece_square.h"
 
 using board::Board;
 
+namespace {
+
+// talvo-tools eval --speed: positions from seeded random games, each prepared as a
+// root and evaluated over and over; prints evaluations per second.
+int measureSpeed() {
+    std::mt19937 random(1);
+    std::vector<board::PositionRecord> corpus;
+    static board::ScoredMove list[256];
+    for (int game = 0; game < 40; ++game) {
+        board::PositionRecord record = *board::parseFen(board::StartFen);
+        for (int ply = 0; ply < 60; ++ply) {
+            Board.loadRecord(record);
+            if (!eval::prepareRoot(record.sideToMove)) break;
+            const int n = board::generateLegalMoves(list, record.sideToMove, 0);
+            if (n == 0) break;
+            const board::Move m = list[random() % n].move;
+            corpus.push_back(record);
+            // Play it on the record's letters through a fresh board round trip.
+            board::makeMove(record.sideToMove, 0, m);
+            for (int sq = 0; sq < 64; ++sq) {
+                static const char Letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
+                                                   {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
+                const board::SquareContent c = board::squares[sq];
+                record.squares[sq] = c.colour == board::NoColour ? ' ' : Letters[c.colour][c.piece];
+            }
+            record.whiteKingside = board::castleRights & 1;
+            record.whiteQueenside = (board::castleRights >> 1) & 1;
+            record.blackKingside = (board::castleRights >> 2) & 1;
+            record.blackQueenside = (board::castleRights >> 3) & 1;
+            record.epSquare = board::epSquare;
+            record.sideToMove ^= 1;
+        }
+    }
+    const int rounds = 200;
+    uint64_t evaluations = 0;
+    long long checksum = 0;
+    uint32_t elapsed = 0;
+    for (const board::PositionRecord& record : corpus) {
+        Board.loadRecord(record);
+        if (!eval::prepareRoot(record.sideToMove)) continue;
+        const uint32_t start = platform::tickMs();
+        for (int i = 0; i < rounds; ++i) {
+            int status;
+            board::ScoredMove in{0, 0};
+            checksum += eval::evaluate(record.sideToMove, 0, 1, 0, &in, &status);
+        }
+        elapsed += platform::tickMs() - start;
+        evaluations += rounds;
+    }
+    std::printf("%zu positions, %llu full evaluations in %u ms: %llu evaluations per second (checksum %lld)\n",
+                corpus.size(), (unsigned long long)evaluations, elapsed,
+                (unsigned long long)(elapsed ? evaluations * 1000 / elapsed : 0), checksum);
+    return 0;
+}
+
+}  // namespace
+
 int runEval(int argc, char** argv) {
+    if (argc >= 1 && std::strcmp(argv[0], "--speed") == 0) return measureSpeed();
     if (argc < 1) {
-        std::fprintf(stderr, "usage: talvo-tools eval \"<FEN>\"\n");
+        std::fprintf(stderr, "usage: talvo-tools eval \"<FEN>\" | --speed\n");
         return 2;
     }
     board::PositionRecord* record = board::parseFen(argv[0]);
