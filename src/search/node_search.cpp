@@ -177,6 +177,8 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         return e;
     }
     const bool inCheck = (moveIn->move & board::MoveCheck) != 0;
+    // A line whose lists would run past the shared array searches no further.
+    if (freeList - moveList > MoveListCapacity) return e;
 
     // Step 6. Extensions: checks and pawns on the seventh, or a recapture that
     // restores the balance.
@@ -235,9 +237,6 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 10. The stored move leads the ordering.
     hashMove = ttMove;
-
-    // A line whose lists would run past the shared array searches no further.
-    if (freeList - moveList > MoveListCapacity) return e;
 
     // Step 11. Full width before the horizon and in check; beyond it captures
     // (and safe checks near the horizon) with the static score as a floor.

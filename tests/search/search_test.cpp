@@ -157,3 +157,24 @@ TEST(Bench, NodeCountMatchesTheSignature) {
     EXPECT_EQ(pclose(pipe), 0);
     EXPECT_EQ(nodes, expected);
 }
+
+TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
+    PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
+    ASSERT_NE(r, nullptr);
+    Board.loadRecord(*r);
+    ASSERT_TRUE(eval::prepareRoot(White));
+    search::TransTable.clear();
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;
+    ScoredMove* beyond = search::moveList + search::MoveListCapacity + 1;
+    for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
+        *p = {0x5a5a, 0x5a5a};
+    ScoredMove in{0, makeMoveWord(52, 36)};
+    Move line[search::LineLength];
+    const int64_t before = search::nodeCount;
+    search::searchNode(White, 1, 4, beyond, &in, 0, line, 8, 0, 2);
+    driver::commandsDuringSearch = 1;
+    EXPECT_EQ(search::nodeCount, before + 1);  // no child was searched
+    for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
+        ASSERT_EQ(p->move, 0x5a5au);
+}
