@@ -195,6 +195,12 @@ std::vector<std::pair<std::string, ReferencePosition>> referenceChildren(const R
     return out;
 }
 
+bool referenceKingAttacked(const ReferencePosition& position, int side) {
+    for (int s = 0; s < 64; ++s)
+        if (position.squares[s] == ofSide('k', side)) return attacked(position, s, 1 - side);
+    return false;
+}
+
 uint64_t referencePerft(const ReferencePosition& position, int depth) {
     if (depth == 0) return 1;
     auto children = referenceChildren(position);

@@ -20,6 +20,8 @@ ReferencePosition referenceFromFen(const std::string& fen);
 // Every legal position one move later, with the move as coordinate text
 // (e7e8q style, lower-case promotion letter).
 std::vector<std::pair<std::string, ReferencePosition>> referenceChildren(const ReferencePosition& position);
+// Is the king of side attacked?
+bool referenceKingAttacked(const ReferencePosition& position, int side);
 uint64_t referencePerft(const ReferencePosition& position, int depth);
 
 }  // namespace testing_support
