@@ -5,7 +5,8 @@
 // The root list comes from generateLegalMoves, as the driver's does. Below it the
 // search's generator runs on current attack maps and each move is kept when the
 // opponent's attack map, built after the move, leaves the king alone; that map is
-// the child's own. At the last ply a look outward from the king replaces the map.
+// the child's own. At the last ply a look outward from the king replaces the map,
+// and only for the moves that could have exposed the king.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +58,28 @@ bool attackedBy(int square, int by) {
     return false;
 }
 
+// Same file, rank or diagonal.
+inline bool onOneLine(int a, int b) {
+    const int df = board::fileOf(a) - board::fileOf(b), dr = board::rankOf(a) - board::rankOf(b);
+    return df == 0 || dr == 0 || df == dr || df == -dr;
+}
+
+// After a man left `from`, which lies on a line with the king: does an enemy slider
+// now see the king along that line?
+bool exposedThrough(int king, int from, int by) {
+    using namespace board;
+    const int df = (fileOf(from) > fileOf(king)) - (fileOf(from) < fileOf(king));
+    const int dr = (rankOf(from) > rankOf(king)) - (rankOf(from) < rankOf(king));
+    const int slider = (df != 0 && dr != 0) ? Bishop : Rook;
+    int file = fileOf(king) + df, rank = rankOf(king) + dr;
+    for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += df, rank += dr) {
+        const SquareContent& man = squares[8 * rank + file];
+        if (man.colour == NoColour) continue;
+        return man.colour == by && (man.piece == slider || man.piece == Queen);
+    }
+    return false;
+}
+
 // Leaves below a node whose own attack map is current (the parent built it to see
 // that its move was legal); the opponent's map is built here for the generator.
 uint64_t countLeaves(int side, int ply, int depth) {
@@ -67,11 +90,24 @@ uint64_t countLeaves(int side, int ply, int depth) {
     computeAttackMap(other, attackMap[other]);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(list, side, ply);
+    const int king = pieceList[side][0];
+    const bool inCheck = attackMap[other][king] != 0;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
-        makeMove(side, ply, list[i].move);
+        const Move move = list[i].move;
+        const bool enPassant = (move & MoveCapture) && isEmpty(moveTo(move));
+        makeMove(side, ply, move);
         if (depth == 1) {
-            leaves += !attackedBy(pieceList[side][0], other);
+            // The generator keeps the king off attacked squares. Out of check, any
+            // other move can only expose the king along a line through the square
+            // it leaves (or the square of a pawn taken en passant).
+            const int from = moveFrom(move);
+            if (from == king || (!inCheck && !enPassant && !onOneLine(from, king)))
+                ++leaves;
+            else if (!inCheck && !enPassant)
+                leaves += !exposedThrough(king, from, other);
+            else
+                leaves += !attackedBy(king, other);
         } else {
             computeAttackMap(other, attackMap[other]);
             if (attackMap[other][pieceList[side][0]] == 0) leaves += countLeaves(other, ply + 1, depth - 1);
