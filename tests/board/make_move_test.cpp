@@ -101,31 +101,6 @@ TEST(MakeUnmake, EnPassantSquareOnlyWhenAPawnCanTake) {
     EXPECT_EQ(positionKey, computeHashKey(Black));
 }
 
-TEST(MakeUnmake, CastlingAndRightsFollowKingsAndRooks) {
-    setUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
-    const HashKey start = positionKey;
-    makeMove(White, 0, moveOf("e1g1", MoveCastle));
-    EXPECT_EQ(squares[5].piece, Rook);
-    EXPECT_TRUE(isEmpty(7));
-    EXPECT_EQ(castled[White], 1);
-    EXPECT_EQ(castleRights, 12);
-    EXPECT_EQ(positionKey, computeHashKey(Black));
-    unmakeMove(0);
-    EXPECT_EQ(positionKey, start);
-    EXPECT_EQ(castled[White], 0);
-    EXPECT_EQ(squares[7].piece, Rook);
-
-    // Taking the rook on h8 ends Black's king-side right; queen side castling
-    // moves the a1 rook to d1.
-    setUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
-    makeMove(White, 0, moveOf("h1h8", MoveCapture));
-    EXPECT_EQ(castleRights, 2 | 8);
-    makeMove(Black, 1, moveOf("e8c8", MoveCastle));
-    EXPECT_EQ(squares[59].piece, Rook);
-    EXPECT_EQ(castleRights, 2);
-    EXPECT_EQ(positionKey, computeHashKey(White));
-}
-
 TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
     for (int field : {1, 2, 6, 7}) {
         setUpPosition("8/4P3/8/8/8/8/k7/4K3 w - -");
@@ -147,19 +122,6 @@ TEST(MakeUnmake, CapturedManReturnsToTheEndOfItsList) {
     unmakeMove(0);
     EXPECT_EQ(pieceList[Black][1], 50);
     EXPECT_EQ(pieceList[Black][3], 48);
-}
-
-TEST(MakeUnmake, NullMovePassesTheTurnOnly) {
-    setUpPosition("4k3/8/8/3pP3/8/8/8/4K3 w - d6");
-    const BoardSnapshot before = BoardSnapshot::take();
-    makeNullMove(White, 5);
-    EXPECT_EQ(plyState[5].move, NoMove);
-    EXPECT_EQ(epSquare, 0);
-    EXPECT_EQ(positionKey.low & 1, 1u);
-    EXPECT_EQ(positionKey, computeHashKey(Black));
-    EXPECT_EQ(std::memcmp(before.squares, squares, sizeof squares), 0);
-    unmakeNullMove(5);
-    EXPECT_EQ(before.differences(BoardSnapshot::take()), "");
 }
 
 }  // namespace
