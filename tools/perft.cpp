@@ -26,7 +26,7 @@ using board::Board;
 namespace {
 
 constexpr int MaxDepth = 20;
-constexpr int ListCapacity = 256;  // more than the most moves any position has
+constexpr int ListCapacity = 320;  // well above the most moves any position has
 board::ScoredMove lists[MaxDepth][ListCapacity];
 
 // Is square attacked by a man of side `by`? Looks outward from the square along
