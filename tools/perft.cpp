@@ -4,7 +4,9 @@
 //
 // The root list comes from generateLegalMoves, as the driver's does. Below it the
 // search's generator runs on current attack maps and each move is kept when the
-// opponent's attack map, built after the move, leaves the king alone.
+// opponent's attack map, built after the move, leaves the king alone; that map is
+// the child's own. At the last ply a look outward from the king replaces the map,
+// and only for the moves that could have exposed the king.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
 
@@ -23,23 +26,92 @@ using board::Board;
 namespace {
 
 constexpr int MaxDepth = 20;
-constexpr int ListCapacity = 256;  // more than the most moves any position has
+constexpr int ListCapacity = 320;  // well above the most moves any position has
 board::ScoredMove lists[MaxDepth][ListCapacity];
 
+// Is square attacked by a man of side `by`? Looks outward from the square along
+// the ray tables, which is all a leaf needs to know; a whole attack map answers it
+// for 64 squares at once.
+bool attackedBy(int square, int by) {
+    using namespace board;
+    const eval::SquareSet pawnFrom =
+        by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
+    if (pawnFrom & eval::PawnEvaluator.pawnSet[by]) return true;
+    for (int piece : {Knight, King}) {
+        const uint8_t* ring = nextDirection[piece][square];
+        for (int t = ring[square]; t != square; t = ring[t])
+            if (squares[t].piece == piece && squares[t].colour == by) return true;
+    }
+    for (int piece : {Rook, Bishop}) {
+        const uint8_t* next = nextSquare[piece][square];
+        const uint8_t* skip = nextDirection[piece][square];
+        int t = next[square];
+        while (t != square) {
+            if (squares[t].colour == NoColour) {
+                t = next[t];
+                continue;
+            }
+            if (squares[t].colour == by && (squares[t].piece == piece || squares[t].piece == Queen)) return true;
+            t = skip[t];
+        }
+    }
+    return false;
+}
+
+// Same file, rank or diagonal.
+inline bool onOneLine(int a, int b) {
+    const int df = board::fileOf(a) - board::fileOf(b), dr = board::rankOf(a) - board::rankOf(b);
+    return df == 0 || dr == 0 || df == dr || df == -dr;
+}
+
+// After a man left `from`, which lies on a line with the king: does an enemy slider
+// now see the king along that line?
+bool exposedThrough(int king, int from, int by) {
+    using namespace board;
+    const int df = (fileOf(from) > fileOf(king)) - (fileOf(from) < fileOf(king));
+    const int dr = (rankOf(from) > rankOf(king)) - (rankOf(from) < rankOf(king));
+    const int slider = (df != 0 && dr != 0) ? Bishop : Rook;
+    int file = fileOf(king) + df, rank = rankOf(king) + dr;
+    for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += df, rank += dr) {
+        const SquareContent& man = squares[8 * rank + file];
+        if (man.colour == NoColour) continue;
+        return man.colour == by && (man.piece == slider || man.piece == Queen);
+    }
+    return false;
+}
+
+// Leaves below a node whose own attack map is current (the parent built it to see
+// that its move was legal); the opponent's map is built here for the generator.
 uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
     ++search::nodeCount;
-    computeAttackMap(side, attackMap[side]);
     computeAttackMap(other, attackMap[other]);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(list, side, ply);
+    const int king = pieceList[side][0];
+    const bool inCheck = attackMap[other][king] != 0;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
-        makeMove(side, ply, list[i].move);
-        computeAttackMap(other, attackMap[other]);
-        if (attackMap[other][pieceList[side][0]] == 0) leaves += depth == 1 ? 1 : countLeaves(other, ply + 1, depth - 1);
+        const Move move = list[i].move;
+        const bool enPassant = (move & MoveCapture) && isEmpty(moveTo(move));
+        makeMove(side, ply, move);
+        if (depth == 1) {
+            // The generator keeps the king off attacked squares. Out of check, any
+            // other move can only expose the king along a line through the square
+            // it leaves (or the square of a pawn taken en passant).
+            const int from = moveFrom(move);
+            if (from == king || (!inCheck && !enPassant && !onOneLine(from, king)))
+                ++leaves;
+            else if (!inCheck && !enPassant)
+                leaves += !exposedThrough(king, from, other);
+            else
+                leaves += !attackedBy(king, other);
+        } else {
+            computeAttackMap(other, attackMap[other]);
+            if (attackMap[other][pieceList[side][0]] == 0) leaves += countLeaves(other, ply + 1, depth - 1);
+        }
         unmakeMove(ply);
     }
     return leaves;
@@ -83,6 +155,7 @@ int runPerft(int argc, char** argv) {
         uint64_t leaves = 1;
         if (depth > 1) {
             board::makeMove(side, 0, root[i].move);
+            board::computeAttackMap(1 - side, board::attackMap[1 - side]);
             leaves = countLeaves(1 - side, 1, depth - 1);
             board::unmakeMove(0);
         }

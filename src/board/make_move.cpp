@@ -43,9 +43,8 @@ inline int slotOf(int side, int square, int first) {
 
 inline void setSideBit(HashKey& key, int side) { key.low = (key.low & ~1u) | uint32_t(side); }
 
-}  // namespace
-
-void movePiece(int* list, int from, int to, int colour, int piece) {
+// The body of movePiece, inlined into make: it runs for nearly every move.
+inline void moveMan(int* list, int from, int to, int colour, int piece) {
     int i = 0;
     while (i < 15 && list[i] != from) ++i;
     list[i] = to;
@@ -55,6 +54,10 @@ void movePiece(int* list, int from, int to, int colour, int piece) {
     positionKey ^= pieceKeys[piece + 8 * colour][from];
     positionKey ^= pieceKeys[piece + 8 * colour][to];
 }
+
+}  // namespace
+
+void movePiece(int* list, int from, int to, int colour, int piece) { moveMan(list, from, to, colour, piece); }
 
 void makeMove(int s, int ply, Move move) {
     const int o = 1 - s, f = moveFrom(move), t = moveTo(move);
@@ -119,9 +122,9 @@ void makeMove(int s, int ply, Move move) {
         // 5. An ordinary move; castling brings the rook along first.
         if (move & MoveCastle) {
             if (t > f)
-                movePiece(pieceList[s], t + 1, f + 1, s, Rook);
+                moveMan(pieceList[s], t + 1, f + 1, s, Rook);
             else
-                movePiece(pieceList[s], t - 2, f - 1, s, Rook);
+                moveMan(pieceList[s], t - 2, f - 1, s, Rook);
             castled[s] = 1;
         }
         const int piece = squares[f].piece;
@@ -142,7 +145,7 @@ void makeMove(int s, int ply, Move move) {
                 }
             }
         }
-        movePiece(pieceList[s], f, t, s, piece);
+        moveMan(pieceList[s], f, t, s, piece);
     }
 
     // 6. Rights bound to the squares the move touched.

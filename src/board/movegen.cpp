@@ -40,6 +40,49 @@ inline int bonus(Move key) {
 
 inline void append(int score, Move move) { appendMove(score, move); }
 
+// The scoring of scoreAndAddMove, inlined into the generators: it runs for every
+// move generated.
+inline void scoreAndAdd(int f, int t, Move g) {
+    const int m = squares[f].piece, c = squares[f].colour, v = pieceValue[m];
+    const Move key = (g & PromotionField) | Move(t) << 6 | Move(f);
+    const bool promotion = m == Pawn && (rankOf(t) == 0 || rankOf(t) == 7);
+    int score = promotion ? 0 : bonus(key);
+
+    if (g & MoveCapture) {
+        if (isEmpty(t)) {
+            score += 200;  // en passant
+        } else {
+            score += pieceSquare[squares[t].colour][squares[t].piece][t];
+            if (t == genWork.lastTo) score += 700;  // recapture
+        }
+    }
+    // Danger on the destination: worst when nothing else of ours covers it.
+    const int A = genWork.opponentMap[t];
+    if (A != 0) {
+        const int D = genWork.ownMap[t] - (attackWeight[m] + 1);
+        if (D == 0)
+            score -= v >> 1;
+        else if (A > D)
+            score -= v >> 2;
+        else
+            score -= v >> 3;
+    }
+    // Escape: a man under attack that is undefended, or attacked by something cheaper.
+    const int B = genWork.opponentMap[f];
+    if (B != 0 && (genWork.ownMap[f] == 0 || B > attackWeight[m] + 1)) score += v >> 2;
+
+    if (promotion) {
+        append(score + bonus(key | 0x5000) + 940, makeMoveWord(f, t, Queen, g));
+        append(score + bonus(key | 0x4000), makeMoveWord(f, t, Rook, g));
+        append(score + bonus(key | 0x3000), makeMoveWord(f, t, Bishop, g));
+        append(score + bonus(key | 0x2000) + 230, makeMoveWord(f, t, Knight, g));
+        return;
+    }
+    score += pieceSquare[c][m][t] - pieceSquare[c][m][f];
+    if (m == Pawn && (rankOf(t) == 1 || rankOf(t) == 6)) g |= MovePawnSeventh;
+    append(score, makeMoveWord(f, t, 0, g));
+}
+
 // The men of side from the last list slot down, each along its rays. In single
 // check (Evasion) only moves to marked squares remain, en passant excepted.
 template <bool Evasion>
@@ -56,23 +99,23 @@ void generateMenMoves(int s) {
             // returns to f when there is none).
             const int t1 = next[f];
             if (isEmpty(t1)) {
-                if (marked(t1)) scoreAndAddMove(f, t1, 0);
+                if (marked(t1)) scoreAndAdd(f, t1, 0);
                 const int t2 = next[t1];
-                if (isEmpty(t2) && marked(t2)) scoreAndAddMove(f, t2, 0);
+                if (isEmpty(t2) && marked(t2)) scoreAndAdd(f, t2, 0);
             }
             // Captures on the two diagonal squares; en passant needs no mark.
             const int c1 = skip[f], c2 = skip[c1];
-            if (isOwn(c1, o) ? marked(c1) : isEnPassantTarget(c1, s)) scoreAndAddMove(f, c1, MoveCapture);
-            if (isOwn(c2, o) ? marked(c2) : isEnPassantTarget(c2, s)) scoreAndAddMove(f, c2, MoveCapture);
+            if (isOwn(c1, o) ? marked(c1) : isEnPassantTarget(c1, s)) scoreAndAdd(f, c1, MoveCapture);
+            if (isOwn(c2, o) ? marked(c2) : isEnPassantTarget(c2, s)) scoreAndAdd(f, c2, MoveCapture);
             continue;
         }
         int t = next[f];
         while (t != f) {
             if (isEmpty(t)) {
-                if (marked(t)) scoreAndAddMove(f, t, 0);
+                if (marked(t)) scoreAndAdd(f, t, 0);
                 t = next[t];
             } else {
-                if (isOwn(t, o) && marked(t)) scoreAndAddMove(f, t, MoveCapture);
+                if (isOwn(t, o) && marked(t)) scoreAndAdd(f, t, MoveCapture);
                 t = skip[t];
             }
         }
@@ -178,46 +221,7 @@ inline int pawnEndingPushScore(int s, int f, int t) {
 
 }  // namespace
 
-void scoreAndAddMove(int f, int t, Move g) {
-    const int m = squares[f].piece, c = squares[f].colour, v = pieceValue[m];
-    const Move key = (g & PromotionField) | Move(t) << 6 | Move(f);
-    const bool promotion = m == Pawn && (rankOf(t) == 0 || rankOf(t) == 7);
-    int score = promotion ? 0 : bonus(key);
-
-    if (g & MoveCapture) {
-        if (isEmpty(t)) {
-            score += 200;  // en passant
-        } else {
-            score += pieceSquare[squares[t].colour][squares[t].piece][t];
-            if (t == genWork.lastTo) score += 700;  // recapture
-        }
-    }
-    // Danger on the destination: worst when nothing else of ours covers it.
-    const int A = genWork.opponentMap[t];
-    if (A != 0) {
-        const int D = genWork.ownMap[t] - (attackWeight[m] + 1);
-        if (D == 0)
-            score -= v >> 1;
-        else if (A > D)
-            score -= v >> 2;
-        else
-            score -= v >> 3;
-    }
-    // Escape: a man under attack that is undefended, or attacked by something cheaper.
-    const int B = genWork.opponentMap[f];
-    if (B != 0 && (genWork.ownMap[f] == 0 || B > attackWeight[m] + 1)) score += v >> 2;
-
-    if (promotion) {
-        append(score + bonus(key | 0x5000) + 940, makeMoveWord(f, t, Queen, g));
-        append(score + bonus(key | 0x4000), makeMoveWord(f, t, Rook, g));
-        append(score + bonus(key | 0x3000), makeMoveWord(f, t, Bishop, g));
-        append(score + bonus(key | 0x2000) + 230, makeMoveWord(f, t, Knight, g));
-        return;
-    }
-    score += pieceSquare[c][m][t] - pieceSquare[c][m][f];
-    if (m == Pawn && (rankOf(t) == 1 || rankOf(t) == 6)) g |= MovePawnSeventh;
-    append(score, makeMoveWord(f, t, 0, g));
-}
+void scoreAndAddMove(int f, int t, Move g) { scoreAndAdd(f, t, g); }
 
 void markEvasionSquares(int K, int o) {
     const int kinds = genWork.opponentMap[K] & ~AttackCountMask;
@@ -297,7 +301,7 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t]) {
         if (isOwn(t, s) || genWork.opponentMap[t] != 0) continue;
-        scoreAndAddMove(K, t, isEmpty(t) ? 0 : MoveCapture);
+        scoreAndAdd(K, t, isEmpty(t) ? 0 : MoveCapture);
     }
 
     // 8. Castling: not out of, through or into check. The rook is not looked for:
@@ -308,10 +312,10 @@ int generateMoves(ScoredMove* list, int s, int ply) {
         const int* opp = genWork.opponentMap;
         if ((castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 && isEmpty(K + 1) &&
             isEmpty(K + 2))
-            scoreAndAddMove(K, K + 2, MoveCastle);
+            scoreAndAdd(K, K + 2, MoveCastle);
         if ((castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 && isEmpty(K - 1) &&
             isEmpty(K - 2) && isEmpty(K - 3))
-            scoreAndAddMove(K, K - 2, MoveCastle);
+            scoreAndAdd(K, K - 2, MoveCastle);
     }
 
     // 9. History, scaled so that the most successful move of this list gets 128.

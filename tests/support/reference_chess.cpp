@@ -119,6 +119,32 @@ ReferencePosition referenceFromFen(const std::string& fen) {
     return p;
 }
 
+std::string referenceToFen(const ReferencePosition& p) {
+    std::string fen;
+    for (int rank = 7; rank >= 0; --rank) {
+        for (int file = 0, gap = 0; file < 8; ++file) {
+            const char c = p.squares[rank * 8 + file];
+            if (c == '.') ++gap;
+            if (gap && (c != '.' || file == 7)) fen += char('0' + gap);
+            if (c != '.') {
+                gap = 0;
+                fen += c;
+            } else if (file == 7) {
+                gap = 0;
+            }
+        }
+        if (rank) fen += '/';
+    }
+    fen += p.side ? " b " : " w ";
+    std::string rights;
+    const char letters[4] = {'K', 'Q', 'k', 'q'};
+    for (int i = 0; i < 4; ++i)
+        if (p.castle[i]) rights += letters[i];
+    fen += rights.empty() ? "-" : rights;
+    fen += p.ep < 0 ? " -" : " " + squareName(p.ep);
+    return fen;
+}
+
 std::vector<std::pair<std::string, ReferencePosition>> referenceChildren(const ReferencePosition& p) {
     std::vector<std::pair<std::string, ReferencePosition>> out;
     Builder b{p, out};
@@ -193,6 +219,12 @@ std::vector<std::pair<std::string, ReferencePosition>> referenceChildren(const R
         }
     }
     return out;
+}
+
+bool referenceKingAttacked(const ReferencePosition& position, int side) {
+    for (int s = 0; s < 64; ++s)
+        if (position.squares[s] == ofSide('k', side)) return attacked(position, s, 1 - side);
+    return false;
 }
 
 uint64_t referencePerft(const ReferencePosition& position, int depth) {

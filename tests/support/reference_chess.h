@@ -17,9 +17,13 @@ struct ReferencePosition {
 
 // Parses the first four FEN fields; the board must be well formed.
 ReferencePosition referenceFromFen(const std::string& fen);
+// The four FEN fields of a position.
+std::string referenceToFen(const ReferencePosition& position);
 // Every legal position one move later, with the move as coordinate text
 // (e7e8q style, lower-case promotion letter).
 std::vector<std::pair<std::string, ReferencePosition>> referenceChildren(const ReferencePosition& position);
+// Is the king of side attacked?
+bool referenceKingAttacked(const ReferencePosition& position, int side);
 uint64_t referencePerft(const ReferencePosition& position, int depth);
 
 }  // namespace testing_support
