@@ -121,13 +121,6 @@ TEST(GameRecord, NewGamesTakeBacksAndTheEndOfTheRecord) {
     EXPECT_EQ(at("a1"), 'R');
     GameRecord.takeBack(5);
     EXPECT_EQ(GameRecord.plyCount, 0);
-
-    // 2048 positions: the move after the 2047th ply is refused.
-    const char* shuffle[4] = {"a1a2", "e8d8", "a2a1", "d8e8"};
-    for (int ply = 0; ply < driver::MaxGamePly - 1; ++ply)
-        ASSERT_TRUE(GameRecord.playMove(parseMoveText(shuffle[ply % 4])));
-    EXPECT_FALSE(GameRecord.playMove(parseMoveText(shuffle[3])));
-    EXPECT_EQ(GameRecord.plyCount, driver::MaxGamePly - 1);
 }
 
 TEST(PlayablePosition, KingsPawnsMenAndTheSideThatJustMoved) {
