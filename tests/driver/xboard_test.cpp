@@ -79,13 +79,14 @@ TEST(XboardBadInput, OverlongLinesNulBytesCarriageReturnsAndGarbage) {
     for (const std::string& reply : talk(engine, {}, 2))
         EXPECT_EQ(reply.rfind("Error (Unknown command) ", 0), 0u) << reply;
 
-    for (const char* line : {"level", "level ", "level 40", "level -1 -1 -1", "level 99999999999999 5 99999999999",
-                             "time", "time -100", "time 99999999999999999999", "otim -1", "st", "st -1",
-                             "st 99999999999999", "sd", "sd -1", "sd 99999999999", "sd x"})
+    for (const char* line :
+         {"level", "level ", "level 40", "level -1 -1 -1", "level 99999999999999 5 99999999999", "time",
+          "time -100", "time 99999999999999999999", "otim -1", "st", "st -1", "st 99999999999999", "sd",
+          "sd -1", "sd 99999999999", "sd x"})
         engine.send(line);
     EXPECT_EQ(talk(engine, {"xboard"}, 3),
-              (Lines{"Error (Unknown command) level", "Error (Unknown command) time", "Error (Unknown command) st",
-                     "Error (Unknown command) sd", "Talvo 5.30"}));
+              (Lines{"Error (Unknown command) level", "Error (Unknown command) time",
+                     "Error (Unknown command) st", "Error (Unknown command) sd", "Talvo 5.30"}));
     engine.send("time 100");  // takes the next line along, here the end of input
     engine.closeInput();
     EXPECT_EQ(engine.waitExit(), 0);
@@ -96,22 +97,23 @@ TEST(XboardBadInput, BrokenPositionsAndMovesLeaveTheGameAsItWas) {
     dir.write("Talvo.ini", "LOG TRUE\n");
     EngineProcess engine(dir.path());
     EXPECT_EQ(talk(engine, {"new", "force", "undo", "remove", "remove", "e2e4"}), Lines{});
-    EXPECT_EQ(talk(engine,
-                       {"setboard 4k3/8/8/8/8/8/8/3KK3 w - -", "setboard 8/8/8/8/8/8/8/4K3 w - -",
-                        "setboard 4k3/8/8/8/8/8/8/K3R3 w - -", "setboard 4k2P/8/8/8/8/8/8/4K3 b - -",
-                        "setboard 4k3/8/8/8/8/NNNNNNNN/PPPPPPPP/RNBQKBNR w - -",
-                        "setboard rnbqkbnr/pppp w",  // missing ranks are empty: no white king
-                        "edit", "#", "Ke1", "Qd1", "c", "Pa1", "."}),
+    EXPECT_EQ(talk(engine, {"setboard 4k3/8/8/8/8/8/8/3KK3 w - -", "setboard 8/8/8/8/8/8/8/4K3 w - -",
+                            "setboard 4k3/8/8/8/8/8/8/K3R3 w - -", "setboard 4k2P/8/8/8/8/8/8/4K3 b - -",
+                            "setboard 4k3/8/8/8/8/NNNNNNNN/PPPPPPPP/RNBQKBNR w - -",
+                            "setboard rnbqkbnr/pppp w",  // missing ranks are empty: no white king
+                            "edit", "#", "Ke1", "Qd1", "c", "Pa1", "."}),
               Lines(7, "tellusererror Illegal position"));
     // Nothing on e3; a move onto the king.
-    EXPECT_EQ(talk(engine, {"e7e5", "e3e4", "e1e8", "g1f3"}), (Lines{"Illegal move: e3e4", "Illegal move: e1e8"}));
+    EXPECT_EQ(talk(engine, {"e7e5", "e3e4", "e1e8", "g1f3"}),
+              (Lines{"Illegal move: e3e4", "Illegal move: e1e8"}));
     // Text that does not parse goes back to the start of the game.
     EXPECT_EQ(talk(engine, {"setboard \x01\xff", "setboard ", "e2e4"}), Lines{});
     // A placed position castles only with the rook on its corner.
-    EXPECT_EQ(talk(engine, {"new", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".", "e1c1",
-                                "e8g8", "e8c8"}),
+    EXPECT_EQ(talk(engine, {"new", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".",
+                            "e1c1", "e8g8", "e8c8"}),
               Lines{"Illegal move: e8g8"});
-    EXPECT_EQ(loggedMoves(dir), (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3", "1. e2e4", "1. e1c1", "1. ... e8c8"}));
+    EXPECT_EQ(loggedMoves(dir),
+              (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3", "1. e2e4", "1. e1c1", "1. ... e8c8"}));
 }
 
 TEST(XboardBadInput, ThreeThousandPliesInForceMode) {
