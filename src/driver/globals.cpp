@@ -3,6 +3,12 @@
 // at exit, so this list is the start-up and the shut-down order.
 #include "board/board.h"
 #include "driver/config.h"
+#include "driver/game_record.h"
+#include "driver/protocol.h"
+#include "search/transposition.h"
 
+namespace search { TransTableState   TransTable;   }  // memory comes later, from main
 namespace driver { EngineConfigState EngineConfig; }  // reads Talvo.ini
 namespace board  { BoardState        Board;        }  // builds key and ray tables
+namespace driver { GameRecordState   GameRecord;   }  // all zero: no game yet
+namespace driver { InputReaderState  InputReader;  }  // examines standard input
