@@ -70,11 +70,13 @@ bool kingAttacked(const PositionRecord& r, int side) {
     char pawn = letterFor('P', enemy);
     if (letterAt(r, square, -1, pawnRank) == pawn || letterAt(r, square, 1, pawnRank) == pawn) return true;
 
-    static constexpr int KnightSteps[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+    static constexpr int KnightSteps[8][2] = {{1, 2},   {2, 1},   {2, -1}, {1, -2},
+                                              {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
     for (const auto& step : KnightSteps)
         if (letterAt(r, square, step[0], step[1]) == letterFor('N', enemy)) return true;
 
-    static constexpr int Directions[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+    static constexpr int Directions[8][2] = {{1, 0}, {-1, 0}, {0, 1},  {0, -1},
+                                             {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
     for (int d = 0; d < 8; ++d) {
         int fileStep = Directions[d][0], rankStep = Directions[d][1];
         if (letterAt(r, square, fileStep, rankStep) == letterFor('K', enemy)) return true;
@@ -94,7 +96,8 @@ bool isPlayablePosition(const PositionRecord& r) {
             ++men[side];
             if (c == letterFor('K', side)) ++kings[side];
             // A pawn on its first or last rank has no move the generators know of.
-            if (c == letterFor('P', side) && (board::rankOf(square) == 0 || board::rankOf(square) == 7)) return false;
+            if (c == letterFor('P', side) && (board::rankOf(square) == 0 || board::rankOf(square) == 7))
+                return false;
         }
     }
     if (kings[0] != 1 || kings[1] != 1 || men[0] > 16 || men[1] > 16) return false;
@@ -109,7 +112,9 @@ bool GameRecordState::setPositionFromFen(const char* fen) {
     return started != 0;
 }
 
-bool GameRecordState::setPositionFromRecord(const PositionRecord* record) { return startFrom(*this, record) != 0; }
+bool GameRecordState::setPositionFromRecord(const PositionRecord* record) {
+    return startFrom(*this, record) != 0;
+}
 
 bool GameRecordState::playMove(Move move) {
     // The last slot of the arrays holds the final position; nothing may follow it.
@@ -190,11 +195,11 @@ bool GameRecordState::playMove(Move move) {
     if (to == H8) p.blackKingside = 0;
 
     // A rook leaving its corner gives up its right; losing a right is irreversible.
-    int32_t* rightOfCorner = from == A1 ? &p.whiteQueenside
-                           : from == H1 ? &p.whiteKingside
-                           : from == A8 ? &p.blackQueenside
-                           : from == H8 ? &p.blackKingside
-                                        : nullptr;
+    int32_t* rightOfCorner = from == A1   ? &p.whiteQueenside
+                             : from == H1 ? &p.whiteKingside
+                             : from == A8 ? &p.blackQueenside
+                             : from == H8 ? &p.blackKingside
+                                          : nullptr;
     if (rightOfCorner && *rightOfCorner) {
         *rightOfCorner = 0;
         p.halfmoveClock = 0;
@@ -218,7 +223,7 @@ bool GameRecordState::playMove(Move move) {
 }
 
 void GameRecordState::takeBack(int plies) {
-    plyCount = plies >= plyCount ? 0 : plyCount - plies;
+    if (plies > 0) plyCount = plies >= plyCount ? 0 : plyCount - plies;
 }
 
 int GameRecordState::historyStart() const {

@@ -33,10 +33,10 @@ struct GameRecordState {
     bool playMove(board::Move move);
     // Goes back the given number of plies, never before the first position.
     void takeBack(int plies);
-    int historyStart() const;        // index of the first key since the last irreversible move
-    int engineScoreBefore() const;   // score of the engine's search two plies back, 0 if none
+    int historyStart() const;            // index of the first key since the last irreversible move
+    int engineScoreBefore() const;       // score of the engine's search two plies back, 0 if none
     const char* gameResultText() const;  // a draw result, or null
-    bool shouldResign(uint32_t opponentTime) const;  // opponent's clock in ms
+    bool shouldResign(uint32_t opponentTime) const;   // opponent's clock in ms
     board::Move isRecapture(board::Move move) const;  // the move, or 0
     const board::PositionRecord& current() const { return positions[plyCount]; }
 

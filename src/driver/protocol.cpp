@@ -140,7 +140,8 @@ int ponderHitVerdict() {
         currentScore <= previousScore - 20)
         return 0;
     uint32_t elapsed = platform::tickMs() - searchStartTick;
-    if (elapsed > targetTime && (currentScore > previousScore || uint64_t(elapsed) > 2ull * targetTime)) return 1;
+    if (elapsed > targetTime && (currentScore > previousScore || uint64_t(elapsed) > 2ull * targetTime))
+        return 1;
     if (easyMove != 0 && bestMove == easyMove && elapsed > targetTime / 8) {
         EngineConfig.logLine("Speed");
         return 1;
@@ -260,7 +261,8 @@ void setLevel(const char* rest) {
     if (blank) {
         long long moves = leadingNumber(rest);
         movesPerSession = moves < 0 ? 0 : moves > 1000000 ? 1000000 : int(moves);
-        if (const char* second = std::strchr(blank + 1, ' ')) incrementMs = toMilliseconds(leadingNumber(second + 1), 1000);
+        if (const char* second = std::strchr(blank + 1, ' '))
+            incrementMs = toMilliseconds(leadingNumber(second + 1), 1000);
     }
     fixedMoveTime = 0;
     depthLimit = 0;
@@ -296,7 +298,11 @@ int unsupported(const char* line, const char*, bool&) {
 
 // Checked in this order; the first match decides.
 constexpr Command Commands[] = {
-    {"xboard", Match::Exact, [](const char*, const char*, bool&) { sendLine(EngineName); return 0; }},
+    {"xboard", Match::Exact,
+     [](const char*, const char*, bool&) {
+         sendLine(EngineName);
+         return 0;
+     }},
     {"new", Match::Exact,
      [](const char*, const char*, bool&) {
          GameRecord.setPositionFromFen(board::StartFen);
@@ -329,7 +335,11 @@ constexpr Command Commands[] = {
          waitingForOpponent = 1;
          return 1;
      }},
-    {"level ", Match::Prefix, [](const char*, const char* rest, bool&) { setLevel(rest); return 0; }},
+    {"level ", Match::Prefix,
+     [](const char*, const char* rest, bool&) {
+         setLevel(rest);
+         return 0;
+     }},
     {"st ", Match::Prefix,
      [](const char*, const char* rest, bool&) {
          depthLimit = 0;
@@ -377,15 +387,43 @@ constexpr Command Commands[] = {
          forgetSearchResult();
          return 1;
      }},
-    {"hard", Match::Exact, [](const char*, const char*, bool&) { ponderEnabled = 1; return 0; }},
-    {"easy", Match::Exact, [](const char*, const char*, bool&) { ponderEnabled = 0; return 0; }},
-    {"post", Match::Exact, [](const char*, const char*, bool&) { postEnabled = 1; return 0; }},
-    {"nopost", Match::Exact, [](const char*, const char*, bool&) { postEnabled = 0; return 0; }},
+    {"hard", Match::Exact,
+     [](const char*, const char*, bool&) {
+         ponderEnabled = 1;
+         return 0;
+     }},
+    {"easy", Match::Exact,
+     [](const char*, const char*, bool&) {
+         ponderEnabled = 0;
+         return 0;
+     }},
+    {"post", Match::Exact,
+     [](const char*, const char*, bool&) {
+         postEnabled = 1;
+         return 0;
+     }},
+    {"nopost", Match::Exact,
+     [](const char*, const char*, bool&) {
+         postEnabled = 0;
+         return 0;
+     }},
     {"edit", Match::Exact, [](const char*, const char*, bool&) { return editPosition(); }},
-    {"fritz", Match::Exact, [](const char*, const char*, bool&) { fritzMode = 1; return 0; }},
+    {"fritz", Match::Exact,
+     [](const char*, const char*, bool&) {
+         fritzMode = 1;
+         return 0;
+     }},
     {"computer", Match::Exact, [](const char*, const char*, bool&) { return 0; }},
-    {"analyze", Match::Exact, [](const char*, const char*, bool&) { analyzeMode = 1; return 1; }},
-    {"exit", Match::Exact, [](const char*, const char*, bool&) { analyzeMode = 0; return 1; }},
+    {"analyze", Match::Exact,
+     [](const char*, const char*, bool&) {
+         analyzeMode = 1;
+         return 1;
+     }},
+    {"exit", Match::Exact,
+     [](const char*, const char*, bool&) {
+         analyzeMode = 0;
+         return 1;
+     }},
     {"result", Match::Prefix, [](const char*, const char*, bool&) { return 1; }},
     {"protover ", Match::Prefix,
      [](const char*, const char*, bool&) {
@@ -407,7 +445,11 @@ constexpr Command Commands[] = {
     {"accepted ", Match::Prefix, [](const char*, const char*, bool&) { return 0; }},
     {"rejected ", Match::Prefix, [](const char*, const char*, bool&) { return 0; }},
     {"setboard ", Match::Prefix, [](const char*, const char* rest, bool&) { return setBoard(rest); }},
-    {".", Match::Exact, [](const char*, const char*, bool&) { sendStatus(); return 0; }},
+    {".", Match::Exact,
+     [](const char*, const char*, bool&) {
+         sendStatus();
+         return 0;
+     }},
     {"variant", Match::Exact, unsupported},
     {"random", Match::Exact, unsupported},
     {"draw", Match::Exact, unsupported},
@@ -481,8 +523,10 @@ const char* InputReaderState::readLine(bool wait) {
         // a later call.
         if (!wait && !platform::waitForInput(0)) return nullptr;
         long got = platform::readInput(received + pendingBytes, sizeof received - pendingBytes);
-        if (got <= 0) endOfInput = true;
-        else pendingBytes += uint32_t(got);
+        if (got <= 0)
+            endOfInput = true;
+        else
+            pendingBytes += uint32_t(got);
     }
 }
 

@@ -27,7 +27,7 @@ struct InputReaderState {
     uint32_t pendingBytes = 0;     // bytes received and not yet handed out
     char received[LineSize] = {};  // those bytes, oldest first
     bool endOfInput = false;
-    bool droppingRest = false;     // inside the unread tail of an over-long line
+    bool droppingRest = false;  // inside the unread tail of an over-long line
 };
 extern InputReaderState InputReader;  // defined in driver/globals.cpp
 

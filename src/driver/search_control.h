@@ -27,24 +27,24 @@ inline constinit uint32_t engineClock = 0;    // the engine's remaining time
 inline constinit uint32_t opponentClock = 0;  // the opponent's remaining time
 
 // ---- Written by the move decision driver ---------------------------------------
-inline constinit int pondering = 0;            // the running search has no time limit
+inline constinit int pondering = 0;             // the running search has no time limit
 inline constinit board::Move ponderedMove = 0;  // predicted reply played on the record
-inline constinit int rootMoveCount = 0;        // legal moves at the root
+inline constinit int rootMoveCount = 0;         // legal moves at the root
 inline constinit uint32_t searchStartTick = 0;
-inline constinit uint32_t hardTimeLimit = 0;   // where the poll stops the search
-inline constinit uint32_t targetTime = 0;      // the soft budget of the time layer
+inline constinit uint32_t hardTimeLimit = 0;  // where the poll stops the search
+inline constinit uint32_t targetTime = 0;     // the soft budget of the time layer
 
 // ---- Written by the search (and cleared by the commands that void them) --------
-inline constinit board::Move bestMove = 0;     // the move the driver plays
-inline constinit board::Move ponderMove = 0;   // the predicted reply
-inline constinit int currentScore = 0;         // score of the last root report
-inline constinit int previousScore = 0;        // reference score of time decisions
-inline constinit int lastRootUpdateKind = 0;   // 0 exact, 1 fail high, 2 fail low
-inline constinit int iterationDepth = 0;       // iteration in progress
-inline constinit int rootMovesSearched = 0;    // 1-based root move being searched
-inline constinit uint64_t nodeCount = 0;       // as last recorded
-inline constinit board::Move easyMove = 0;     // an obvious recapture, or 0
-inline constinit int searchStopped = 0;        // every node returns at once while set
+inline constinit board::Move bestMove = 0;    // the move the driver plays
+inline constinit board::Move ponderMove = 0;  // the predicted reply
+inline constinit int currentScore = 0;        // score of the last root report
+inline constinit int previousScore = 0;       // reference score of time decisions
+inline constinit int lastRootUpdateKind = 0;  // 0 exact, 1 fail high, 2 fail low
+inline constinit int iterationDepth = 0;      // iteration in progress
+inline constinit int rootMovesSearched = 0;   // 1-based root move being searched
+inline constinit uint64_t nodeCount = 0;      // as last recorded
+inline constinit board::Move easyMove = 0;    // an obvious recapture, or 0
+inline constinit int searchStopped = 0;       // every node returns at once while set
 // The poll reads the interface during a search; tools that search a position on
 // their own switch it off so that only the clock can stop them.
 inline constinit int commandsDuringSearch = 1;

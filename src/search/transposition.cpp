@@ -121,12 +121,16 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
 int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int* score, Move* move) const {
     if (!table) return 0;
     const Bucket& bucket = table[key.low & mask];
-    const Entry* e = holds(bucket.first, key) ? &bucket.first : holds(bucket.second, key) ? &bucket.second : nullptr;
+    const Entry* e = holds(bucket.first, key)    ? &bucket.first
+                     : holds(bucket.second, key) ? &bucket.second
+                                                 : nullptr;
     if (!e) return 0;
 
     int value = e->score;
-    if (value > MateBound) value -= ply;
-    else if (value < -MateBound) value += ply;
+    if (value > MateBound)
+        value -= ply;
+    else if (value < -MateBound)
+        value += ply;
     *move = e->move;
     if (e->depth < depthLimit - ply) return 0;
 

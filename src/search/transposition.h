@@ -33,8 +33,8 @@ struct TransTableState {
     // Replaces the table with one of the given size in kilobytes; 0 changes nothing,
     // a negative size leaves no table. Returns the kilobytes used, or -1 without table.
     int allocate(int kilobytes);
-    int clear();             // 1, or 0 without a table; generation restarts at 1
-    void nextGeneration();   // once per search: 1, 2, ... 255, 1, ...
+    int clear();            // 1, or 0 without a table; generation restarts at 1
+    void nextGeneration();  // once per search: 1, 2, ... 255, 1, ...
     // Records a search result: score with respect to bound, found at ply with the
     // given depth limit; move 0 when there is none.
     void store(board::HashKey key, int bound, int ply, int depthLimit, int score, board::Move move);
