@@ -207,6 +207,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         if (nullLimit <= ply + 1) nullLimit = limit - 2;
         NullMoveEntry.move = 0;
         board::makeNullMove(s, ply);
+        TransTable.prefetch(positionKey);
         const int v = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound, pvAtPly[ply], budget,
                                   -swing, tieSide);
         if (searchStopped) return 0;
@@ -307,6 +308,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         if (entry.move & board::MoveCapture) childSwing += board::pieceValue[squares[board::moveTo(entry.move)].piece];
 
         board::makeMove(s, ply, entry.move);
+        TransTable.prefetch(positionKey);
         const int v = -searchNode(o, ply + 1, limit, list + n, &entry, -bound, pvAtPly[ply], budget, -childSwing,
                                   tieSide);
         if (searchStopped) return 0;

@@ -9,6 +9,7 @@
 // Mate scores are kept relative to the stored node (distance to mate from there), so
 // they stay true at whatever distance from the root the position is met again.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "board/types.h"
@@ -42,6 +43,11 @@ struct TransTableState {
     // move is written whenever the key is found, even when the score is not usable.
     int probe(board::HashKey key, int bound, int ply, int depthLimit, int* score, board::Move* move) const;
     // A position from the learning file; it only yields to a deeper learned entry.
+    // Starts loading the bucket of key into the cache, ahead of the probe that
+    // will ask for it.
+    void prefetch(board::HashKey key) const {
+        if (table) __builtin_prefetch(reinterpret_cast<const char*>(table) + std::size_t(key.low & mask) * 32);
+    }
     int storeLearned(int score, board::HashKey key, int remainingDepth, bool exact);
     ~TransTableState();
 
