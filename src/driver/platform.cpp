@@ -1,6 +1,7 @@
 #include "driver/platform.h"
 
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
@@ -42,6 +43,17 @@ uint32_t tickMs() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return uint32_t(uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u);
 }
+
+void* allocateLargeBlock(unsigned long bytes) {
+    constexpr unsigned long LargePage = 2ul * 1024 * 1024;
+    if (bytes < LargePage) return std::aligned_alloc(64, (bytes + 63) / 64 * 64);
+    const unsigned long rounded = (bytes + LargePage - 1) / LargePage * LargePage;
+    void* block = std::aligned_alloc(LargePage, rounded);
+    if (block) madvise(block, rounded, MADV_HUGEPAGE);  // a hint; ignored where unsupported
+    return block;
+}
+
+void releaseLargeBlock(void* block) { std::free(block); }
 
 void exitProcess(int status) {
     std::fflush(stdout);

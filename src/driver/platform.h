@@ -18,6 +18,11 @@ long readInput(char* buffer, unsigned long size);
 // Milliseconds from a monotonic clock, wrapping at 32 bits like the tick counters
 // the time arithmetic was made for (all differences are taken unsigned).
 uint32_t tickMs();
+// Memory for a large table that is read at random: aligned so that the system can
+// back it with large pages (fewer address-translation misses). Null on failure;
+// the contents are not cleared. Released with releaseLargeBlock.
+void* allocateLargeBlock(unsigned long bytes);
+void releaseLargeBlock(void* block);
 // Ends the process at once with the given status, flushing standard output first.
 [[noreturn]] void exitProcess(int status);
 

@@ -1,5 +1,7 @@
 #include "search/transposition.h"
 
+#include "driver/platform.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -59,13 +61,13 @@ uint32_t bucketCountFor(int kilobytes) {
 
 int TransTableState::allocate(int kilobytes) {
     if (kilobytes != 0) {
-        std::free(table);
+        platform::releaseLargeBlock(table);
         table = nullptr;
         mask = 0;
         uint32_t buckets = bucketCountFor(kilobytes);
         if (buckets > 0) {
             size_t bytes = size_t(buckets) * sizeof(Bucket);
-            table = static_cast<Bucket*>(std::aligned_alloc(64, bytes));
+            table = static_cast<Bucket*>(platform::allocateLargeBlock(bytes));
             if (table) {
                 std::memset(table, 0, bytes);
                 mask = buckets - 1;
@@ -157,7 +159,7 @@ int TransTableState::storeLearned(int score, HashKey key, int remainingDepth, bo
 }
 
 TransTableState::~TransTableState() {
-    std::free(table);
+    platform::releaseLargeBlock(table);
     table = nullptr;
 }
 
