@@ -157,7 +157,7 @@ TEST(XboardBadInput, BrokenPositionsAndMovesLeaveTheGameAsItWas) {
 
     // A placed position castles only with the rook on its corner.
     for (const char* line :
-         {"new", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".", "e1c1", "e8g8", "e8c8"})
+         {"new", "force", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".", "e1c1", "e8g8", "e8c8"})
         engine.send(line);
     EXPECT_EQ(repliesUpTo(engine, 5), Lines{"Illegal move: e8g8"});
     EXPECT_EQ(loggedMoves(dir),
