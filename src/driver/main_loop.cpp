@@ -261,9 +261,10 @@ void think(const Move* moves, int ponder) {
     // Step 8.
     awaitPonderOutcome(analysing);
 
-    // Step 9. Nothing to play, or a move that is not legal here: the position
-    // changed under the search, and the commands that did it keep the record right.
-    if (!bestMove || analyzeMode || !isListed(moves, bestMove)) return;
+    // Step 9. An analysis plays nothing, even when "exit" ended it. Nor is a move
+    // played that is not legal here: the position changed under the search, and
+    // the commands that did it keep the record right.
+    if (!bestMove || analysing || analyzeMode || !isListed(moves, bestMove)) return;
     bestMove &= board::MoveIdentity;
     playEngineMove();
 }
