@@ -49,7 +49,11 @@ class Engine {
     this.exited = false;
     this.transcript = [];
     this.proc = spawn(cmd, cmdArgs, { cwd, stdio: ['pipe', 'pipe', 'ignore'] });
-    this.proc.on('error', () => this.onExit());
+    this.proc.on('error', (e) => {
+      // A program that cannot be started is no crash of the engine: stop the match.
+      console.error(`cannot start ${commandLine}: ${e.message}`);
+      process.exit(2);
+    });
     this.proc.on('exit', () => this.onExit());
     this.proc.stdin.on('error', () => {});
     let pending = '';
@@ -221,6 +225,8 @@ async function playGame(args, talvoWhite, workDir) {
 
 async function main() {
   const args = parseArgs(process.argv);
+  // The engines run in a folder of their own: a relative path would miss.
+  args.talvo = path.resolve(args.talvo);
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'talvo-match-'));
   const tally = { win: 0, draw: 0, loss: 0 };
   const flaws = { talvo: { illegal: 0, time: 0, crash: 0 }, opponent: { illegal: 0, time: 0, crash: 0 } };
