@@ -165,7 +165,10 @@ void ponderOnPrediction(const Move* moves) {
     char text[32];
     std::snprintf(text, sizeof text, "Hint: %s", board::moveToText(ponderedMove));
     sendAndLog(text);
-    GameRecord.playMove(ponderedMove);
+    if (!GameRecord.playMove(ponderedMove)) {  // the record is full: nothing to ponder on
+        ponderMove = ponderedMove = 0;
+        return;
+    }
 
     loadCurrentPosition();
     Move replies[MaxLegalMoves];
