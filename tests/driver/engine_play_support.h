@@ -4,6 +4,7 @@
 #pragma once
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,22 +82,17 @@ inline bool isResult(const std::string& line) {
     return startsWith(line, "1-0 ") || startsWith(line, "0-1 ") || startsWith(line, "1/2-1/2 ");
 }
 
-// A thinking line: depth, score, time, nodes, then the line's moves.
-inline bool isThinkingLine(const std::string& line) {
-    return !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && line.find(' ') != std::string::npos &&
-           line.rfind("1-0", 0) != 0 && line.rfind("0-1", 0) != 0 && line.rfind("1/2", 0) != 0;
+inline Lines words(const std::string& line) {
+    std::istringstream in(line);
+    Lines out;
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
 }
 
-inline Lines words(const std::string& line) {
-    Lines out;
-    size_t at = 0;
-    while (at < line.size()) {
-        size_t end = line.find(' ', at);
-        if (end == std::string::npos) end = line.size();
-        if (end > at) out.push_back(line.substr(at, end - at));
-        at = end + 1;
-    }
-    return out;
+// A thinking line: depth, score, time, nodes, then the line's moves.
+inline bool isThinkingLine(const std::string& line) {
+    Lines w = words(line);
+    return w.size() >= 5 && std::isdigit(static_cast<unsigned char>(w[0][0])) && !isResult(line);
 }
 
 }  // namespace play_support
