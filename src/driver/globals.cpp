@@ -5,6 +5,7 @@
 #include "driver/config.h"
 #include "driver/game_record.h"
 #include "driver/protocol.h"
+#include "egtb/registry.h"
 #include "eval/pawns.h"
 #include "eval/piece_terms.h"
 #include "search/transposition.h"
@@ -16,3 +17,4 @@ namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
 namespace board  { BoardState            Board;            }  // builds key and ray tables
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
+namespace egtb   { TablebaseSetState     TablebaseSet;     }  // empty: tables come later, from main

@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "driver/config.h"
 #include "driver/protocol.h"
+#include "egtb/registry.h"
 #include "search/transposition.h"
 
 namespace driver {
@@ -20,6 +21,7 @@ int tableKilobytes(int megabytes) {
 }
 
 void runEngine() {
+    egtb::setUpTablebases();
     Board.drawValue = EngineConfig.drawValue;
     // Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
