@@ -7,6 +7,7 @@ int runPerft(int argc, char** argv);
 int runEval(int argc, char** argv);
 int runBench(int argc, char** argv);
 int runSearch(int argc, char** argv);
+int runEgtb(int argc, char** argv);
 
 namespace {
 
@@ -21,6 +22,7 @@ constexpr Tool Tools[] = {
     {"perft", runPerft, "perft [--divide] \"<FEN>\" <depth>  leaves of the legal move tree (per root move)"},
     {"eval", runEval, "eval \"<FEN>\"                  the static evaluation and its parts"},
     {"search", runSearch, "search \"<FEN>\" [depth | --time ms]  analyse a position, printing thinking lines"},
+    {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 
