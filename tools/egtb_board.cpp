@@ -57,8 +57,6 @@ Material materialOf(int table) {
     return m;
 }
 
-uint64_t bit(int square) { return uint64_t(1) << square; }
-
 void initBoardTables() {
     if (tablesBuilt) return;
     tablesBuilt = true;

@@ -26,7 +26,7 @@ int tableNumber(const std::string& name);
 Material materialOf(int table);
 
 void initBoardTables();
-uint64_t bit(int square);
+inline uint64_t bit(int square) { return uint64_t(1) << square; }
 // True when a man (piece, colour) on from attacks to, with occ the occupied squares.
 bool attacks(int piece, int colour, int from, int to, uint64_t occ);
 // Squares a man moves to without capturing or captures on, pawns excepted.

@@ -98,15 +98,22 @@ private:
     void classify(uint32_t id);
     bool exitValue(const int* squares, int captured, int promotedMan, int promotedPiece, int mover, int& value);
     void retract(uint32_t id, int level);
-    void reach(const int* squares, int side, bool childLost, int level);
+    void collect(const int* squares, int side);
+    void reach(uint32_t predecessor, bool childLost, int level);
     bool write(const std::string& directory, TableStats& stats);
 
     Material m_;
     uint64_t positions_ = 0, nodes_ = 0;
     bool withEnPassant_ = false;
     bool fault_ = false;
-    std::vector<uint8_t> state_, distance_, counter_, exitLoss_;
+    // One word per node, so that a predecessor's update touches one cache line.
+    struct Node {
+        uint8_t state, distance, counter, exitLoss;
+    };
+    std::vector<Node> nodeData_;
     std::vector<std::vector<uint32_t>> pending_;
+    uint32_t predecessors_[256];
+    int predecessorCount_ = 0;
 };
 
 // Value after a capture or a promotion, for the side that made it: +p a win in p
@@ -142,12 +149,12 @@ void Generator::classify(uint32_t id) {
     bool ep;
     decode(id, sq, side, ep);
     if (!isLegal(m_, sq, side)) {
-        state_[id] = Illegal;
+        nodeData_[id].state = Illegal;
         return;
     }
     const int target = ep ? epTarget(sq, side) : 64;
     if (ep && target == 64) {
-        state_[id] = Illegal;
+        nodeData_[id].state = Illegal;
         return;
     }
     uint64_t occ = 0, own = 0;
@@ -184,9 +191,10 @@ void Generator::classify(uint32_t id) {
         if (m_.colour[i] != side) continue;
         const int from = sq[i];
         if (m_.piece[i] != 1) {
-            const uint64_t targets = pieceTargets(m_.piece[i], from, occ) & ~own;
-            for (int t = 0; t < 64; ++t)
-                if (targets & bit(t)) tryMove(i, t, manOn(sq, t, 1 - side), 0);
+            for (uint64_t targets = pieceTargets(m_.piece[i], from, occ) & ~own; targets; targets &= targets - 1) {
+                const int t = __builtin_ctzll(targets);
+                tryMove(i, t, manOn(sq, t, 1 - side), 0);
+            }
             continue;
         }
         // Pawns: pushes (a double step from the home rank), captures, en passant,
@@ -216,11 +224,11 @@ void Generator::classify(uint32_t id) {
         }
     }
 
-    counter_[id] = uint8_t(inTable);
-    exitLoss_[id] = cannotLose || bestWin != INT_MAX ? CannotLose : uint8_t(worstLoss);
+    nodeData_[id].counter = uint8_t(inTable);
+    nodeData_[id].exitLoss = cannotLose || bestWin != INT_MAX ? CannotLose : uint8_t(worstLoss);
     if (!anyMove) {
         // Mated now, or stalemated (left undecided: a draw).
-        exitLoss_[id] = CannotLose;
+        nodeData_[id].exitLoss = CannotLose;
         if (kingAttacked(m_, sq, side)) pending_[0].push_back(id);
     } else if (bestWin != INT_MAX) {
         pending_[bestWin].push_back(id);
@@ -230,19 +238,21 @@ void Generator::classify(uint32_t id) {
 }
 
 // A predecessor learns the value of one of its children.
-void Generator::reach(const int* squares, int side, bool childLost, int level) {
-    for (int ep = 0; ep < (withEnPassant_ ? 2 : 1); ++ep) {
-        const uint32_t p = node(squares, side, ep != 0);
-        if (state_[p] != Undecided) continue;
-        if (childLost) {
-            pending_[level + 1].push_back(p);
-        } else if (counter_[p] == 0) {
-            if (!fault_) std::printf("move count out of step at %s\n", fenOf(m_, squares, side).c_str());
-            fault_ = true;
-        } else if (--counter_[p] == 0 && exitLoss_[p] != CannotLose) {
-            pending_[std::max(level + 1, int(exitLoss_[p]))].push_back(p);
-        }
+void Generator::reach(uint32_t p, bool childLost, int level) {
+    Node& n = nodeData_[p];
+    if (n.state != Undecided) return;
+    if (childLost) {
+        pending_[level + 1].push_back(p);
+    } else if (n.counter == 0) {
+        if (!fault_) std::printf("move count out of step at node %u\n", p);
+        fault_ = true;
+    } else if (--n.counter == 0 && n.exitLoss != CannotLose) {
+        pending_[std::max(level + 1, int(n.exitLoss))].push_back(p);
     }
+}
+
+void Generator::collect(const int* squares, int side) {
+    for (int ep = 0; ep < (withEnPassant_ ? 2 : 1); ++ep) predecessors_[predecessorCount_++] = node(squares, side, ep != 0);
 }
 
 // Takes back every move that could have led to node id, which was decided at level.
@@ -252,6 +262,7 @@ void Generator::retract(uint32_t id, int level) {
     decode(id, sq, side, ep);
     const int mover = 1 - side;
     const bool lost = level % 2 == 0;
+    predecessorCount_ = 0;
     uint64_t occ = 0;
     for (int i = 0; i < m_.count; ++i) occ |= bit(sq[i]);
 
@@ -262,19 +273,16 @@ void Generator::retract(uint32_t id, int level) {
         const int origin = side == 1 ? target - 8 : target + 8;
         const int man = manOn(sq, pawnSquare, mover);
         sq[man] = origin;
-        reach(sq, mover, lost, level);
-        return;
+        collect(sq, mover);
     }
-    for (int i = 0; i < m_.count; ++i) {
+    for (int i = 0; i < m_.count && !ep; ++i) {
         if (m_.colour[i] != mover) continue;
         const int to = sq[i];
         if (m_.piece[i] != 1) {
-            const uint64_t sources = pieceTargets(m_.piece[i], to, occ) & ~occ;
-            for (int f = 0; f < 64; ++f)
-                if (sources & bit(f)) {
-                    sq[i] = f;
-                    reach(sq, mover, lost, level);
-                }
+            for (uint64_t sources = pieceTargets(m_.piece[i], to, occ) & ~occ; sources; sources &= sources - 1) {
+                sq[i] = __builtin_ctzll(sources);
+                collect(sq, mover);
+            }
             sq[i] = to;
             continue;
         }
@@ -282,16 +290,19 @@ void Generator::retract(uint32_t id, int level) {
         const int one = to + back;
         if (one < 8 || one > 55 || (occ & bit(one))) continue;
         sq[i] = one;
-        reach(sq, mover, lost, level);
+        collect(sq, mover);
         // A double step that left an en passant capture led to the en passant node.
         const int two = one + back;
         sq[i] = to;
         if (rankOf(to) == (mover == 0 ? 3 : 4) && !(occ & bit(two)) && enPassantTarget(m_, sq, side, i) == 64) {
             sq[i] = two;
-            reach(sq, mover, lost, level);
+            collect(sq, mover);
         }
         sq[i] = to;
     }
+    // The predecessors lie far apart in memory: ask for all of them before using any.
+    for (int i = 0; i < predecessorCount_; ++i) __builtin_prefetch(&nodeData_[predecessors_[i]]);
+    for (int i = 0; i < predecessorCount_; ++i) reach(predecessors_[i], lost, level);
 }
 
 bool Generator::write(const std::string& directory, TableStats& stats) {
@@ -305,7 +316,7 @@ bool Generator::write(const std::string& directory, TableStats& stats) {
         int sq[5], side;
         bool ep;
         for (uint32_t id = uint32_t(s); id < nodes_; id += 2) {
-            if (state_[id] == Illegal) continue;
+            if (nodeData_[id].state == Illegal) continue;
             decode(id, sq, side, ep);
             int white[4], black[4];
             for (int i = 0; i < m_.count; ++i) {
@@ -315,8 +326,8 @@ bool Generator::write(const std::string& directory, TableStats& stats) {
             const int target = ep ? epTarget(sq, side) : 64;
             const uint32_t index = d.indexFunction[s](white, black, target, 0);
             int8_t value = 0;
-            if (state_[id] == Decided) {
-                const int plies = distance_[id];
+            if (nodeData_[id].state == Decided) {
+                const int plies = nodeData_[id].distance;
                 value = plies % 2 ? byteOfWin(plies) : byteOfLoss(plies);
                 if (plies % 2) {
                     ++stats.wins[s];
@@ -352,10 +363,7 @@ bool Generator::write(const std::string& directory, TableStats& stats) {
 
 bool Generator::run(const std::string& directory, TableStats& stats) {
     const auto start = std::chrono::steady_clock::now();
-    state_.assign(nodes_, Undecided);
-    distance_.assign(nodes_, 0);
-    counter_.assign(nodes_, 0);
-    exitLoss_.assign(nodes_, 0);
+    nodeData_.assign(nodes_, Node{Undecided, 0, 0, 0});
     pending_.assign(Levels + 1, {});
 
     for (uint64_t id = 0; id < nodes_ && !fault_; ++id) classify(uint32_t(id));
@@ -364,9 +372,9 @@ bool Generator::run(const std::string& directory, TableStats& stats) {
         now.swap(pending_[level]);
         size_t decided = 0;
         for (uint32_t id : now)
-            if (state_[id] == Undecided) {
-                state_[id] = Decided;
-                distance_[id] = uint8_t(level);
+            if (nodeData_[id].state == Undecided) {
+                nodeData_[id].state = Decided;
+                nodeData_[id].distance = uint8_t(level);
                 now[decided++] = id;
             }
         now.resize(decided);
@@ -375,10 +383,7 @@ bool Generator::run(const std::string& directory, TableStats& stats) {
     if (fault_) return false;
     const bool ok = write(directory, stats);
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state_ = {};
-    distance_ = {};
-    counter_ = {};
-    exitLoss_ = {};
+    nodeData_ = {};
     return ok;
 }
 
