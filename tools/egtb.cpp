@@ -44,10 +44,14 @@ int runProbe(int argc, char** argv) {
     const int score = egtb::probeTablebase(side);
     std::printf("position %s\n", board::formatFen(*record));
     std::printf("tablebase men %d, score %d\n", egtb::TablebaseSet.pieceCount, score);
-    if (score == board::NoTablebaseInfo) std::printf("unknown\n");
-    else if (score == 0) std::printf("draw\n");
-    else if (score > 0) std::printf("mate %d\n", (30002 - score) / 2);
-    else std::printf("mated %d\n", (score + 30000) / 2);
+    if (score == board::NoTablebaseInfo)
+        std::printf("unknown\n");
+    else if (score == 0)
+        std::printf("draw\n");
+    else if (score > 0)
+        std::printf("mate %d\n", (30002 - score) / 2);
+    else
+        std::printf("mated %d\n", (score + 30000) / 2);
     return 0;
 }
 
@@ -90,7 +94,8 @@ int runSpeed(int argc, char** argv) {
         sides.push_back(side);
     }
     long long known = 0;
-    for (size_t i = 0; i < positions.size(); ++i) known += egtb::probePosition(positions[i], sides[i]) != 99999;
+    for (size_t i = 0; i < positions.size(); ++i)
+        known += egtb::probePosition(positions[i], sides[i]) != 99999;
     if (known == 0) {
         std::printf("%s is not registered in %s\n", egtb::TableList[table].name, argv[0]);
         return 1;
@@ -102,8 +107,8 @@ int runSpeed(int argc, char** argv) {
         for (size_t i = 0; i < positions.size(); ++i) sum += egtb::probePosition(positions[i], sides[i]);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double probes = double(rounds) * double(positions.size());
-    std::printf("%s: %.0f probes in %.3f s: %.0f probes per second (checksum %lld)\n", egtb::TableList[table].name,
-                probes, seconds, probes / seconds, sum);
+    std::printf("%s: %.0f probes in %.3f s: %.0f probes per second (checksum %lld)\n",
+                egtb::TableList[table].name, probes, seconds, probes / seconds, sum);
     return 0;
 }
 

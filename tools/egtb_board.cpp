@@ -113,7 +113,8 @@ bool kingAttacked(const Material& m, const int* squares, int side, int skip) {
         if (i != skip) occ |= bit(squares[i]);
     const int king = squares[side == 0 ? 0 : m.blackKing()];
     for (int i = 0; i < m.count; ++i)
-        if (i != skip && m.colour[i] != side && attacks(m.piece[i], m.colour[i], squares[i], king, occ)) return true;
+        if (i != skip && m.colour[i] != side && attacks(m.piece[i], m.colour[i], squares[i], king, occ))
+            return true;
     return false;
 }
 
@@ -165,8 +166,10 @@ std::string fenOf(const Material& m, const int* squares, int sideToMove, int epS
         if (r) fen += '/';
     }
     fen += sideToMove == 0 ? " w - " : " b - ";
-    if (epSquare == 64) fen += "-";
-    else fen += std::string(1, char('a' + (epSquare & 7))) + char('1' + (epSquare >> 3));
+    if (epSquare == 64)
+        fen += "-";
+    else
+        fen += std::string(1, char('a' + (epSquare & 7))) + char('1' + (epSquare >> 3));
     return fen + " 0 1";
 }
 

@@ -17,9 +17,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <system_error>
-#include <filesystem>
 #include <vector>
 
 #include "board/types.h"
@@ -59,7 +59,7 @@ int rankOf(int square) { return square >> 3; }
 int fileOf(int square) { return square & 7; }
 
 class Generator {
-public:
+   public:
     explicit Generator(int table) : m_(materialOf(table)) {
         positions_ = uint64_t(1) << (6 * m_.count);
         withEnPassant_ = m_.hasPawns(0) && m_.hasPawns(1);
@@ -68,7 +68,7 @@ public:
     // Solves the table and writes its two files; false (with a message) on a fault.
     bool run(const std::string& directory, TableStats& stats);
 
-private:
+   private:
     uint32_t node(const int* squares, int side, bool ep) const {
         uint64_t position = 0;
         for (int i = 0; i < m_.count; ++i) position |= uint64_t(squares[i]) << (6 * i);
@@ -96,7 +96,8 @@ private:
     }
 
     void classify(uint32_t id);
-    bool exitValue(const int* squares, int captured, int promotedMan, int promotedPiece, int mover, int& value);
+    bool exitValue(const int* squares, int captured, int promotedMan, int promotedPiece, int mover,
+                   int& value);
     void retract(uint32_t id, int level);
     void collect(const int* squares, int side);
     void reach(uint32_t predecessor, bool childLost, int level);
@@ -139,8 +140,10 @@ bool Generator::exitValue(const int* squares, int captured, int promotedMan, int
     if (score == board::NoTablebaseInfo) return false;
     // The score is the opponent's: mating in m moves (2m - 1 plies) means we lose
     // in 2m plies; being mated in m moves (2m plies) means we win in 2m + 1.
-    if (score > 0) value = -(30002 - score);
-    else if (score < 0) value = score + 30000 + 1;
+    if (score > 0)
+        value = -(30002 - score);
+    else if (score < 0)
+        value = score + 30000 + 1;
     return true;
 }
 
@@ -182,16 +185,20 @@ void Generator::classify(uint32_t id) {
             fault_ = true;
             return;
         }
-        if (value > 0) bestWin = std::min(bestWin, value);
-        else if (value < 0) worstLoss = std::max(worstLoss, -value);
-        else cannotLose = true;
+        if (value > 0)
+            bestWin = std::min(bestWin, value);
+        else if (value < 0)
+            worstLoss = std::max(worstLoss, -value);
+        else
+            cannotLose = true;
     };
 
     for (int i = 0; i < m_.count; ++i) {
         if (m_.colour[i] != side) continue;
         const int from = sq[i];
         if (m_.piece[i] != 1) {
-            for (uint64_t targets = pieceTargets(m_.piece[i], from, occ) & ~own; targets; targets &= targets - 1) {
+            for (uint64_t targets = pieceTargets(m_.piece[i], from, occ) & ~own; targets;
+                 targets &= targets - 1) {
                 const int t = __builtin_ctzll(targets);
                 tryMove(i, t, manOn(sq, t, 1 - side), 0);
             }
@@ -217,7 +224,8 @@ void Generator::classify(uint32_t id) {
             if (victim >= 0) {
                 if (rankOf(t) == lastRank)
                     for (int piece = 5; piece >= 2; --piece) tryMove(i, t, victim, piece);
-                else tryMove(i, t, victim, 0);
+                else
+                    tryMove(i, t, victim, 0);
             } else if (t == target) {
                 tryMove(i, t, manOn(sq, t - forward, 1 - side), 0);
             }
@@ -252,7 +260,8 @@ void Generator::reach(uint32_t p, bool childLost, int level) {
 }
 
 void Generator::collect(const int* squares, int side) {
-    for (int ep = 0; ep < (withEnPassant_ ? 2 : 1); ++ep) predecessors_[predecessorCount_++] = node(squares, side, ep != 0);
+    for (int ep = 0; ep < (withEnPassant_ ? 2 : 1); ++ep)
+        predecessors_[predecessorCount_++] = node(squares, side, ep != 0);
 }
 
 // Takes back every move that could have led to node id, which was decided at level.
@@ -279,7 +288,8 @@ void Generator::retract(uint32_t id, int level) {
         if (m_.colour[i] != mover) continue;
         const int to = sq[i];
         if (m_.piece[i] != 1) {
-            for (uint64_t sources = pieceTargets(m_.piece[i], to, occ) & ~occ; sources; sources &= sources - 1) {
+            for (uint64_t sources = pieceTargets(m_.piece[i], to, occ) & ~occ; sources;
+                 sources &= sources - 1) {
                 sq[i] = __builtin_ctzll(sources);
                 collect(sq, mover);
             }
@@ -294,7 +304,8 @@ void Generator::retract(uint32_t id, int level) {
         // A double step that left an en passant capture led to the en passant node.
         const int two = one + back;
         sq[i] = to;
-        if (rankOf(to) == (mover == 0 ? 3 : 4) && !(occ & bit(two)) && enPassantTarget(m_, sq, side, i) == 64) {
+        if (rankOf(to) == (mover == 0 ? 3 : 4) && !(occ & bit(two)) &&
+            enPassantTarget(m_, sq, side, i) == 64) {
             sq[i] = two;
             collect(sq, mover);
         }
@@ -320,8 +331,10 @@ bool Generator::write(const std::string& directory, TableStats& stats) {
             decode(id, sq, side, ep);
             int white[4], black[4];
             for (int i = 0; i < m_.count; ++i) {
-                if (m_.colour[i] == 0) white[i] = sq[i];
-                else black[i - m_.blackKing()] = sq[i];
+                if (m_.colour[i] == 0)
+                    white[i] = sq[i];
+                else
+                    black[i - m_.blackKing()] = sq[i];
             }
             const int target = ep ? epTarget(sq, side) : 64;
             const uint32_t index = d.indexFunction[s](white, black, target, 0);
@@ -345,7 +358,8 @@ bool Generator::write(const std::string& directory, TableStats& stats) {
                 return false;
             }
             if (written[index] && bytes[index] != value && conflicts++ < 5)
-                std::printf("%s: index %u holds two values (%s)\n", d.name, index, fenOf(m_, sq, side, target).c_str());
+                std::printf("%s: index %u holds two values (%s)\n", d.name, index,
+                            fenOf(m_, sq, side, target).c_str());
             written[index] = true;
             bytes[index] = value;
         }
@@ -479,7 +493,8 @@ int runGenerate(int argc, char** argv) {
     for (int n = 1; n <= 35; ++n)
         if (wanted[n]) order.push_back(n);
     std::stable_sort(order.begin(), order.end(), [](int a, int b) {
-        const int menA = int(std::strlen(egtb::TableList[a].name)), menB = int(std::strlen(egtb::TableList[b].name));
+        const int menA = int(std::strlen(egtb::TableList[a].name)),
+                  menB = int(std::strlen(egtb::TableList[b].name));
         return menA != menB ? menA < menB : pawnCount(a) < pawnCount(b);
     });
 
@@ -498,14 +513,16 @@ int runGenerate(int argc, char** argv) {
         egtb::setCacheSize(GeneratorCacheMegabytes);
         seconds += stats.seconds;
         bytes += stats.bytes;
-        std::printf("%-6s longest mate %3d (white to move) %3d (black to move); longest loss %3d / %3d;"
-                    " %.1f s, %llu bytes\n",
-                    egtb::TableList[n].name, (stats.longestWin[0] + 1) / 2, (stats.longestWin[1] + 1) / 2,
-                    stats.longestLoss[0] / 2, stats.longestLoss[1] / 2, stats.seconds,
-                    (unsigned long long)stats.bytes);
+        std::printf(
+            "%-6s longest mate %3d (white to move) %3d (black to move); longest loss %3d / %3d;"
+            " %.1f s, %llu bytes\n",
+            egtb::TableList[n].name, (stats.longestWin[0] + 1) / 2, (stats.longestWin[1] + 1) / 2,
+            stats.longestLoss[0] / 2, stats.longestLoss[1] / 2, stats.seconds,
+            (unsigned long long)stats.bytes);
         std::fflush(stdout);
     }
-    std::printf("generated %zu tables in %.1f s, %llu bytes\n", order.size(), seconds, (unsigned long long)bytes);
+    std::printf("generated %zu tables in %.1f s, %llu bytes\n", order.size(), seconds,
+                (unsigned long long)bytes);
     return 0;
 }
 

@@ -43,10 +43,13 @@ uint64_t nextRandom(uint64_t& state) {
 }
 
 class SideChecker {
-public:
+   public:
     SideChecker(int table, int side, bool exhaustive)
-        : m_(materialOf(table)), side_(side), exhaustive_(exhaustive),
-          size_(egtb::TableList[table].size[side]), function_(egtb::indexFunctionFor(table, side)) {
+        : m_(materialOf(table)),
+          side_(side),
+          exhaustive_(exhaustive),
+          size_(egtb::TableList[table].size[side]),
+          function_(egtb::indexFunctionFor(table, side)) {
         pawns_ = m_.hasPawns(0) || m_.hasPawns(1);
         if (exhaustive_) owner_.assign(size_, 0);
     }
@@ -56,12 +59,14 @@ public:
     void checkFarPairs();
     bool report(const char* name) const;
 
-private:
+   private:
     uint32_t indexOf(const int* sq, int ep, int flip = 0) const {
         int white[4], black[4];
         for (int i = 0; i < m_.count; ++i) {
-            if (i < m_.blackKing()) white[i] = sq[i];
-            else black[i - m_.blackKing()] = sq[i];
+            if (i < m_.blackKing())
+                white[i] = sq[i];
+            else
+                black[i - m_.blackKing()] = sq[i];
         }
         return function_(white, black, ep, flip);
     }
@@ -101,7 +106,7 @@ private:
     bool exhaustive_, pawns_ = false;
     uint32_t size_;
     egtb::IndexFunction function_;
-    std::vector<uint32_t> owner_;                      // class key + 1 per index
+    std::vector<uint32_t> owner_;                     // class key + 1 per index
     std::unordered_map<uint32_t, uint64_t> sampled_;  // index to class key
     uint64_t positions_ = 0;
     uint32_t largest_ = 0;
@@ -121,8 +126,10 @@ void SideChecker::check(const int* sq, int ep, bool symmetries) {
     // One class, one index: other classes must not land here.
     const uint64_t key = classKey(sq, ep);
     if (exhaustive_) {
-        if (owner_[index] == 0) owner_[index] = uint32_t(key + 1);
-        else if (owner_[index] != uint32_t(key + 1)) fail("shares its index with another position", sq, ep);
+        if (owner_[index] == 0)
+            owner_[index] = uint32_t(key + 1);
+        else if (owner_[index] != uint32_t(key + 1))
+            fail("shares its index with another position", sq, ep);
     } else {
         auto [at, fresh] = sampled_.emplace(index, key);
         if (!fresh && at->second != key) fail("shares its index with another position", sq, ep);
@@ -136,7 +143,8 @@ void SideChecker::check(const int* sq, int ep, bool symmetries) {
     uint32_t mirrored = index;
     if (!pawns_ && (mainDiagonal || antiDiagonal)) {
         int t[5];
-        for (int i = 0; i < m_.count; ++i) t[i] = mainDiagonal ? transform(4, sq[i]) : reflectAntiDiagonal(sq[i]);
+        for (int i = 0; i < m_.count; ++i)
+            t[i] = mainDiagonal ? transform(4, sq[i]) : reflectAntiDiagonal(sq[i]);
         mirrored = indexOf(t, ep);
     }
     int t[5], te;
@@ -148,7 +156,8 @@ void SideChecker::check(const int* sq, int ep, bool symmetries) {
     // The same position with the colours exchanged, as the probe hands it over.
     if (pawns_) {
         for (int i = 0; i < m_.count; ++i) t[i] = sq[i] ^ 56;
-        if (indexOf(t, ep == 64 ? 64 : ep ^ 56, 1) != index) fail("colours exchanged give another index", sq, ep);
+        if (indexOf(t, ep == 64 ? 64 : ep ^ 56, 1) != index)
+            fail("colours exchanged give another index", sq, ep);
     }
 }
 

@@ -17,7 +17,9 @@ constexpr int absolute(int x) { return x < 0 ? -x : x; }
 
 // Without pawns every symmetry of the board keeps the value: files e-h and ranks 5-8
 // are mirrored so that K1 lands in a1-d4.
-constexpr int pawnlessMask(int square) { return (fileOf(square) >= 4 ? 7 : 0) ^ (rankOf(square) >= 4 ? 56 : 0); }
+constexpr int pawnlessMask(int square) {
+    return (fileOf(square) >= 4 ? 7 : 0) ^ (rankOf(square) >= 4 ? 56 : 0);
+}
 // Pawns walk one way, so only the files may be mirrored.
 constexpr int pawnMask(int square) { return fileOf(square) >= 4 ? 7 : 0; }
 constexpr int reflectDiagonal(int square) { return fileOf(square) << 3 | rankOf(square); }
@@ -113,8 +115,8 @@ constexpr Layout makeLayout(const char* name, int side) {
                 L.aKind[partACount++] = BlackPawnKind;
             }
     }
-    L.partA = partACount == 0   ? PartA::PairOnly
-              : partACount == 1 ? PartA::One
+    L.partA = partACount == 0            ? PartA::PairOnly
+              : partACount == 1          ? PartA::One
               : L.aKind[0] == L.aKind[1] ? PartA::TwoSame
                                          : PartA::Two;
 
@@ -133,9 +135,11 @@ constexpr Layout makeLayout(const char* name, int side) {
         } else {
             d.placed[d.placedCount++] = ManRef{0, 0};
             d.placed[d.placedCount++] = ManRef{1, 0};
-            for (int j = 1; j <= count[mover]; ++j) d.placed[d.placedCount++] = ManRef{uint8_t(mover), uint8_t(j)};
+            for (int j = 1; j <= count[mover]; ++j)
+                d.placed[d.placedCount++] = ManRef{uint8_t(mover), uint8_t(j)};
             for (int j = 1; j <= count[defender]; ++j)
-                if (piece[defender][j] == 1 || j < i) d.placed[d.placedCount++] = ManRef{uint8_t(defender), uint8_t(j)};
+                if (piece[defender][j] == 1 || j < i)
+                    d.placed[d.placedCount++] = ManRef{uint8_t(defender), uint8_t(j)};
             const uint32_t r = 64 - d.placedCount;
             d.kind = pair ? DigitKind::PiecePair : DigitKind::Piece;
             d.range = pair ? r * (r - 1) / 2 : r;
@@ -146,7 +150,9 @@ constexpr Layout makeLayout(const char* name, int side) {
     }
 
     if (hasPawn(0) && hasPawn(1)) {
-        L.enPassant = count[0] == 1 ? EnPassant::Pawn : piece[0][1] == 1 ? EnPassant::TwoPawns : EnPassant::PiecePawn;
+        L.enPassant = count[0] == 1      ? EnPassant::Pawn
+                      : piece[0][1] == 1 ? EnPassant::TwoPawns
+                                         : EnPassant::PiecePawn;
         L.pieceKind = piece[0][1];
     }
     return L;
@@ -186,7 +192,8 @@ constexpr uint32_t NotEnPassant = NoIndex - 1;
 
 // En passant positions: the board is only mirrored (and turned for exchanged
 // colours), never rank-flipped, and the pawns are implied by the capture's code.
-[[gnu::always_inline]] inline uint32_t enPassantIndex(const Layout& L, const int* const* list, int ep, int flip) {
+[[gnu::always_inline]] inline uint32_t enPassantIndex(const Layout& L, const int* const* list, int ep,
+                                                      int flip) {
     const int mover = L.mover, defender = 1 - mover;
     const int mask = pawnMask(list[mover][0]) ^ (flip ? 56 : 0);
     auto square = [&](ManRef m) { return list[m.colour][m.slot] ^ mask; };
@@ -256,8 +263,8 @@ constexpr uint32_t NotEnPassant = NoIndex - 1;
     return normal + E * 14 + code;
 }
 
-[[gnu::always_inline]] inline uint32_t computeIndex(const Layout& L, const int* white, const int* black, int ep,
-                                                    int flip) {
+[[gnu::always_inline]] inline uint32_t computeIndex(const Layout& L, const int* white, const int* black,
+                                                    int ep, int flip) {
     const int* const list[2] = {white, black};
     if (L.enPassant != EnPassant::None && ep != 64) {
         const uint32_t index = enPassantIndex(L, list, ep, flip);
@@ -349,7 +356,8 @@ uint32_t tableIndex(const int* white, const int* black, int ep, int flip) {
 }
 
 template <size_t... N>
-constexpr std::array<std::array<IndexFunction, 2>, sizeof...(N)> makeIndexFunctions(std::index_sequence<N...>) {
+constexpr std::array<std::array<IndexFunction, 2>, sizeof...(N)> makeIndexFunctions(
+    std::index_sequence<N...>) {
     return {{{&tableIndex<int(N), 0>, &tableIndex<int(N), 1>}...}};
 }
 constexpr auto IndexFunctions = makeIndexFunctions(std::make_index_sequence<TableCount + 1>());
@@ -399,7 +407,8 @@ void buildIndexTables() {
             int n = 0;
             for (int s = 0; s < 64; ++s) {
                 const bool onBoard = t > WhitePawnKind || (s >= 8 && s < 56);
-                IndexTables.enumeration[t][k][s] = onBoard && s != k && !checksByContact(t, s, k) ? uint8_t(n++) : 255;
+                IndexTables.enumeration[t][k][s] =
+                    onBoard && s != k && !checksByContact(t, s, k) ? uint8_t(n++) : 255;
             }
             IndexTables.count[t][k] = uint8_t(n);
         }

@@ -28,17 +28,22 @@ constexpr int LargestCacheMegabytes = 2047;
 
 // kppkp, black to move: seven positions are mated in 127 moves, one more than the
 // table's bytes can say.
-constexpr uint32_t KppkpLongestLosses[] = {56802428, 56811076, 56849992, 56858640, 59592489, 67775659, 71071628};
+constexpr uint32_t KppkpLongestLosses[] = {56802428, 56811076, 56849992, 56858640,
+                                           59592489, 67775659, 71071628};
 
 char* bufferOf(const CacheEntry& entry) { return TablebaseSet.cacheMemory + entry.dataOffset; }
 
 void unlinkRecency(int32_t e) {
     CacheEntry* entries = BlockCache.entries;
     CacheEntry& entry = entries[e];
-    if (entry.previous != NoEntry) entries[entry.previous].next = entry.next;
-    else BlockCache.head = entry.next;
-    if (entry.next != NoEntry) entries[entry.next].previous = entry.previous;
-    else BlockCache.tail = entry.previous;
+    if (entry.previous != NoEntry)
+        entries[entry.previous].next = entry.next;
+    else
+        BlockCache.head = entry.next;
+    if (entry.next != NoEntry)
+        entries[entry.next].previous = entry.previous;
+    else
+        BlockCache.tail = entry.previous;
 }
 
 void pushRecency(int32_t e) {
@@ -53,8 +58,10 @@ void pushRecency(int32_t e) {
 void unlinkBucket(int32_t e, int32_t* heads) {
     CacheEntry* entries = BlockCache.entries;
     CacheEntry& entry = entries[e];
-    if (entry.bucketPrevious != NoEntry) entries[entry.bucketPrevious].bucketNext = entry.bucketNext;
-    else heads[(entry.start / CacheBlockBytes) % CacheBuckets] = entry.bucketNext;
+    if (entry.bucketPrevious != NoEntry)
+        entries[entry.bucketPrevious].bucketNext = entry.bucketNext;
+    else
+        heads[(entry.start / CacheBlockBytes) % CacheBuckets] = entry.bucketNext;
     if (entry.bucketNext != NoEntry) entries[entry.bucketNext].bucketPrevious = entry.bucketPrevious;
 }
 
@@ -71,8 +78,9 @@ void pushBucket(int32_t e, int32_t* heads) {
 bool loadBlock(TableDescriptor& d, int side, const CacheEntry& entry) {
     std::FILE* file = d.file[side];
     if (std::fseek(file, long(entry.start), SEEK_SET) != 0) return false;
-    const uint32_t wanted =
-        d.fileSize[side] - entry.start < uint32_t(CacheBlockBytes) ? d.fileSize[side] - entry.start : CacheBlockBytes;
+    const uint32_t wanted = d.fileSize[side] - entry.start < uint32_t(CacheBlockBytes)
+                                ? d.fileSize[side] - entry.start
+                                : CacheBlockBytes;
     return std::fread(bufferOf(entry), 1, CacheBlockBytes, file) >= wanted;
 }
 
@@ -95,7 +103,8 @@ int readTableByte(int table, int side, uint32_t index) {
     CacheEntry* entries = BlockCache.entries;
 
     // Step 2. A hit moves to the front of the recency list and of its chain.
-    for (int32_t e = heads[(index / CacheBlockBytes) % CacheBuckets]; e != NoEntry; e = entries[e].bucketNext) {
+    for (int32_t e = heads[(index / CacheBlockBytes) % CacheBuckets]; e != NoEntry;
+         e = entries[e].bucketNext) {
         if (index - entries[e].start >= uint32_t(CacheBlockBytes) || index < entries[e].start) continue;
         if (BlockCache.head != e) {
             unlinkRecency(e);
@@ -164,7 +173,8 @@ int probePosition(const ProbePosition& position, int side) {
     // Steps 1-2. The table by material; -n means it sees the colours exchanged.
     int counts[10]{};
     for (int colour = 0; colour < 2; ++colour)
-        for (int i = 0; i < position.menCount[colour]; ++i) ++counts[5 * colour + position.piece[colour][i] - 1];
+        for (int i = 0; i < position.menCount[colour]; ++i)
+            ++counts[5 * colour + position.piece[colour][i] - 1];
     int n = findTable(counts);
     if (n == 0) return board::NoTablebaseInfo;
     const int flip = n < 0 ? 1 : 0;
@@ -235,7 +245,8 @@ void setCacheSize(int cacheMegabytes) {
     if (cacheMegabytes < 0) cacheMegabytes = 0;
     if (cacheMegabytes > LargestCacheMegabytes) cacheMegabytes = LargestCacheMegabytes;
     uint32_t size = uint32_t(cacheMegabytes) << 20;
-    if (size == 0) size = TablebaseSet.decompressionBytes ? TablebaseSet.decompressionBytes : DefaultCacheBytes;
+    if (size == 0)
+        size = TablebaseSet.decompressionBytes ? TablebaseSet.decompressionBytes : DefaultCacheBytes;
 
     // Step 4-5. The memory, with nothing open and nothing cached yet.
     std::free(TablebaseSet.cacheMemory);
@@ -262,8 +273,9 @@ void setCacheSize(int cacheMegabytes) {
     BlockCache.entries = reinterpret_cast<CacheEntry*>(TablebaseSet.cacheMemory);
     for (int32_t e = 0; e < count; ++e) {
         CacheEntry& entry = BlockCache.entries[e];
-        entry = CacheEntry{-1, -1, 0, e + 1 < count ? e + 1 : NoEntry, NoEntry, NoEntry, NoEntry,
-                           uint32_t(count * sizeof(CacheEntry) + size_t(e) * CacheBufferBytes)};
+        entry = CacheEntry{
+            -1,      -1,      0,       e + 1 < count ? e + 1 : NoEntry,
+            NoEntry, NoEntry, NoEntry, uint32_t(count * sizeof(CacheEntry) + size_t(e) * CacheBufferBytes)};
     }
     BlockCache.freeHead = 0;
     for (TableDescriptor& d : Tables)

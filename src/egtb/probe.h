@@ -24,7 +24,7 @@ constexpr int32_t NoEntry = -1;
 struct CacheEntry {
     int32_t table;
     int32_t side;
-    uint32_t start;  // index of the block's first byte, a multiple of 8192
+    uint32_t start;                      // index of the block's first byte, a multiple of 8192
     int32_t next, previous;              // recency list (the free list uses next)
     int32_t bucketNext, bucketPrevious;  // chain of its table side's bucket
     uint32_t dataOffset;                 // of its buffer from the start of the block

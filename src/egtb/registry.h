@@ -149,11 +149,11 @@ struct TableDescriptor {
     int32_t number;
     IndexFunction indexFunction[2];
     char name[8];
-    uint32_t fileSize[2];                    // positions; the registered file's length
-    char* filePath[2];                       // empty: that side is not available
-    std::FILE* file[2];                      // opened by the probe when first needed
-    CompressedTableInfo* compressed[2];      // empty for an uncompressed file
-    int32_t* bucketHeads[2];                 // 32 block-cache chains (entry numbers)
+    uint32_t fileSize[2];                // positions; the registered file's length
+    char* filePath[2];                   // empty: that side is not available
+    std::FILE* file[2];                  // opened by the probe when first needed
+    CompressedTableInfo* compressed[2];  // empty for an uncompressed file
+    int32_t* bucketHeads[2];             // 32 block-cache chains (entry numbers)
 };
 extern std::array<TableDescriptor, TableCount + 1> Tables;  // defined in registry.cpp
 
@@ -165,14 +165,14 @@ struct MaterialIndexState {
     static constexpr int LeafCount = 286;
     int16_t leaf[LeafCount];
 
-    int lookup(const int counts[10]) const;   // 0 when no table or outside the tree
+    int lookup(const int counts[10]) const;             // 0 when no table or outside the tree
     bool store(const int counts[10], int tableNumber);  // false outside the tree
 };
 extern MaterialIndexState MaterialIndex;  // defined in registry.cpp
 
 struct TablebaseSetState {
-    int pieceCount = 0;             // most men (kings included) of a registered table
-    char* cacheMemory = nullptr;    // the block cache's one memory block (probe.h)
+    int pieceCount = 0;           // most men (kings included) of a registered table
+    char* cacheMemory = nullptr;  // the block cache's one memory block (probe.h)
     // Counted during registration: compressed files opened, and bytes allocated for
     // reading them (the default cache size).
     int compressedFiles = 0;

@@ -24,8 +24,8 @@ void expectAllSidesFull(const std::string& report, int sides) {
     while (std::getline(lines, line)) {
         unsigned long long positions = 0, largest = 0, size = 0;
         char name[8], side[8];
-        if (std::sscanf(line.c_str(), "%7s %7s to move %llu positions largest index %llu size %llu", name, side,
-                        &positions, &largest, &size) != 5)
+        if (std::sscanf(line.c_str(), "%7s %7s to move %llu positions largest index %llu size %llu", name,
+                        side, &positions, &largest, &size) != 5)
             continue;
         ++seen;
         EXPECT_NE(line.find(" ok"), std::string::npos) << line;

@@ -1,4 +1,6 @@
 // Reading table bytes through the block cache and turning them into scores.
+#include "egtb/probe.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,7 +12,6 @@
 #include "board/board.h"
 #include "board/position_record.h"
 #include "egtb/indexing.h"
-#include "egtb/probe.h"
 #include "egtb/registry.h"
 #include "eval/evaluate.h"
 #include "eval/piece_square.h"
@@ -27,7 +28,7 @@ using testing_support::writeTableFile;
 namespace {
 
 class Probe : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override { TablebaseSet.release(); }
     void TearDown() override {
         TablebaseSet.release();

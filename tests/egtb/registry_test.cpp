@@ -1,17 +1,18 @@
 // Finding, checking and registering tablebase files, and the start-up failures.
+#include "egtb/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "egtb/probe.h"
-#include "egtb/registry.h"
 #include "support/engine_process.h"
 #include "support/table_files.h"
 #include "support/temp_dir.h"
 
-using egtb::Tables;
 using egtb::TablebaseSet;
+using egtb::Tables;
 using testing_support::EngineProcess;
 using testing_support::TempDir;
 using testing_support::writeTableFile;
@@ -30,7 +31,7 @@ std::string pathOf(int table, int side) {
 }
 
 class Registry : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override { TablebaseSet.release(); }
     void TearDown() override { TablebaseSet.release(); }
 };

@@ -21,15 +21,19 @@ namespace {
 std::string inMoves(int score) {
     if (score == 99999) return "unknown";
     if (score == 0) return "draw";
-    return score > 0 ? "mate " + std::to_string((30002 - score) / 2) : "mated " + std::to_string((score + 30000) / 2);
+    return score > 0 ? "mate " + std::to_string((30002 - score) / 2)
+                     : "mated " + std::to_string((score + 30000) / 2);
 }
 
 // Gaviota counts plies to mate for the side that mates; the engine counts moves.
 std::string gaviotaInMoves(int side, int king, int other, int man, int piece) {
-    unsigned white[3] = {unsigned(king), unsigned(man), tb_NOSQUARE}, black[2] = {unsigned(other), tb_NOSQUARE};
-    unsigned char whitePieces[3] = {tb_KING, (unsigned char)piece, tb_NOPIECE}, blackPieces[2] = {tb_KING, tb_NOPIECE};
+    unsigned white[3] = {unsigned(king), unsigned(man), tb_NOSQUARE},
+             black[2] = {unsigned(other), tb_NOSQUARE};
+    unsigned char whitePieces[3] = {tb_KING, (unsigned char)piece, tb_NOPIECE},
+                  blackPieces[2] = {tb_KING, tb_NOPIECE};
     unsigned info = 0, plies = 0;
-    if (!tb_probe_hard(unsigned(side), tb_NOSQUARE, tb_NOCASTLE, white, black, whitePieces, blackPieces, &info, &plies))
+    if (!tb_probe_hard(unsigned(side), tb_NOSQUARE, tb_NOCASTLE, white, black, whitePieces, blackPieces,
+                       &info, &plies))
         return "unknown";
     if (info == tb_DRAW) return "draw";
     if (info != tb_WMATE && info != tb_BMATE) return "unknown";
@@ -42,7 +46,8 @@ std::string gaviotaInMoves(int side, int king, int other, int man, int piece) {
 TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
     TempDir dir;
     std::string report;
-    ASSERT_EQ(testing_support::runTools("egtb generate kqk krk kbk knk kpk -d " + dir.path(), &report), 0) << report;
+    ASSERT_EQ(testing_support::runTools("egtb generate kqk krk kbk knk kpk -d " + dir.path(), &report), 0)
+        << report;
     egtb::TablebaseSet.release();
     egtb::initTablebases(dir.path().c_str(), 16);
 
@@ -55,7 +60,8 @@ TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
         const char* name;
         int piece;
     };
-    for (const Table t : {Table{"kqk", 5}, Table{"krk", 4}, Table{"kbk", 3}, Table{"knk", 2}, Table{"kpk", 1}}) {
+    for (const Table t :
+         {Table{"kqk", 5}, Table{"krk", 4}, Table{"kbk", 3}, Table{"knk", 2}, Table{"kpk", 1}}) {
         long compared = 0, differing = 0, mates = 0;
         for (int king = 0; king < 64; ++king)
             for (int other = 0; other < 64; ++other)
@@ -75,13 +81,14 @@ TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
                         ++compared;
                         mates += ours.rfind("mate", 0) == 0;
                         if (ours != theirs && differing++ < 5)
-                            ADD_FAILURE() << t.name << " king " << king << " king " << other << " man " << man
-                                          << " side " << side << ": engine " << ours << ", Gaviota " << theirs;
+                            ADD_FAILURE()
+                                << t.name << " king " << king << " king " << other << " man " << man
+                                << " side " << side << ": engine " << ours << ", Gaviota " << theirs;
                     }
                 }
         EXPECT_EQ(differing, 0) << t.name;
-        std::printf("%s: %ld positions compared, %ld differ, %ld won for the side to move\n", t.name, compared,
-                    differing, mates);
+        std::printf("%s: %ld positions compared, %ld differ, %ld won for the side to move\n", t.name,
+                    compared, differing, mates);
     }
     tbcache_done();
     tb_done();
