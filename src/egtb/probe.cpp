@@ -105,7 +105,8 @@ int readTableByte(int table, int side, uint32_t index) {
     // Step 2. A hit moves to the front of the recency list and of its chain.
     for (int32_t e = heads[(index / CacheBlockBytes) % CacheBuckets]; e != NoEntry;
          e = entries[e].bucketNext) {
-        if (index - entries[e].start >= uint32_t(CacheBlockBytes) || index < entries[e].start) continue;
+        // Unsigned: an entry that starts beyond the index is a huge distance away.
+        if (index - entries[e].start >= uint32_t(CacheBlockBytes)) continue;
         if (BlockCache.head != e) {
             unlinkRecency(e);
             pushRecency(e);
