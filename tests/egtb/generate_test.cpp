@@ -2,7 +2,8 @@
 // engine playing endgames with them: both sides searched move by move.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "board/board.h"
@@ -25,9 +26,16 @@ namespace {
 
 // The longest mate with white to move that the generator reports for a table.
 int longestMate(const std::string& report, const std::string& table) {
-    std::smatch m;
-    const std::regex line("(^|\\n)" + table + " +longest mate +([0-9]+) \\(white to move\\)");
-    return std::regex_search(report, m, line) ? std::stoi(m[2]) : -1;
+    std::istringstream lines(report);
+    std::string line;
+    while (std::getline(lines, line)) {
+        char name[8];
+        int moves = -1;
+        if (std::sscanf(line.c_str(), "%7s longest mate %d (white to move)", name, &moves) == 2 &&
+            table == name)
+            return moves;
+    }
+    return -1;
 }
 
 // The probe's score for a position.
