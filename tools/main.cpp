@@ -9,6 +9,7 @@ int runBench(int argc, char** argv);
 int runSearch(int argc, char** argv);
 int runEpd(int argc, char** argv);
 int runLearn(int argc, char** argv);
+int runEgtb(int argc, char** argv);
 
 namespace {
 
@@ -25,6 +26,7 @@ constexpr Tool Tools[] = {
     {"search", runSearch, "search \"<FEN>\" [depth | --time ms]  analyse a position, printing thinking lines"},
     {"epd", runEpd, "epd FILE [ms]                  a test suite: how many best moves the engine finds"},
     {"learn", runLearn, "learn \"<FEN>\" <score> <depth> [exact|lower]  add a learned position to Talvo.lrn"},
+    {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 

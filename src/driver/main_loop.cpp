@@ -14,6 +14,7 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "egtb/registry.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
@@ -273,10 +274,9 @@ void think(const Move* moves, int ponder) {
 }
 
 [[noreturn]] void runEngine() {
-    // Start-up step 1: tablebase set-up (initTablebases with PATH_TB and CACHE_TB on
-    // the TablebaseSet) belongs here. Until it exists no table is registered.
-    // Step 2. The board learns the largest tablebase it may probe, and the draw value.
-    Board.tbMenLimit = 0;
+    // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
+    // the largest table it may probe, and the draw value.
+    egtb::setUpTablebases();
     Board.drawValue = EngineConfig.drawValue;
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
