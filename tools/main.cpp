@@ -8,6 +8,8 @@ int runEval(int argc, char** argv);
 int runBench(int argc, char** argv);
 int runSearch(int argc, char** argv);
 int runEpd(int argc, char** argv);
+int runLearn(int argc, char** argv);
+int runEgtb(int argc, char** argv);
 
 namespace {
 
@@ -23,6 +25,8 @@ constexpr Tool Tools[] = {
     {"eval", runEval, "eval \"<FEN>\"                  the static evaluation and its parts"},
     {"search", runSearch, "search \"<FEN>\" [depth | --time ms]  analyse a position, printing thinking lines"},
     {"epd", runEpd, "epd FILE [ms]                  a test suite: how many best moves the engine finds"},
+    {"learn", runLearn, "learn \"<FEN>\" <score> <depth> [exact|lower]  add a learned position to Talvo.lrn"},
+    {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 
