@@ -20,6 +20,8 @@
 namespace egtb_tools {
 int runIndexCheck(int argc, char** argv);
 int runGenerate(int argc, char** argv);
+int runCompress(int argc, char** argv);
+int runDecodeSpeed(int argc, char** argv);
 }  // namespace egtb_tools
 
 namespace {
@@ -120,11 +122,15 @@ int runEgtb(int argc, char** argv) {
         if (std::strcmp(argv[0], "generate") == 0) return egtb_tools::runGenerate(argc - 1, argv + 1);
         if (std::strcmp(argv[0], "probe") == 0) return runProbe(argc - 1, argv + 1);
         if (std::strcmp(argv[0], "speed") == 0) return runSpeed(argc - 1, argv + 1);
+        if (std::strcmp(argv[0], "compress") == 0) return egtb_tools::runCompress(argc - 1, argv + 1);
+        if (std::strcmp(argv[0], "decode-speed") == 0) return egtb_tools::runDecodeSpeed(argc - 1, argv + 1);
     }
     std::fprintf(stderr,
                  "usage: talvo-tools egtb index-check [TABLE...] [-n SAMPLES]\n"
                  "       talvo-tools egtb generate [TABLE...] -d DIR\n"
                  "       talvo-tools egtb probe DIR \"<FEN>\"\n"
-                 "       talvo-tools egtb speed DIR [TABLE]\n");
+                 "       talvo-tools egtb speed DIR [TABLE]\n"
+                 "       talvo-tools egtb compress FILE...      (writes FILE.emd)\n"
+                 "       talvo-tools egtb decode-speed FILE.emd...\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 #include "board/board.h"
 #include "board/types.h"
 #include "driver/config.h"
+#include "egtb/datacomp.h"
 #include "egtb/indexing.h"
 #include "egtb/registry.h"
 
@@ -77,6 +78,8 @@ void pushBucket(int32_t e, int32_t* heads) {
 // Reads the block into the entry's buffer: every byte of it that the table holds.
 bool loadBlock(TableDescriptor& d, int side, const CacheEntry& entry) {
     std::FILE* file = d.file[side];
+    if (d.compressed[side]) return decodeBlock(*d.compressed[side], file, entry.start / CacheBlockBytes,
+                                                   reinterpret_cast<uint8_t*>(bufferOf(entry)));
     if (std::fseek(file, long(entry.start), SEEK_SET) != 0) return false;
     const uint32_t wanted = d.fileSize[side] - entry.start < uint32_t(CacheBlockBytes)
                                 ? d.fileSize[side] - entry.start

@@ -1,5 +1,6 @@
 #include "egtb/registry.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -7,6 +8,7 @@
 #include "board/board.h"
 #include "driver/config.h"
 #include "driver/platform.h"
+#include "egtb/datacomp.h"
 #include "egtb/indexing.h"
 #include "egtb/probe.h"
 
@@ -106,11 +108,13 @@ void TablebaseSetState::release() {
             d.file[side] = nullptr;
             d.filePath[side] = nullptr;
             d.bucketHeads[side] = nullptr;
+            releaseCompressedInfo(d.compressed[side]);
             d.compressed[side] = nullptr;
             d.fileSize[side] = TableList[d.number].size[side];
         }
     std::free(cacheMemory);
     cacheMemory = nullptr;
+    releaseDecodeState();
     BlockCache = BlockCacheState{};
     MaterialIndex = MaterialIndexState{};
     pieceCount = 0;
@@ -125,6 +129,7 @@ int registerTable(const char* directory, int n, int side) {
 
     // Steps 2-5. The uncompressed file must have exactly the table's size.
     char name[256];
+    CompressedTableInfo* info = nullptr;
     if (!fileName(name, directory, d.name, side ? ".nbb" : ".nbw")) return 0;
     if (std::FILE* file = std::fopen(name, "rb")) {
         if (std::fseek(file, 0, SEEK_END) != 0) fatal("*** Seek in %s failed\n", name);
@@ -145,11 +150,20 @@ int registerTable(const char* directory, int n, int side) {
             packed = std::fopen(compressed, "rb");
         if (!packed && fileName(compressed, directory, shortName, "")) packed = std::fopen(compressed, "rb");
         if (!packed) return 0;
-        // Reading compressed tables needs their block decoder; until the engine has
-        // it, a compressed file is counted and left unregistered.
         ++TablebaseSet.compressedFiles;
+        info = readCompressedHeaderOrExit(packed, compressed);
         std::fclose(packed);
-        return 0;
+        TablebaseSet.decompressionBytes += uint32_t(compressedInfoBytes(info->blockCount));
+        if (info->blockSize != uint32_t(CompressedBlockSize)) {
+            std::printf("*** %s: Unsupported block size %d\n", compressed, int(info->blockSize));
+            platform::exitProcess(1);
+        }
+        // The table's bytes: whole blocks, then the last one.
+        const unsigned long long length =
+            info->blockCount ? (unsigned long long)(info->blockCount - 1) * CompressedBlockSize + info->lastBlockSize : 0;
+        if (d.fileSize[side] != 0 && length != d.fileSize[side]) fatal("*** %s corrupted\n", compressed);
+        d.fileSize[side] = uint32_t(length);
+        std::strcpy(name, compressed);
     }
 
     // Step 6. The material signature, as it stands and with the colours exchanged.
@@ -175,7 +189,7 @@ int registerTable(const char* directory, int n, int side) {
     for (int b = 0; b < CacheBuckets; ++b) heads[b] = NoEntry;
     d.filePath[side] = path;
     d.bucketHeads[side] = heads;
-    d.compressed[side] = nullptr;
+    d.compressed[side] = info;
     return 1;
 }
 
@@ -203,6 +217,16 @@ void initTablebases(const char* pathList, int cacheMegabytes) {
         }
         if (*to == '\0') break;
         from = to + 1;
+    }
+
+    // Step 4. One decoding state serves every compressed file.
+    if (TablebaseSet.compressedFiles > 0) {
+        allocateDecodeState();
+        if (!DecodeState) {
+            std::printf("*** Cannot allocate decode block: error code %d\n", errno);
+            platform::exitProcess(1);
+        }
+        TablebaseSet.decompressionBytes += uint32_t(sizeof(DecodeStateData));
     }
 
     // Step 5. The men limit follows the largest table registered.
