@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "board/attacks.h"
 #include "board/board.h"
@@ -14,6 +15,7 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/uci.h"
 #include "egtb/registry.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
@@ -231,7 +233,7 @@ void startSearch(int historyStart) {
                        search::NoMateLimit);
 }
 
-void think(const Move* moves, int ponder) {
+void searchForMove(const Move* moves, int ponder) {
     // Steps 1-2. The budget; a ponder or analysis search has no time limit.
     computeTimeBudget();
     const bool analysing = analyzeMode != 0;
@@ -261,6 +263,11 @@ void think(const Move* moves, int ponder) {
         loadCurrentPosition();
         startSearch(GameRecord.historyStart());
     }
+}
+
+void think(const Move* moves, int ponder) {
+    const bool analysing = analyzeMode != 0;
+    searchForMove(moves, ponder);
 
     // Step 8.
     awaitPonderOutcome(analysing);
@@ -280,8 +287,12 @@ void think(const Move* moves, int ponder) {
     Board.drawValue = EngineConfig.drawValue;
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
-    // Step 4.
-    readCommand(true);
+    // Step 4. The first command also chooses the protocol: "uci" switches to UCI
+    // for the whole run, anything else is xboard.
+    const char* first = InputReader.readLine(true);
+    if (!first) platform::exitProcess(0);
+    if (std::strcmp(first, "uci") == 0) runUci();
+    handleCommandLine(first);
 
     Move moves[MaxLegalMoves];
     for (;;) {
