@@ -126,7 +126,11 @@ bool stripMoveNumber(char* symbol) {
     return symbol[0] == 0;
 }
 
-bool isAnnotation(const char* symbol) { return std::strspn(symbol, "!?") == std::strlen(symbol); }
+// Move assessments ("!?") and the en passant mark some writers put after the
+// capture ("exd6 e.p.") say nothing about the move itself.
+bool isAnnotation(const char* symbol) {
+    return std::strspn(symbol, "!?") == std::strlen(symbol) || std::strcmp(symbol, "e.p.") == 0;
+}
 
 // ---- Lenient move reading ------------------------------------------------------
 
