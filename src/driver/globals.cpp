@@ -2,6 +2,8 @@
 // one file are constructed top to bottom before main() and destroyed bottom to top
 // at exit, so this list is the start-up and the shut-down order.
 #include "board/board.h"
+#include "book/learning.h"
+#include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
 #include "driver/protocol.h"
@@ -16,3 +18,6 @@ namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
 namespace board  { BoardState            Board;            }  // builds key and ray tables
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
+// namespace egtb { TablebaseSetState    TablebaseSet;     }  // empty; tables registered from main
+namespace book   { OpeningBookState      OpeningBook;      }  // opens Talvo.book, seeds rand()
+namespace book   { LearnTableState       LearnTable;       }  // Talvo.lrn is read once the table has memory

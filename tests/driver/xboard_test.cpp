@@ -109,7 +109,7 @@ TEST(XboardBadInput, BrokenPositionsAndMovesLeaveTheGameAsItWas) {
     // Text that does not parse goes back to the start of the game.
     EXPECT_EQ(talk(engine, {"setboard \x01\xff", "setboard ", "e2e4"}), Lines{});
     // A placed position castles only with the rook on its corner.
-    EXPECT_EQ(talk(engine, {"new", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".",
+    EXPECT_EQ(talk(engine, {"new", "force", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".",
                             "e1c1", "e8g8", "e8c8"}),
               Lines{"Illegal move: e8g8"});
     EXPECT_EQ(loggedMoves(dir),
