@@ -1,18 +1,35 @@
 // talvo-tools book: makes and inspects the opening book "Talvo.book".
 //
 //   book build -o FILE [--max-ply N] [--min-count N] [--results] [--strict] PGN...
+//   book probe FILE "<FEN>"
 //   book stats FILE
 //
 // build counts the positions of the games (see book/book_builder.h) and writes the
 // book; a malformed game is reported on stderr and skipped, unless --strict, which
 // turns any malformed game into a failure that writes nothing.
+//
+// probe gathers the candidates of a position with the engine's own code (the
+// driver's gathering, the book's probe and choice), so its weights, order and
+// shares are those the engine draws from. Its status is 0 when the engine would
+// play a book move there, 1 when it would search.
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "board/board.h"
+#include "board/movegen.h"
+#include "board/san.h"
 #include "book/book_builder.h"
+#include "book/opening_book.h"
+#include "driver/game_record.h"
+#include "driver/main_loop.h"
+#include "eval/piece_square.h"
+
+using board::Board;
+using book::OpeningBook;
+using driver::GameRecord;
 
 namespace {
 
@@ -89,6 +106,70 @@ int runBuild(int argc, char** argv) {
     return 0;
 }
 
+// ---- probe ---------------------------------------------------------------------
+
+// The SAN of a move of the record's current position.
+const char* sanOf(board::Move move) {
+    static board::ScoredMove legal[driver::MaxLegalMoves];
+    const int side = GameRecord.current().sideToMove;
+    Board.loadRecord(GameRecord.current());
+    eval::prepareRoot(side);
+    const int count = board::generateLegalMoves(legal, side, 0);
+    for (int i = 0; i < count; ++i)
+        if ((legal[i].move & board::MoveIdentity) == (move & board::MoveIdentity))
+            return board::moveToSan(legal[i].move, legal, count);
+    return "?";
+}
+
+int runProbe(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: talvo-tools book probe FILE \"<FEN>\"\n");
+        return 2;
+    }
+    OpeningBook.open(argv[0]);
+    if (!OpeningBook.file) {
+        std::fprintf(stderr, "cannot read %s\n", argv[0]);
+        return 2;
+    }
+    const board::PositionRecord* position = board::parseFen(argv[1]);
+    if (!position || !driver::isPlayablePosition(*position) || !GameRecord.setPositionFromRecord(position)) {
+        std::fprintf(stderr, "not a playable position: %s\n", argv[1]);
+        return 2;
+    }
+    Board.loadRecord(GameRecord.current());
+    board::Move moves[driver::MaxLegalMoves];
+    bool inCheck = false;
+    driver::listLegalMoves(moves, &inCheck);
+
+    const board::HashKey key = GameRecord.keys[0];
+    book::BookRecord here = book::recordForKey(key);
+    if (!OpeningBook.probe(here)) {
+        std::printf("position not in the book (key low 0x%08x high 0x%08x): the engine searches\n", key.low, key.high);
+        return 1;
+    }
+    std::printf("position in the book with weight %d (key low 0x%08x high 0x%08x)\n", book::recordWeight(here),
+                key.low, key.high);
+    driver::gatherBookCandidates(moves);
+    if (OpeningBook.candidateCount == 0) {
+        std::printf("no move leads to a book position of positive weight: the engine searches\n");
+        return 1;
+    }
+    // The choice sorts the candidates and writes the book line, exactly as in play;
+    // the move it draws is of no interest here.
+    OpeningBook.chooseMove();
+    int64_t sum = 0;
+    for (int i = 0; i < OpeningBook.candidateCount; ++i) sum += OpeningBook.candidates[i].weight;
+    std::printf("%-6s %-8s %10s %8s\n", "move", "SAN", "weight", "chance");
+    for (int i = 0; i < OpeningBook.candidateCount; ++i) {
+        const book::BookCandidate& c = OpeningBook.candidates[i];
+        char text[16];
+        std::snprintf(text, sizeof text, "%s", board::moveToText(c.move));
+        std::printf("%-6s %-8s %10d %7.2f%%\n", text, sanOf(c.move), c.weight, 100.0 * double(c.weight) / double(sum));
+    }
+    std::printf("book line: %s\n", OpeningBook.bookLine);
+    return 0;
+}
+
 // ---- stats ---------------------------------------------------------------------
 
 uint32_t readLittleEndian(const uint8_t* in) {
@@ -154,8 +235,10 @@ int runStats(int argc, char** argv) {
 
 int runBook(int argc, char** argv) {
     if (argc >= 1 && std::strcmp(argv[0], "build") == 0) return runBuild(argc - 1, argv + 1);
+    if (argc >= 1 && std::strcmp(argv[0], "probe") == 0) return runProbe(argc - 1, argv + 1);
     if (argc >= 1 && std::strcmp(argv[0], "stats") == 0) return runStats(argc - 1, argv + 1);
     std::fprintf(stderr, "usage: talvo-tools book build -o FILE [options] FILE.pgn...\n"
+                         "       talvo-tools book probe FILE \"<FEN>\"\n"
                          "       talvo-tools book stats FILE\n");
     return 2;
 }
