@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "board/attacks.h"
 #include "board/board.h"
+#include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/san.h"
 #include "driver/game_record.h"
@@ -20,6 +22,9 @@ using driver::GameRecord;
 namespace {
 
 constexpr int MaxLineKeys = 512;
+// Save slots of the board's make and unmake: the moves a line advances by are
+// never taken back; the legal generator tries each move in a slot of its own.
+constexpr int AdvanceSlot = 0, TrialSlot = 1;
 
 // ---- Characters ----------------------------------------------------------------
 
@@ -189,6 +194,40 @@ Move matchLoosely(const char* text, const ScoredMove* legal, int count, bool* am
     return fits == 1 ? found : board::NoMove;
 }
 
+// ---- Legal moves, cheaply --------------------------------------------------------
+
+// The last square a move text names ("Nbxd7+" d7, "e8=Q" e8, "e2-e4" e4), or -1.
+int lastSquareNamed(const char* text) {
+    int square = -1;
+    for (const char* p = text; p[0] && p[1]; ++p)
+        if (p[0] >= 'a' && p[0] <= 'h' && p[1] >= '1' && p[1] <= '8') square = (p[1] - '1') * 8 + (p[0] - 'a');
+    return square;
+}
+
+// The legal moves of side that go to square to, as the legal generator lists them
+// but without check flags: the pseudo-legal moves to it, each tried on the board.
+// SAN tells a move apart only from the other moves to its square, so reading the
+// text among these gives the move the whole legal list would give, for a fraction
+// of the work: the legal generator tries every move and looks for checks too.
+int legalMovesTo(ScoredMove* out, int side, int to) {
+    static ScoredMove pseudoLegal[256];
+    std::memset(board::evasionMark, 0, sizeof board::evasionMark);
+    board::computeAttackMap(side, board::attackMap[side]);
+    board::computeAttackMap(1 - side, board::attackMap[1 - side]);
+    const int count = board::generateMoves(pseudoLegal, side, 0);
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        if (board::moveTo(pseudoLegal[i].move) != to) continue;
+        int opponentAttacks[64];
+        board::makeMove(side, TrialSlot, pseudoLegal[i].move);
+        board::computeAttackMap(1 - side, opponentAttacks);
+        const bool legal = opponentAttacks[board::pieceList[side][0]] == 0;
+        board::unmakeMove(TrialSlot);
+        if (legal) out[kept++] = pseudoLegal[i];
+    }
+    return kept;
+}
+
 // ---- Replay --------------------------------------------------------------------
 
 bool fail(PgnReplay& replay, const char* format, ...) {
@@ -338,7 +377,7 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
 
     // The node the next move is played from; for each open variation, the node
     // to return to and whether the line around it had a move yet.
-    int current = 0;
+    int current = 0, boardNode = -1;  // boardNode: the node the board holds
     bool lineHasMove = false;
     int returnTo[MaxVariationDepth];
     bool returnHasMove[MaxVariationDepth];
@@ -376,17 +415,33 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         if (std::strcmp(reader.text, "--") == 0 || std::strcmp(reader.text, "Z0") == 0)
             return fail(*this, "null move at ply %d", ply);
         if (nodeCount > MaxGameMoves) return fail(*this, "more than %d moves", MaxGameMoves);
-        Board.loadRecord(from.position);
-        eval::prepareRoot(from.position.sideToMove);
-        const int count = board::generateLegalMoves(legal, from.position.sideToMove, 0);
+        // The board is rebuilt from the record only where a variation moved us to
+        // another position; along a line it follows the moves as the search's
+        // board does. Rebuilding clears the engine's caches and costs far more.
+        const int side = from.position.sideToMove;
+        if (boardNode != current) {
+            Board.loadRecord(from.position);
+            eval::prepareRoot(side);
+        }
+        // Castling names no square; any text that the moves to its square do not
+        // settle is read again among all legal moves, which also gives the reason.
+        const int to = lastSquareNamed(reader.text);
         bool ambiguous = false;
-        const Move move = matchMoveText(reader.text, legal, count, &ambiguous);
+        Move move = board::NoMove;
+        if (to >= 0) move = matchMoveText(reader.text, legal, legalMovesTo(legal, side, to), &ambiguous);
+        if (!move) {
+            const int count = board::generateLegalMoves(legal, side, TrialSlot);
+            move = matchMoveText(reader.text, legal, count, &ambiguous);
+        }
         if (!move) return fail(*this, "%s move \"%s\" at ply %d", ambiguous ? "ambiguous" : "illegal", reader.text, ply);
 
+        // The record may load the squares it starts from, the board's own; then the
+        // board plays the move, and the record reads the same squares back.
         GameRecord.setPositionFromRecord(&from.position);
+        board::makeMove(side, AdvanceSlot, move);
         GameRecord.playMove(move & board::MoveIdentity);
         nodes[nodeCount] = Node{GameRecord.positions[1], GameRecord.keys[1], current, ply};
-        current = nodeCount++;
+        current = boardNode = nodeCount++;
         lineHasMove = true;
     }
 }
