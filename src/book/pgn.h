@@ -60,7 +60,7 @@ struct PgnReader {
     bool unterminatedComment = false;
 };
 
-// Hears of each line of a game when it ends: the keys of its positions from the
+// Is told of each line of a game when it ends: the keys of its positions from the
 // start, keys[0] that of the start position and keys[i] that after ply i.
 class PgnLineSink {
 public:
@@ -88,7 +88,7 @@ struct PgnReplay {
     };
     Node nodes[MaxGameMoves + 1];
     int nodeCount = 0;
-    board::ScoredMove legal[256];  // of the position a move is read in
+    board::ScoredMove legal[256];  // the moves a move text is read among
     int lineCount = 0;  // lines of the last game
     char error[160] = {};
 };
