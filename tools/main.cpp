@@ -10,6 +10,7 @@ int runSearch(int argc, char** argv);
 int runEpd(int argc, char** argv);
 int runLearn(int argc, char** argv);
 int runBook(int argc, char** argv);
+int runEgtb(int argc, char** argv);
 
 namespace {
 
@@ -29,6 +30,7 @@ constexpr Tool Tools[] = {
     {"book", runBook, "book build -o FILE [options] FILE.pgn...  make an opening book from games\n"
                       "  book probe FILE \"<FEN>\"       the book moves of a position, as the engine chooses\n"
                       "  book stats FILE                records, key range, whether the file is sorted"},
+    {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };
 

@@ -7,6 +7,7 @@
 #include "driver/config.h"
 #include "driver/game_record.h"
 #include "driver/protocol.h"
+#include "egtb/registry.h"
 #include "eval/pawns.h"
 #include "eval/piece_terms.h"
 #include "search/transposition.h"
@@ -18,6 +19,6 @@ namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
 namespace board  { BoardState            Board;            }  // builds key and ray tables
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
-// namespace egtb { TablebaseSetState    TablebaseSet;     }  // empty; tables registered from main
+namespace egtb   { TablebaseSetState     TablebaseSet;     }  // empty: tables come later, from main
 namespace book   { OpeningBookState      OpeningBook;      }  // opens Talvo.book, seeds rand()
 namespace book   { LearnTableState       LearnTable;       }  // Talvo.lrn is read once the table has memory

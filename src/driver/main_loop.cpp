@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "board/attacks.h"
 #include "board/board.h"
@@ -14,6 +15,8 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/uci.h"
+#include "egtb/registry.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
@@ -236,7 +239,7 @@ void startSearch(int historyStart) {
                        search::NoMateLimit);
 }
 
-void think(const Move* moves, int ponder) {
+void searchForMove(const Move* moves, int ponder) {
     // Steps 1-2. The budget; a ponder or analysis search has no time limit.
     computeTimeBudget();
     const bool analysing = analyzeMode != 0;
@@ -266,6 +269,11 @@ void think(const Move* moves, int ponder) {
         loadCurrentPosition();
         startSearch(GameRecord.historyStart());
     }
+}
+
+void think(const Move* moves, int ponder) {
+    const bool analysing = analyzeMode != 0;
+    searchForMove(moves, ponder);
 
     // Step 8.
     awaitPonderOutcome(analysing);
@@ -279,15 +287,18 @@ void think(const Move* moves, int ponder) {
 }
 
 [[noreturn]] void runEngine() {
-    // Start-up step 1: tablebase set-up (initTablebases with PATH_TB and CACHE_TB on
-    // the TablebaseSet) belongs here. Until it exists no table is registered.
-    // Step 2. The board learns the largest tablebase it may probe, and the draw value.
-    Board.tbMenLimit = 0;
+    // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
+    // the largest table it may probe, and the draw value.
+    egtb::setUpTablebases();
     Board.drawValue = EngineConfig.drawValue;
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
-    // Step 4.
-    readCommand(true);
+    // Step 4. The first command also chooses the protocol: "uci" switches to UCI
+    // for the whole run, anything else is xboard.
+    const char* first = InputReader.readLine(true);
+    if (!first) platform::exitProcess(0);
+    if (std::strcmp(first, "uci") == 0) runUci();
+    handleCommandLine(first);
 
     Move moves[MaxLegalMoves];
     for (;;) {

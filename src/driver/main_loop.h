@@ -40,6 +40,10 @@ bool gatherBookCandidates(const board::Move* moves);
 // list of listLegalMoves for that position.
 void think(const board::Move* moves, int ponder);
 
+// The search part of think: the budget, the book, else the search, leaving the
+// result in bestMove and ponderMove without playing it.
+void searchForMove(const board::Move* moves, int ponder);
+
 // Runs the root search on the loaded position, with the game's keys from
 // keys[historyStart] through the current position for repetitions.
 void startSearch(int historyStart);

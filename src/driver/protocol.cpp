@@ -8,6 +8,7 @@
 #include "driver/game_record.h"
 #include "driver/platform.h"
 #include "driver/search_control.h"
+#include "driver/uci.h"
 
 namespace driver {
 
@@ -559,7 +560,7 @@ int readCommand(bool wait) {
 
 int pollCommands(uint64_t nodes) {
     nodeCount = nodes;
-    if (commandsDuringSearch && readCommand(false) != 0) return 1;
+    if (commandsDuringSearch && (uciMode ? uciPollCommands() : readCommand(false)) != 0) return 1;
     if (analyzeMode || pondering || depthLimit || iterationDepth < 2) return 0;
     return platform::tickMs() - searchStartTick >= hardTimeLimit ? 1 : 0;
 }
@@ -578,6 +579,7 @@ void computeTimeBudget() {
         // Spread what is left over the moves to the next time control, keeping
         // half a share for each of the moves after this one.
         uint64_t left = uint64_t(movesPerSession - (GameRecord.plyCount / 2) % movesPerSession);
+        if (movesToGo > 0) left = uint64_t(movesToGo);
         target = remaining / left;
         hard = 4 * target;
         remaining -= (target / 2) * (left - 1);

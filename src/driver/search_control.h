@@ -24,7 +24,9 @@ inline constinit uint32_t incrementMs = 0;    // added to the clock after every 
 inline constinit uint32_t fixedMoveTime = 0;  // "st": milliseconds per move, 0 = none
 inline constinit int depthLimit = 0;          // "sd": fixed depth, 0 = none
 inline constinit uint32_t engineClock = 0;    // the engine's remaining time
-inline constinit uint32_t opponentClock = 0;  // the opponent's remaining time
+inline constinit uint32_t opponentClock = 0;
+// With UCI the interface counts the moves to the next time control itself.
+inline constinit int movesToGo = 0;  // 0: not given  // the opponent's remaining time
 
 // ---- Written by the move decision driver ---------------------------------------
 inline constinit int pondering = 0;             // the running search has no time limit
@@ -48,5 +50,7 @@ inline constinit int searchStopped = 0;       // every node returns at once whil
 // The poll reads the interface during a search; tools that search a position on
 // their own switch it off so that only the clock can stop them.
 inline constinit int commandsDuringSearch = 1;
+// The engine speaks UCI instead of xboard (decided by the first command).
+inline constinit int uciMode = 0;
 
 }  // namespace driver

@@ -10,6 +10,7 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/uci.h"
 
 namespace search {
 
@@ -78,7 +79,9 @@ bool reportRootResult(int score, int kind, const board::Move* line) {
     driver::lastRootUpdateKind = kind;
 
     const uint32_t elapsed = elapsedMs();
-    if (driver::postEnabled && (elapsed > 1000 || changed)) {
+    if (driver::uciMode) {
+        driver::sendUciInfo(score, kind, line);
+    } else if (driver::postEnabled && (elapsed > 1000 || changed)) {
         // depth, score, centiseconds, nodes, then the line in coordinate moves.
         char text[512];
         int length = std::snprintf(text, sizeof text, "%d %d %u %" PRId64 " ", driver::iterationDepth, score,
