@@ -9,6 +9,7 @@ int runBench(int argc, char** argv);
 int runSearch(int argc, char** argv);
 int runEpd(int argc, char** argv);
 int runLearn(int argc, char** argv);
+int runBook(int argc, char** argv);
 int runEgtb(int argc, char** argv);
 
 namespace {
@@ -26,6 +27,9 @@ constexpr Tool Tools[] = {
     {"search", runSearch, "search \"<FEN>\" [depth | --time ms]  analyse a position, printing thinking lines"},
     {"epd", runEpd, "epd FILE [ms]                  a test suite: how many best moves the engine finds"},
     {"learn", runLearn, "learn \"<FEN>\" <score> <depth> [exact|lower]  add a learned position to Talvo.lrn"},
+    {"book", runBook, "book build -o FILE [options] FILE.pgn...  make an opening book from games\n"
+                      "  book probe FILE \"<FEN>\"       the book moves of a position, as the engine chooses\n"
+                      "  book stats FILE                records, key range, whether the file is sorted"},
     {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
     {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
 };

@@ -69,19 +69,10 @@ void offerLearnedPositions() {
     if (TransTable.table && TransTable.generation == 1) LearnTable.load(book::LearnFileName);
 }
 
-// A book move for the current position, or 0. The book knows positions: every
-// legal move is played on the record, and the position it leads to looked up.
+// A book move for the current position, or 0.
 Move bookMove(const Move* moves) {
     if (GameRecord.plyCount > LastBookPly || !EngineConfig.enableBook || analyzeMode) return board::NoMove;
-    book::BookRecord here = book::recordForKey(GameRecord.keys[GameRecord.plyCount]);
-    if (!OpeningBook.probe(here)) return board::NoMove;
-    OpeningBook.clearCandidates();
-    for (; *moves; ++moves) {
-        if (!GameRecord.playMove(*moves)) continue;
-        book::BookRecord next = book::recordForKey(GameRecord.keys[GameRecord.plyCount]);
-        if (OpeningBook.probe(next)) OpeningBook.addCandidate(*moves, next);
-        GameRecord.takeBack(1);
-    }
+    if (!gatherBookCandidates(moves)) return board::NoMove;
     return OpeningBook.chooseMove();
 }
 
@@ -193,6 +184,21 @@ int tableKilobytes(int megabytes) {
     if (kilobytes > INT_MAX) return INT_MAX;
     if (kilobytes < INT_MIN) return INT_MIN;
     return int(kilobytes);
+}
+
+// The book knows positions: every legal move is played on the record, and the
+// position it leads to looked up.
+bool gatherBookCandidates(const Move* moves) {
+    book::BookRecord here = book::recordForKey(GameRecord.keys[GameRecord.plyCount]);
+    if (!OpeningBook.probe(here)) return false;
+    OpeningBook.clearCandidates();
+    for (; *moves; ++moves) {
+        if (!GameRecord.playMove(*moves)) continue;
+        book::BookRecord next = book::recordForKey(GameRecord.keys[GameRecord.plyCount]);
+        if (OpeningBook.probe(next)) OpeningBook.addCandidate(*moves, next);
+        GameRecord.takeBack(1);
+    }
+    return true;
 }
 
 int listLegalMoves(Move* moves, bool* inCheck) {

@@ -28,6 +28,12 @@ int tableKilobytes(int megabytes);
 // Returns their number.
 int listLegalMoves(board::Move* moves, bool* inCheck);
 
+// The book's candidates for the game record's current position, gathered as the
+// engine gathers them before it moves: each legal move of moves (a listLegalMoves
+// list) is played and the position reached looked up. False, candidates untouched,
+// when the current position itself is not in the book.
+bool gatherBookCandidates(const board::Move* moves);
+
 // Produces one move for the current position: from the book, or by a search (a
 // ponder search when ponder is set, an analysis in analysis mode), then plays and
 // sends it, announces a result and resigns when the rule says so. moves is the
