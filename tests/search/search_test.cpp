@@ -108,6 +108,18 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     driver::commandsDuringSearch = 1;
 }
 
+TEST(Search, PositionsTheGameWouldRefuseAreNotSearched) {
+    // A pawn on its last rank, a side to move that could take the king at once
+    // (found by fuzzing: the search took the king, and taking that back overran
+    // the piece list), no king at all. Tools search whatever text they are given.
+    for (const char* fen : {"4k2P/8/8/8/8/8/8/4K3 b - -", "rnbbkqnr/4pP2/8/8/PPPPP1PP/RNBQKBNR w KQkq e6",
+                            "4k3/8/8/8/8/8/8/r3K3 b - -", "8/8/8/8/8/8/8/8 w"}) {
+        const SearchResult r = searchFen(fen, 2);
+        EXPECT_EQ(r.legalMoves, 0) << fen;
+        EXPECT_EQ(r.bestMove, NoMove) << fen;
+    }
+}
+
 TEST(Search, HistoryNeverPassesItsCap) {
     PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
     ASSERT_NE(r, nullptr);
