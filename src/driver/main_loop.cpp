@@ -34,6 +34,8 @@ namespace {
 constexpr int LastBookPly = 50;
 // An easy move stands this far above every other move in the move ordering.
 constexpr int EasyMoveMargin = 200;
+// The largest draw value the board takes, in centipawns.
+constexpr int MaxDrawValue = 10000;
 
 void sendAndLog(const char* text) {
     sendLine(text);
@@ -192,6 +194,12 @@ int tableKilobytes(int megabytes) {
     return int(kilobytes);
 }
 
+int boardDrawValue(int setting) {
+    if (setting > MaxDrawValue) return MaxDrawValue;
+    if (setting < -MaxDrawValue) return -MaxDrawValue;
+    return setting;
+}
+
 int listLegalMoves(Move* moves, bool* inCheck) {
     const int side = Board.sideToMove;
     moves[0] = board::NoMove;
@@ -277,7 +285,7 @@ void think(const Move* moves, int ponder) {
     // the TablebaseSet) belongs here. Until it exists no table is registered.
     // Step 2. The board learns the largest tablebase it may probe, and the draw value.
     Board.tbMenLimit = 0;
-    Board.drawValue = EngineConfig.drawValue;
+    Board.drawValue = boardDrawValue(EngineConfig.drawValue);
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
     // Step 4.

@@ -2,6 +2,7 @@
 // distances, repetitions, forced replies; and the shape of its results.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/main_loop.h"
 #include "driver/search_control.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
@@ -106,6 +108,26 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     EXPECT_EQ(search::searchNode(White, 2, 4, search::moveList, &in, 0, line, 8, 0, 2), 17);
     Board.drawValue = 0;
     driver::commandsDuringSearch = 1;
+}
+
+TEST(Search, TheDrawValueIsBoundedSoADrawNeverLooksLikeAMate) {
+    // DRAW_VALUE at the ends of the int range: the board takes at most a hundred
+    // pawns either way, and the draw's negation for the opponent exists.
+    EXPECT_EQ(driver::boardDrawValue(INT_MIN), -10000);
+    EXPECT_EQ(driver::boardDrawValue(INT_MAX), 10000);
+    EXPECT_EQ(driver::boardDrawValue(-25), -25);
+    // Qb6 would stalemate; a draw worth -100 pawns is avoided, and no score of
+    // the search reads as a mate.
+    for (int setting : {INT_MIN, INT_MAX}) {
+        Board.drawValue = driver::boardDrawValue(setting);
+        const SearchResult r = searchFen("k7/8/8/1Q6/8/8/8/7K w - -", 2);
+        EXPECT_LT(r.score, MateBound);
+        EXPECT_GT(r.score, -MateBound);
+        if (setting == INT_MIN) {
+            EXPECT_NE(text(r.bestMove), "b5b6");
+        }
+    }
+    Board.drawValue = 0;
 }
 
 TEST(Search, PositionsTheGameWouldRefuseAreNotSearched) {
