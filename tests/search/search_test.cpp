@@ -212,3 +212,24 @@ TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
         ASSERT_EQ(p->move, 0x5a5au);
 }
+
+TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
+    // A depth limit past the tables (checks extend lines) still ends every line
+    // by the last per-ply slot: at the deepest ply a node makes no move of its
+    // own, and at most a null move looks one ply further.
+    PositionRecord* r = parseFen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -");
+    ASSERT_NE(r, nullptr);
+    Board.loadRecord(*r);
+    ASSERT_TRUE(eval::prepareRoot(White));
+    search::TransTable.clear();
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;
+    for (int ply : {search::MaxSearchPly, search::MaxSearchPly + 1}) {
+        ScoredMove in{0, makeMoveWord(8, 16)};
+        Move line[search::LineLength];
+        const int64_t before = search::nodeCount;
+        search::searchNode(White, ply, search::MaxPly + 8, search::moveList, &in, -20000, line, 8, 0, 2);
+        EXPECT_LE(search::nodeCount, before + 2) << ply;
+    }
+    driver::commandsDuringSearch = 1;
+}
