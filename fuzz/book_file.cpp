@@ -53,14 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Any weights, the absurd ones included: the choice is one of the moves with
     // a positive weight, or none.
     OpeningBook.clearCandidates();
-    bool anyPositive = false;
+    int positive = 0;
     for (size_t i = 0; i < records && i < 40; ++i) {
         BookRecord r{};
         std::memcpy(r.bytes, data + i * 16, 16);
-        const board::Move move = board::Move(1 + i);  // distinct words
-        OpeningBook.addCandidate(move, r);
-        anyPositive = anyPositive || (book::recordWeight(r) > 0 && OpeningBook.candidateCount <= book::MaxCandidates);
+        OpeningBook.addCandidate(board::Move(1 + i), r);  // distinct move words
+        positive += book::recordWeight(r) > 0;
     }
+    if (OpeningBook.candidateCount != (positive < book::MaxCandidates ? positive : book::MaxCandidates))
+        std::abort();
+    const bool anyPositive = positive > 0;
     const board::Move chosen = OpeningBook.chooseMove();
     if (anyPositive != (chosen != 0)) std::abort();
     if (chosen && (std::strlen(OpeningBook.bookLine) >= sizeof OpeningBook.bookLine)) std::abort();

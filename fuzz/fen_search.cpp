@@ -11,9 +11,9 @@
 #include "board/position_record.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
+#include "scripted_platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
-#include "scripted_platform.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzing::silenceOutput();
@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result.legalMoves != count) std::abort();
     if (count > 0) {
         bool listed = false;
-        for (int i = 0; i < count; ++i) listed = listed || moves[i] == (result.bestMove & board::MoveIdentity);
+        for (int i = 0; i < count; ++i)
+            listed = listed || moves[i] == (result.bestMove & board::MoveIdentity);
         if (!listed) std::abort();
     }
     return 0;

@@ -10,9 +10,9 @@
 #include "board/position_record.h"
 #include "driver/config.h"
 #include "driver/main_loop.h"
+#include "scripted_platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
-#include "scripted_platform.h"
 
 using driver::EngineConfig;
 

@@ -9,9 +9,9 @@
 #include "book/learning.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
+#include "scripted_platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
-#include "scripted_platform.h"
 
 namespace {
 

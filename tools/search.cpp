@@ -23,8 +23,9 @@ int runSearch(int argc, char** argv) {
         return 1;
     }
     if (!driver::isPlayablePosition(*record)) {
-        std::fprintf(stderr, "not a legal position: one king a side, at most 16 men each, no pawn on the first "
-                             "or last rank, the side not to move not in check\n");
+        std::fprintf(stderr,
+                     "not a legal position: one king a side, at most 16 men each, no pawn on the first "
+                     "or last rank, the side not to move not in check\n");
         return 1;
     }
     search::SearchLimits limits;
