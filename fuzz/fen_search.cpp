@@ -22,9 +22,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The first byte picks the depth (1 to 3); the rest is the text.
+    // The first byte picks the search: one ply, or 16, 48 or 128 ms of the
+    // script's clock, which ticks once per reading (the time checks of every root
+    // move read it, every poll after 4000 nodes too): two plies at least, three
+    // to five in most positions. The rest is the text.
     if (size < 1) return 0;
-    const int depth = 1 + data[0] % 3;
+    constexpr uint32_t SearchMs[4] = {0, 16, 48, 128};
+    const uint32_t searchMs = SearchMs[data[0] % 4];
     char text[512];
     size_t n = size - 1 < sizeof text - 1 ? size - 1 : sizeof text - 1;
     std::memcpy(text, data + 1, n);
@@ -42,17 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     board::Board.loadRecord(record);
     (void)board::Board.hashKey();
 
-    // Boards crowded with sliders (a dozen queens) make even shallow trees huge;
-    // they get a one-ply search, which a depth limit cannot cut short otherwise.
-    int sliders = 0;
-    for (char c : record.squares) sliders += c != 0 && std::strchr("QRBqrb", c) != nullptr;
-    const int searchDepth = sliders > 10 ? 1 : depth;
-
     // The search refuses exactly the positions that the game refuses to set up;
     // the driver lists moves only in positions that the game accepted.
     search::TransTable.clear();
     search::SearchLimits limits;
-    limits.depth = searchDepth;
+    // A fixed depth of two or three can take minutes where every move checks;
+    // the clock stops a search from its second iteration on, as in a game.
+    limits.depth = searchMs ? 0 : 1;
+    limits.timeMs = searchMs;
     const search::SearchResult result = search::searchPosition(record, limits);
     if (!driver::isPlayablePosition(record)) {
         if (result.legalMoves != 0 || result.bestMove != 0) std::abort();

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const board::PositionRecord record = *parsed;
     // The table still holds the entries of the first load.
     search::SearchLimits limits;
-    limits.depth = 3;
+    limits.timeMs = 48;  // of the script's clock: a few plies, bounded
     search::searchPosition(record, limits);
     return 0;
 }
