@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs every test: the Release build, then the same suite under
-# AddressSanitizer + UndefinedBehaviorSanitizer. Extra arguments go to ctest.
+# AddressSanitizer + UndefinedBehaviorSanitizer, then every fuzzing harness for
+# about a minute (FUZZ_SECONDS). Extra arguments go to ctest.
 set -e
 cd "$(dirname "$0")"
 # The tablebase tests also check the engine against an independent prober when
@@ -14,3 +15,4 @@ fi
 ctest --test-dir build -j2 --output-on-failure "$@"
 BUILD_DIR=build-sanitize ./build.sh -DTALVO_SANITIZE=ON
 ctest --test-dir build-sanitize -j2 --output-on-failure "$@"
+fuzz/run.sh

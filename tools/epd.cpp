@@ -12,6 +12,7 @@
 #include "board/position_record.h"
 #include "board/san.h"
 #include "driver/config.h"
+#include "driver/game_record.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
@@ -30,7 +31,7 @@ std::string bestMovesField(const std::string& line) {
 // The legal moves of the position the board holds, for SAN lookups.
 int legalMovesOf(const board::PositionRecord& record, board::ScoredMove* list) {
     board::Board.loadRecord(record);
-    if (!eval::prepareRoot(record.sideToMove)) return 0;
+    if (!driver::isPlayablePosition(record) || !eval::prepareRoot(record.sideToMove)) return 0;
     return board::generateLegalMoves(list, record.sideToMove, 0);
 }
 
@@ -50,7 +51,8 @@ int runEpd(int argc, char** argv) {
     search::TransTable.allocate(driver::EngineConfig.sizeHt > 0 ? driver::EngineConfig.sizeHt * 1024 : 4096);
     int solved = 0, total = 0;
     char buffer[1024];
-    static board::ScoredMove legal[256];
+    // Pseudo-legal moves are listed before the illegal ones are dropped.
+    static board::ScoredMove legal[search::MoveListCapacity];
     while (std::fgets(buffer, sizeof buffer, file)) {
         const std::string line(buffer);
         const std::string wanted = bestMovesField(line);

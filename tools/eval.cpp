@@ -85,7 +85,10 @@ int runEval(int argc, char** argv) {
     }
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
-    eval::prepareRoot(side);
+    if (!eval::prepareRoot(side)) {
+        std::fprintf(stderr, "the position needs one king a side and at most 16 men each\n");
+        return 1;
+    }
     eval::EvalTrace t = eval::traceEvaluation(side);
 
     static const char* const StatusNames[] = {"normal", "exact", "leaf"};

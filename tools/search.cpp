@@ -8,6 +8,7 @@
 
 #include "board/position_record.h"
 #include "driver/config.h"
+#include "driver/game_record.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
 
@@ -19,6 +20,12 @@ int runSearch(int argc, char** argv) {
     board::PositionRecord* record = board::parseFen(argv[0]);
     if (!record) {
         std::fprintf(stderr, "not a FEN position: %s\n", argv[0]);
+        return 1;
+    }
+    if (!driver::isPlayablePosition(*record)) {
+        std::fprintf(stderr,
+                     "not a legal position: one king a side, at most 16 men each, no pawn on the first "
+                     "or last rank, the side not to move not in check\n");
         return 1;
     }
     search::SearchLimits limits;

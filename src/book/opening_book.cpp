@@ -65,6 +65,10 @@ void OpeningBookState::open(const char* fileName) {
     clearCandidates();
     file = std::fopen(fileName, "rb");
     if (!file) return;
+    // No buffer: every probe reads the file as it stands, also when it is
+    // rewritten or cut short while the engine runs (a buffer would mix old
+    // records with new ones). Probes are few, and each reads a few records.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     // A trailing partial record is no record.
     if (fseeko(file, 0, SEEK_END) == 0) {
         off_t length = ftello(file);

@@ -87,20 +87,50 @@ bool kingAttacked(const PositionRecord& r, int side) {
     return false;
 }
 
+namespace {
+
+// The piece code of a man's letter, of either colour.
+int pieceOf(char c) {
+    switch (c) {
+        case 'P': case 'p': return board::Pawn;
+        case 'N': case 'n': return board::Knight;
+        case 'B': case 'b': return board::Bishop;
+        case 'R': case 'r': return board::Rook;
+        case 'Q': case 'q': return board::Queen;
+        default: return board::King;
+    }
+}
+
+// More men of a kind than the set holds plus the promotions that the side's
+// missing pawns could have made: no game reaches such a board.
+bool beyondPromotions(const int* count) {
+    auto extra = [&](int have, int set) { return have > set ? have - set : 0; };
+    const int promoted = extra(count[board::Queen], 1) + extra(count[board::Rook], 2) +
+                         extra(count[board::Bishop], 2) + extra(count[board::Knight], 2);
+    return count[board::Pawn] > 8 || promoted > 8 - count[board::Pawn];
+}
+
+}  // namespace
+
 bool isPlayablePosition(const PositionRecord& r) {
     int kings[2] = {0, 0}, men[2] = {0, 0};
+    int count[2][8] = {};
     for (int square = 0; square < 64; ++square) {
         char c = r.squares[square];
         for (int side = 0; side < 2; ++side) {
             if (!belongsTo(c, side)) continue;
             ++men[side];
             if (c == letterFor('K', side)) ++kings[side];
+            ++count[side][pieceOf(c)];
             // A pawn on its first or last rank has no move the generators know of.
             if (c == letterFor('P', side) && (board::rankOf(square) == 0 || board::rankOf(square) == 7))
                 return false;
         }
     }
     if (kings[0] != 1 || kings[1] != 1 || men[0] > 16 || men[1] > 16) return false;
+    // A board of fifteen queens makes even the first iteration of a search run for
+    // minutes, and the clock stops no search before its second iteration.
+    if (beyondPromotions(count[0]) || beyondPromotions(count[1])) return false;
     // The side that just moved may not have left its king in check: the search
     // would start by capturing it.
     return !kingAttacked(r, r.sideToMove ? 0 : 1);

@@ -16,8 +16,8 @@ namespace driver {
 constexpr int MaxGamePly = 2048;  // positions the record can hold
 
 // A position the engine can search: one king per side, at most 16 men per side
-// (the board's piece lists), no pawn on the first or last rank, and the side that
-// just moved not left in check.
+// (the board's piece lists), no more men of a kind than promotions can give, no
+// pawn on the first or last rank, and the side that just moved not left in check.
 bool isPlayablePosition(const board::PositionRecord& record);
 // The king of side stands attacked on the letters of the record.
 bool kingAttacked(const board::PositionRecord& record, int side);

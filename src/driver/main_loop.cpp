@@ -37,6 +37,8 @@ namespace {
 constexpr int LastBookPly = 50;
 // An easy move stands this far above every other move in the move ordering.
 constexpr int EasyMoveMargin = 200;
+// The largest draw value the board takes, in centipawns.
+constexpr int MaxDrawValue = 10000;
 
 void sendAndLog(const char* text) {
     sendLine(text);
@@ -201,6 +203,12 @@ bool gatherBookCandidates(const Move* moves) {
     return true;
 }
 
+int boardDrawValue(int setting) {
+    if (setting > MaxDrawValue) return MaxDrawValue;
+    if (setting < -MaxDrawValue) return -MaxDrawValue;
+    return setting;
+}
+
 int listLegalMoves(Move* moves, bool* inCheck) {
     const int side = Board.sideToMove;
     moves[0] = board::NoMove;
@@ -290,7 +298,7 @@ void think(const Move* moves, int ponder) {
     // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
     // the largest table it may probe, and the draw value.
     egtb::setUpTablebases();
-    Board.drawValue = EngineConfig.drawValue;
+    Board.drawValue = boardDrawValue(EngineConfig.drawValue);
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
     // Step 4. The first command also chooses the protocol: "uci" switches to UCI

@@ -19,6 +19,10 @@ constexpr int MaxLegalMoves = 256;
 // Kilobytes for the transposition table from SIZE_HT megabytes, held in an int:
 // sizes past the int range stay at its end (the table caps them further).
 int tableKilobytes(int megabytes);
+// The worth of a draw for the board, from DRAW_VALUE: at most a hundred pawns
+// either way, so that a draw never looks like a mate and its negation (the
+// opponent's view) always exists.
+int boardDrawValue(int setting);
 
 // Never returns; the process ends through "quit" or the end of input.
 [[noreturn]] void runEngine();

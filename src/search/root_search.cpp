@@ -3,6 +3,7 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "driver/game_record.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
 #include "eval/evaluate.h"
@@ -150,6 +151,9 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
 
 SearchResult searchPosition(const board::PositionRecord& record, const SearchLimits& limits) {
     SearchResult result;
+    // The game never sets up a position the search cannot hold (no king, a side
+    // that could take the other's king at once); tools pass any text they get.
+    if (!driver::isPlayablePosition(record)) return result;
     board::Board.loadRecord(record);
     const int side = board::Board.sideToMove;
     if (!eval::prepareRoot(side)) return result;

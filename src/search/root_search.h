@@ -24,7 +24,8 @@ void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, con
 
 // A search of one position outside the game, for tools and tests: it never reads
 // the interface and plays nothing. depth 0 means no depth limit; timeMs 0 means
-// none (one of the two must be given).
+// none (one of the two must be given). A position the game would refuse to set
+// up (see driver::isPlayablePosition) is not searched: no legal move, no result.
 struct SearchLimits {
     int depth = 0;
     uint32_t timeMs = 0;

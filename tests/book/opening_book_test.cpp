@@ -169,4 +169,15 @@ TEST(BookFile, MissingEmptyTruncatedAndScrambledBooksFindNothingOrTheirWholeReco
     book.open(dir.file("noise.book").c_str());
     for (board::HashKey k : randomKeys(300)) weightFound(book, k);
     EXPECT_EQ(book.recordCount, 999);
+
+    // The file changes under the open book: deleted, it is still read through the
+    // open handle; cut short, probes past its end find nothing and stop.
+    book.open(dir.file("one.book").c_str());
+    std::remove(dir.file("one.book").c_str());
+    EXPECT_EQ(weightFound(book, key), 9);
+    dir.write("two.book", fileOf({recordOf({1, 0}, 3), recordOf({2, 0}, 4)}));
+    book.open(dir.file("two.book").c_str());
+    dir.write("two.book", "");
+    EXPECT_EQ(weightFound(book, {1, 0}), -1);
+    EXPECT_EQ(weightFound(book, {2, 0}), -1);
 }

@@ -1,6 +1,10 @@
 #include "driver/config.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <random>
 #include <string>
@@ -114,4 +118,12 @@ TEST(LogFile, WrittenOnlyWhenLoggingIsOn) {
     c.logLine("1. e2e4");
     c.logLine("1. ... e7e5");
     EXPECT_EQ(dir.read("Talvo.log"), "1. e2e4\n1. ... e7e5\n");
+
+    // A log that cannot be opened for writing (here a folder holds its name)
+    // drops its lines, and the engine goes on.
+    std::remove(dir.file("Talvo.log").c_str());
+    ASSERT_EQ(mkdir(dir.file("Talvo.log").c_str(), 0700), 0);
+    c.logLine("2. d2d4");
+    EXPECT_TRUE(dir.exists("Talvo.log"));
+    rmdir(dir.file("Talvo.log").c_str());
 }

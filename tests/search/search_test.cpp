@@ -2,6 +2,7 @@
 // distances, repetitions, forced replies; and the shape of its results.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/main_loop.h"
 #include "driver/search_control.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
@@ -108,6 +110,38 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     driver::commandsDuringSearch = 1;
 }
 
+TEST(Search, TheDrawValueIsBoundedSoADrawNeverLooksLikeAMate) {
+    // DRAW_VALUE at the ends of the int range: the board takes at most a hundred
+    // pawns either way, and the draw's negation for the opponent exists.
+    EXPECT_EQ(driver::boardDrawValue(INT_MIN), -10000);
+    EXPECT_EQ(driver::boardDrawValue(INT_MAX), 10000);
+    EXPECT_EQ(driver::boardDrawValue(-25), -25);
+    // Qb6 would stalemate; a draw worth -100 pawns is avoided, and no score of
+    // the search reads as a mate.
+    for (int setting : {INT_MIN, INT_MAX}) {
+        Board.drawValue = driver::boardDrawValue(setting);
+        const SearchResult r = searchFen("k7/8/8/1Q6/8/8/8/7K w - -", 2);
+        EXPECT_LT(r.score, MateBound);
+        EXPECT_GT(r.score, -MateBound);
+        if (setting == INT_MIN) {
+            EXPECT_NE(text(r.bestMove), "b5b6");
+        }
+    }
+    Board.drawValue = 0;
+}
+
+TEST(Search, PositionsTheGameWouldRefuseAreNotSearched) {
+    // A pawn on its last rank, a side to move that could take the king at once
+    // (found by fuzzing: the search took the king, and taking that back overran
+    // the piece list), no king at all. Tools search whatever text they are given.
+    for (const char* fen : {"4k2P/8/8/8/8/8/8/4K3 b - -", "rnbbkqnr/4pP2/8/8/PPPPP1PP/RNBQKBNR w KQkq e6",
+                            "4k3/8/8/8/8/8/8/r3K3 b - -", "8/8/8/8/8/8/8/8 w"}) {
+        const SearchResult r = searchFen(fen, 2);
+        EXPECT_EQ(r.legalMoves, 0) << fen;
+        EXPECT_EQ(r.bestMove, NoMove) << fen;
+    }
+}
+
 TEST(Search, HistoryNeverPassesItsCap) {
     PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
     ASSERT_NE(r, nullptr);
@@ -177,4 +211,25 @@ TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     EXPECT_EQ(search::nodeCount, before + 1);  // no child was searched
     for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
         ASSERT_EQ(p->move, 0x5a5au);
+}
+
+TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
+    // A depth limit past the tables (checks extend lines) still ends every line
+    // by the last per-ply slot: at the deepest ply a node makes no move of its
+    // own, and at most a null move looks one ply further.
+    PositionRecord* r = parseFen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -");
+    ASSERT_NE(r, nullptr);
+    Board.loadRecord(*r);
+    ASSERT_TRUE(eval::prepareRoot(White));
+    search::TransTable.clear();
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;
+    for (int ply : {search::MaxSearchPly, search::MaxSearchPly + 1}) {
+        ScoredMove in{0, makeMoveWord(8, 16)};
+        Move line[search::LineLength];
+        const int64_t before = search::nodeCount;
+        search::searchNode(White, ply, search::MaxPly + 8, search::moveList, &in, -20000, line, 8, 0, 2);
+        EXPECT_LE(search::nodeCount, before + 2) << ply;
+    }
+    driver::commandsDuringSearch = 1;
 }

@@ -257,4 +257,6 @@ async function main() {
   process.exit(bad ? 1 : 0);
 }
 
-main();
+// The soak runner reuses the engine wrapper and the rules of the game.
+module.exports = { Engine, levelCommand, chessResult, centiseconds };
+if (require.main === module) main();
