@@ -21,7 +21,7 @@ cmake --build build-fuzz -j2 >/dev/null
 mkdir -p build-fuzz/artifacts
 status=0
 # harness:longest input in bytes
-for entry in command_stream:512 fen_search:256 ini_file:2048 learn_file:2048 book_file:4096; do
+for entry in command_stream:512 fen_search:256 ini_file:2048 learn_file:2048 book_file:4096 datacomp:24576; do
   name=${entry%%:*}; maxlen=${entry#*:}
   # The engine reads and writes its files in the folder it runs in.
   work=$root/build-fuzz/work-$name
