@@ -17,6 +17,8 @@
 #include "egtb_board.h"
 #include "eval/piece_square.h"
 
+#include "tool_arguments.h"
+
 namespace egtb_tools {
 int runIndexCheck(int argc, char** argv);
 int runGenerate(int argc, char** argv);
@@ -30,15 +32,10 @@ using board::Board;
 
 // The engine's reading of a position, in moves: mate N, mated N, draw or unknown.
 int runProbe(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: talvo-tools egtb probe DIR \"<FEN>\"\n");
-        return 2;
-    }
-    board::PositionRecord* record = board::parseFen(argv[1]);
-    if (!record) {
-        std::fprintf(stderr, "not a FEN position: %s\n", argv[1]);
-        return 1;
-    }
+    int status = 0;
+    board::PositionRecord* record =
+        tool_arguments::positionArgument(argc, argv, 1, "talvo-tools egtb probe DIR \"<FEN>\"", &status);
+    if (!record) return status;
     egtb::initTablebases(argv[0], 0);
     Board.loadRecord(*record);
     const int side = Board.sideToMove;

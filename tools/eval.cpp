@@ -13,6 +13,8 @@
 #include "driver/platform.h"
 #include "eval/piece_square.h"
 
+#include "tool_arguments.h"
+
 using board::Board;
 
 namespace {
@@ -74,15 +76,10 @@ int measureSpeed() {
 
 int runEval(int argc, char** argv) {
     if (argc >= 1 && std::strcmp(argv[0], "--speed") == 0) return measureSpeed();
-    if (argc < 1) {
-        std::fprintf(stderr, "usage: talvo-tools eval \"<FEN>\" | --speed\n");
-        return 2;
-    }
-    board::PositionRecord* record = board::parseFen(argv[0]);
-    if (!record) {
-        std::fprintf(stderr, "not a FEN position: %s\n", argv[0]);
-        return 1;
-    }
+    int status = 0;
+    board::PositionRecord* record =
+        tool_arguments::positionArgument(argc, argv, 0, "talvo-tools eval \"<FEN>\" | --speed", &status);
+    if (!record) return status;
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
     if (!eval::prepareRoot(side)) {

@@ -6,18 +6,15 @@
 #include "board/position_record.h"
 #include "board/zobrist.h"
 
+#include "tool_arguments.h"
+
 using board::Board;
 
 int runKeys(int argc, char** argv) {
-    if (argc < 1) {
-        std::fprintf(stderr, "usage: talvo-tools keys \"<FEN>\"\n");
-        return 2;
-    }
-    board::PositionRecord* record = board::parseFen(argv[0]);
-    if (!record) {
-        std::fprintf(stderr, "not a FEN position: %s\n", argv[0]);
-        return 1;
-    }
+    int status = 0;
+    board::PositionRecord* record =
+        tool_arguments::positionArgument(argc, argv, 0, "talvo-tools keys \"<FEN>\"", &status);
+    if (!record) return status;
     Board.loadRecord(*record);
     board::HashKey key = Board.hashKey();
     std::printf("fen  %s\n", board::formatFen(*record));

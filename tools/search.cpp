@@ -12,16 +12,13 @@
 #include "search/root_search.h"
 #include "search/transposition.h"
 
+#include "tool_arguments.h"
+
 int runSearch(int argc, char** argv) {
-    if (argc < 1) {
-        std::fprintf(stderr, "usage: talvo-tools search \"<FEN>\" [depth | --time ms]\n");
-        return 2;
-    }
-    board::PositionRecord* record = board::parseFen(argv[0]);
-    if (!record) {
-        std::fprintf(stderr, "not a FEN position: %s\n", argv[0]);
-        return 1;
-    }
+    int status = 0;
+    board::PositionRecord* record =
+        tool_arguments::positionArgument(argc, argv, 0, "talvo-tools search \"<FEN>\" [depth | --time ms]", &status);
+    if (!record) return status;
     if (!driver::isPlayablePosition(*record)) {
         std::fprintf(stderr,
                      "not a legal position: one king a side, at most 16 men each, no pawn on the first "
