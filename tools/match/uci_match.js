@@ -12,6 +12,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { Chess } = require('chess.js');
+const { chessResult } = require('./match.js');
 
 function parseArgs(argv) {
   const args = { talvo: path.resolve(__dirname, '../../build/talvo'), opponent: '/usr/games/stockfish',
@@ -69,15 +70,6 @@ class Engine {
     return (await this.waitFor((l) => l === 'readyok', 5000)) !== null;
   }
   stop() { this.send('quit'); setTimeout(() => { if (!this.exited) this.proc.kill('SIGKILL'); }, 500); }
-}
-
-function chessResult(chess) {
-  if (chess.isCheckmate()) return [chess.turn() === 'w' ? '0-1' : '1-0', 'mate'];
-  if (chess.isStalemate()) return ['1/2-1/2', 'stalemate'];
-  if (chess.isInsufficientMaterial()) return ['1/2-1/2', 'insufficient material'];
-  if (chess.isThreefoldRepetition()) return ['1/2-1/2', 'repetition'];
-  if (chess.isDrawByFiftyMoves()) return ['1/2-1/2', 'fifty moves'];
-  return null;
 }
 
 async function playGame(args, talvoWhite, workDir) {
