@@ -64,6 +64,7 @@ void EngineConfigState::setDefaults() {
     learn = true;
     wb2 = true;
     pathTb[0] = 0;
+    timeReserve = 2000;
 }
 
 void EngineConfigState::readIni(const char* fileName) {
@@ -81,6 +82,7 @@ void EngineConfigState::readIni(const char* fileName) {
         if (startsWith(line, "LEARN")) readFlag(line, learn);
         if (startsWith(line, "WB2")) readFlag(line, wb2);
         if (startsWith(line, "PATH_TB")) readQuoted(line, pathTb, sizeof pathTb);
+        if (startsWith(line, "TIME_RESERVE")) timeReserve = readNumber(line + 12);
     }
     std::fclose(file);
 }

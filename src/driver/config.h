@@ -16,6 +16,7 @@ struct EngineConfigState {
     bool learn = true;          // LEARN: read "Talvo.lrn" at start-up
     bool wb2 = true;            // WB2: answer "protover" with feature lines
     char pathTb[256] = {};      // PATH_TB: tablebase directories, "," or ";" apart
+    int timeReserve = 2000;     // TIME_RESERVE: clock milliseconds kept for the interface
 
     EngineConfigState() {
         setDefaults();

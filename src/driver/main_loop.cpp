@@ -15,6 +15,7 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "egtb/registry.h"
 #include "eval/piece_square.h"
@@ -63,12 +64,13 @@ void logMoveNumber(Move move) {
     EngineConfig.logLine(text);
 }
 
-// The learned positions go into the table whenever it is fresh: allocated or
-// cleared for a new game and not searched with since (generation 1). Every 255
-// searches the generation also wraps to 1; offering the entries again then only
-// brings back those that searches had pushed out.
+// The learned positions go into the table at the start of every game: searches
+// of the last game may have pushed them out. Every 255 searches the generation
+// wraps to 1 and they are offered again too, to bring back those pushed out since.
 void offerLearnedPositions() {
-    if (TransTable.table && TransTable.generation == 1) LearnTable.load(book::LearnFileName);
+    if (!TransTable.table || !(newGameStarted || TransTable.generation == 1)) return;
+    LearnTable.load(book::LearnFileName);
+    newGameStarted = 0;
 }
 
 // A book move for the current position, or 0.

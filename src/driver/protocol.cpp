@@ -8,6 +8,7 @@
 #include "driver/game_record.h"
 #include "driver/platform.h"
 #include "driver/search_control.h"
+#include "driver/time_budget.h"
 #include "driver/uci.h"
 
 namespace driver {
@@ -52,8 +53,6 @@ uint32_t toMilliseconds(long long count, long long scale) {
     long long ms = count * scale;
     return ms > (long long)MaxMs ? MaxMs : uint32_t(ms);
 }
-
-uint32_t saturate(uint64_t ms) { return ms > MaxMs ? MaxMs : uint32_t(ms); }
 
 bool sameMove(Move a, Move b) { return (a & board::MoveIdentity) == (b & board::MoveIdentity); }
 
@@ -242,6 +241,7 @@ int editPosition() {
     if (refusedPosition(record)) return 0;
     GameRecord.setPositionFromRecord(&record);
     forgetSearchResult();
+    newGameStarted = 1;
     return 1;
 }
 
@@ -251,19 +251,21 @@ int setBoard(const char* fen) {
     if (record && refusedPosition(*record)) return 0;
     GameRecord.setPositionFromRecord(record);
     forgetSearchResult();
+    newGameStarted = 1;
     return 1;
 }
 
 // ---- Time controls -----------------------------------------------------------------
 
-// "level MPS BASE INC": BASE is not used, the clock comes with "time".
+// "level MPS BASE INC": BASE is not used, the clock comes with "time". INC is in
+// seconds, with a fraction where the interface gives one ("0.1").
 void setLevel(const char* rest) {
     const char* blank = std::strchr(rest, ' ');
     if (blank) {
         long long moves = leadingNumber(rest);
         movesPerSession = moves < 0 ? 0 : moves > 1000000 ? 1000000 : int(moves);
         if (const char* second = std::strchr(blank + 1, ' '))
-            incrementMs = toMilliseconds(leadingNumber(second + 1), 1000);
+            incrementMs = secondsTextToMs(second + 1);
     }
     fixedMoveTime = 0;
     depthLimit = 0;
@@ -309,6 +311,8 @@ constexpr Command Commands[] = {
          GameRecord.setPositionFromFen(board::StartFen);
          forceMode = 0;
          depthLimit = 0;
+         clockKnown = 0;  // the interface sends the new game's clock before it starts
+         newGameStarted = 1;
          forgetSearchResult();
          engineSide = 1;
          waitingForOpponent = 1;
@@ -357,6 +361,7 @@ constexpr Command Commands[] = {
     {"time ", Match::Prefix,
      [](const char*, const char* rest, bool& readNext) {
          engineClock = toMilliseconds(leadingNumber(rest), 10);
+         clockKnown = 1;
          readNext = true;
          return 0;
      }},
@@ -432,6 +437,8 @@ constexpr Command Commands[] = {
          sendLine("feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0");
          sendLine("feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0");
          sendLine("feature myname=\"Talvo 5.30\" name=1");
+         // Without it the interface waits out its feature timeout at every start.
+         sendLine("feature done=1");
          return 0;
      }},
     {"ping ", Match::Prefix,
@@ -561,39 +568,11 @@ int readCommand(bool wait) {
 int pollCommands(uint64_t nodes) {
     nodeCount = nodes;
     if (commandsDuringSearch && (uciMode ? uciPollCommands() : readCommand(false)) != 0) return 1;
-    if (analyzeMode || pondering || depthLimit || iterationDepth < 2) return 0;
-    return platform::tickMs() - searchStartTick >= hardTimeLimit ? 1 : 0;
-}
-
-void computeTimeBudget() {
-    if (depthLimit) return;
-    if (fixedMoveTime) {
-        hardTimeLimit = fixedMoveTime;
-        targetTime = saturate(4ull * fixedMoveTime);
-        return;
-    }
-    // Two seconds stay in reserve for the interface and the pipes.
-    uint64_t remaining = engineClock > 3000 ? engineClock - 2000 : 1;
-    uint64_t target = 0, hard = 0;
-    if (movesPerSession > 0) {
-        // Spread what is left over the moves to the next time control, keeping
-        // half a share for each of the moves after this one.
-        uint64_t left = uint64_t(movesPerSession - (GameRecord.plyCount / 2) % movesPerSession);
-        if (movesToGo > 0) left = uint64_t(movesToGo);
-        target = remaining / left;
-        hard = 4 * target;
-        remaining -= (target / 2) * (left - 1);
-    } else {
-        // Pondering wins back some of the time, so each move may take a little more.
-        target = remaining / (ponderEnabled ? 40 : 48) + incrementMs / 2;
-        hard = 4 * target;
-    }
-    if (hard > remaining) {
-        hard = remaining;
-        if (target > remaining / 2) target = remaining / 2;
-    }
-    hardTimeLimit = saturate(hard);
-    targetTime = saturate(target);
+    // A fixed depth still keeps to a known clock (computeTimeBudget leaves no limit
+    // without one): a game is not to be lost on time for it.
+    if (analyzeMode || pondering || iterationDepth < 2) return 0;
+    const uint64_t elapsed = platform::tickMs() - searchStartTick;
+    return elapsed + stopMargin >= hardTimeLimit ? 1 : 0;
 }
 
 }  // namespace driver

@@ -41,7 +41,5 @@ int readCommand(bool wait);
 int handleCommandLine(const char* line);
 // Called by the search every few thousand nodes: 1 when it must stop now.
 int pollCommands(uint64_t nodes);
-// Sets hardTimeLimit and targetTime from the clocks and the time control.
-void computeTimeBudget();
 
 }  // namespace driver

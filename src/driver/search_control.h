@@ -24,9 +24,18 @@ inline constinit uint32_t incrementMs = 0;    // added to the clock after every 
 inline constinit uint32_t fixedMoveTime = 0;  // "st": milliseconds per move, 0 = none
 inline constinit int depthLimit = 0;          // "sd": fixed depth, 0 = none
 inline constinit uint32_t engineClock = 0;    // the engine's remaining time
-inline constinit uint32_t opponentClock = 0;
+inline constinit uint32_t opponentClock = 0;  // the opponent's remaining time
+// The interface told the engine its clock in this game ("time", UCI "wtime"/"btime");
+// a fixed depth then still keeps to it.
+inline constinit int clockKnown = 0;
 // With UCI the interface counts the moves to the next time control itself.
-inline constinit int movesToGo = 0;  // 0: not given  // the opponent's remaining time
+inline constinit int movesToGo = 0;  // 0: not given
+// UCI "Move Overhead": milliseconds kept back from every move for the interface.
+constexpr uint32_t DefaultMoveOverheadMs = 30;
+inline constinit uint32_t uciMoveOverhead = DefaultMoveOverheadMs;
+// A game began ("new", a new position): the learned positions go to the table
+// before the next search.
+inline constinit int newGameStarted = 1;
 
 // ---- Written by the move decision driver ---------------------------------------
 inline constinit int pondering = 0;             // the running search has no time limit
@@ -35,6 +44,9 @@ inline constinit int rootMoveCount = 0;         // legal moves at the root
 inline constinit uint32_t searchStartTick = 0;
 inline constinit uint32_t hardTimeLimit = 0;  // where the poll stops the search
 inline constinit uint32_t targetTime = 0;     // the soft budget of the time layer
+// The poll stops this long before the hard limit, so that a move due within a
+// fixed time arrives within it.
+inline constinit uint32_t stopMargin = 0;
 
 // ---- Written by the search (and cleared by the commands that void them) --------
 inline constinit board::Move bestMove = 0;    // the move the driver plays

@@ -17,6 +17,7 @@
 #include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/time_budget.h"
 #include "search/transposition.h"
 
 namespace driver {
@@ -28,6 +29,7 @@ using search::TransTable;
 namespace {
 
 constexpr int MaxHashMegabytes = 4095;  // the table's own cap lies just below 4 GB
+constexpr long long MaxMoveOverheadMs = 5000;
 
 // What a "go" asked for beyond the clock: no answer before "stop" (infinite), or
 // before "stop"/"ponderhit" (ponder).
@@ -102,8 +104,32 @@ bool isLegalHere(Move move) {
     return false;
 }
 
+// Interfaces send the whole game before every move. A position that does not go on
+// from the last one is a new game, even without "ucinewgame".
+struct GameSeen {
+    board::HashKey first{}, last{};
+    int plies = -1;
+};
+
+bool continuesGame(const GameSeen& seen) {
+    const int plies = GameRecord.plyCount;
+    return seen.plies >= 0 && plies >= seen.plies && GameRecord.keys[0] == seen.first &&
+           GameRecord.keys[seen.plies] == seen.last;
+}
+
+void setPositionFrom(const char* args);
+
 // "position startpos|fen <FEN> [moves m1 m2 ...]"
 void setPosition(const char* args) {
+    GameSeen seen;
+    seen.plies = GameRecord.plyCount;
+    seen.first = GameRecord.keys[0];
+    seen.last = GameRecord.keys[seen.plies];
+    setPositionFrom(args);
+    if (!continuesGame(seen)) newGameStarted = 1;
+}
+
+void setPositionFrom(const char* args) {
     char fen[LineSize];
     const char* movesText = std::strstr(args, " moves");
     const char* end = movesText ? movesText : args + std::strlen(args);
@@ -206,6 +232,7 @@ void go(const char* args) {
     // increment, the moves to the next control; or a fixed time or depth.
     // A clock already below zero is treated as empty: the engine moves at once.
     engineClock = clampMs(times[side]);
+    clockKnown = timeGiven[side] ? 1 : 0;
     opponentClock = clampMs(times[1 - side]);
     incrementMs = clampMs(increments[side]);
     movesToGo = movesToGoValue > 0 ? int(movesToGoValue > 100000 ? 100000 : movesToGoValue) : 0;
@@ -249,6 +276,13 @@ void setOption(const char* args) {
         if (number > MaxHashMegabytes) number = MaxHashMegabytes;
         if (TransTable.allocate(tableKilobytes(int(number))) < 0) infoString("no memory for the table", value);
         else TransTable.clear();
+        newGameStarted = 1;  // the learned positions went with the old table
+    } else if (!strcasecmp(id, "Move Overhead")) {
+        if (!readNumber(value, &number) || number < 0) {
+            infoString("Move Overhead needs a number of milliseconds", value);
+            return;
+        }
+        uciMoveOverhead = uint32_t(number > MaxMoveOverheadMs ? MaxMoveOverheadMs : number);
     } else if (!strcasecmp(id, "OwnBook")) {
         EngineConfig.enableBook = std::strcmp(value, "false") != 0;
     } else if (!strcasecmp(id, "Ponder")) {
@@ -322,12 +356,16 @@ void handleUciLine(const char* line) {
                       EngineConfig.enableBook ? "true" : "false");
         sendLine(text);
         sendLine("option name Ponder type check default false");
+        std::snprintf(text, sizeof text, "option name Move Overhead type spin default %u min 0 max %lld",
+                      DefaultMoveOverheadMs, MaxMoveOverheadMs);
+        sendLine(text);
         sendLine("uciok");
     } else if (!std::strcmp(line, "isready")) {
         sendLine("readyok");
     } else if (!std::strcmp(line, "ucinewgame")) {
         GameRecord.setPositionFromFen(board::StartFen);
         TransTable.clear();
+        newGameStarted = 1;
     } else if (!std::strncmp(line, "position", 8) && (line[8] == ' ' || !line[8])) {
         setPosition(line + 8);
     } else if (!std::strncmp(line, "go", 2) && (line[2] == ' ' || !line[2])) {

@@ -6,6 +6,7 @@
 #include "driver/game_record.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
+#include "driver/time_budget.h"
 #include "eval/evaluate.h"
 #include "eval/piece_square.h"
 #include "driver/platform.h"

@@ -8,6 +8,7 @@
 namespace search {
 
 using board::HashKey;
+using board::KingCaptureScore;
 using board::MateBound;
 using board::Move;
 
@@ -35,6 +36,9 @@ struct TransTableState::Bucket {
 static_assert(sizeof(TransTableState::Bucket) == 32);
 
 namespace {
+
+bool isKingCapture(int score) { return score >= KingCaptureScore || score <= -KingCaptureScore; }
+
 
 constexpr uint16_t MoveBits = 0x7FFF;
 
@@ -93,7 +97,11 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
 
     // A mate found here is stored as the distance from this node. A mate score that
     // is exact, or a bound proven in the winning direction, holds at any depth.
-    if (score > MateBound) {
+    // Taking the king is no mate at a distance: it belongs to this position alone
+    // and reads the same from any ply.
+    if (isKingCapture(score)) {
+        depthLimit += 64;
+    } else if (score > MateBound) {
         score += ply;
         bound += ply;
         if (score >= bound) depthLimit += 64;
@@ -129,10 +137,12 @@ int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int*
     if (!e) return 0;
 
     int value = e->score;
-    if (value > MateBound)
-        value -= ply;
-    else if (value < -MateBound)
-        value += ply;
+    if (!isKingCapture(value)) {
+        if (value > MateBound)
+            value -= ply;
+        else if (value < -MateBound)
+            value += ply;
+    }
     *move = e->move;
     if (e->depth < depthLimit - ply) return 0;
 

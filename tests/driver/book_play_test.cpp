@@ -153,3 +153,23 @@ TEST(EngineLearning, ALearnedScoreIsWhatTheSearchReportsInEveryGame) {
             EXPECT_NE(words(line)[1], "5000") << line;
         }
 }
+
+TEST(EngineLearning, ANewGameFromTheSameStartHasItsLearnedPositionsBack) {
+    // 1. a3 is learned as winning for White. A small table and a deep first game
+    // push the entry out; the second game starts from the same position, so the
+    // table is not cleared, and the entry must be offered again.
+    TempDir dir;
+    dir.write("Talvo.lrn", "rnbqkbnr/pppppppp/8/8/8/P7/1PPPPPPP/RNBQKBNR b KQkq - 0 1 ;eva=-5000;prf=20;\n");
+    dir.write("Talvo.ini", "SIZE_HT 1\n");
+    EngineProcess engine(dir.path());
+    for (const char* line : {"new", "force", "e2e4", "sd 6", "go"}) engine.send(line);
+    EXPECT_FALSE(nextMove(engine).empty());
+    for (const char* line : {"new", "force", "sd 3", "post", "fritz", "go"}) engine.send(line);
+    Lines seen;
+    EXPECT_EQ(nextMove(engine, &seen), "a2a3");
+    Lines last;
+    for (const std::string& line : seen)
+        if (isThinkingLine(line)) last = words(line);
+    ASSERT_GE(last.size(), 5u);
+    EXPECT_EQ(last[1], "5000");
+}

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "board/position_record.h"
+#include "driver/config.h"
 #include "driver/game_record.h"
+#include "driver/platform.h"
 #include "driver/search_control.h"
+#include "driver/time_budget.h"
 
 using namespace driver;
 
@@ -50,6 +53,131 @@ TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
     EXPECT_EQ(depthLimit, 64);
     line("time -5");
     EXPECT_EQ(engineClock, 0u);
+}
+
+// Past the figures above: the clock spent where time comes back, fractional
+// increments, a depth that keeps to the clock, and the fixed time answered early.
+TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
+    line("new");
+    // An interface's fractional increment is read to the millisecond.
+    line("level 0 5 0.1");
+    EXPECT_EQ(incrementMs, 100u);
+    line("level 0 0:02 0.02");
+    EXPECT_EQ(incrementMs, 20u);
+    line("level 0 0 2.5");
+    EXPECT_EQ(incrementMs, 2500u);
+
+    // Two seconds added every move, two on the clock: half of it may go.
+    line("level 0 0 2");
+    line("time 200");
+    expectBudget(1000, 500);
+    // A short clock is spent only where time comes back.
+    line("level 0 0:02 0.02");
+    line("time 200");
+    expectBudget(120, 30);
+    line("level 40 1 0");
+    line("time 250");
+    expectBudget(124, 31);
+    line("level 0 5 0");
+    line("time 250");
+    expectBudget(0, 0);
+
+    // Whatever the clock and control, the hard limit stays inside the clock: above
+    // the reserve by it, below it by half.
+    for (const char* level : {"level 0 0 0.02", "level 0 0 1", "level 0 0 30", "level 40 0 0", "level 2 0 5"}) {
+        line(level);
+        for (uint32_t clock = 0; clock < 200000; clock = clock * 3 / 2 + 7) {
+            engineClock = clock;
+            computeTimeBudget();
+            const uint32_t bound = clock > 3000 ? clock - 2000 : clock / 2 > 1 ? clock / 2 : 1;
+            EXPECT_LE(hardTimeLimit, bound) << level << " clock " << clock;
+            EXPECT_LE(targetTime, hardTimeLimit) << level << " clock " << clock;
+        }
+    }
+
+    // A smaller reserve for fast games.
+    EngineConfig.timeReserve = 200;
+    line("level 0 0:02 0.02");
+    line("time 200");
+    expectBudget(188, 47);
+    EngineConfig.timeReserve = 2000;
+
+    // "sd" with a clock keeps the clock's hard limit, and the poll enforces it.
+    line("level 0 1 0");
+    line("sd 12");
+    line("time 400");
+    expectBudget(164, 41);
+    commandsDuringSearch = 0;
+    iterationDepth = 2;
+    searchStartTick = platform::tickMs() - 200;
+    EXPECT_EQ(pollCommands(0), 1);
+    // Without a clock a fixed depth has no time limit.
+    line("new");
+    line("sd 12");
+    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
+    EXPECT_EQ(pollCommands(0), 0);
+
+    // "st 1" stops a little early, so that the move arrives within the second.
+    line("st 1");
+    expectBudget(1000, 4000);
+    searchStartTick = platform::tickMs() - 960;
+    EXPECT_EQ(pollCommands(0), 1);
+    searchStartTick = platform::tickMs() - 900;
+    EXPECT_EQ(pollCommands(0), 0);
+    commandsDuringSearch = 1;
+    iterationDepth = 0;
+}
+
+TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
+    line("new");
+    uciMode = 1;
+    clockKnown = 1;
+    uciMoveOverhead = 30;
+    depthLimit = 0;
+    fixedMoveTime = 0;
+    incrementMs = 20;
+    movesToGo = 0;
+    engineClock = 2000;
+    // 1970 ms over 50 moves, and most of the increment.
+    expectBudget(216, 54);
+    // The last move before the control may use all that is left.
+    movesToGo = 1;
+    incrementMs = 0;
+    expectBudget(1970, 985);
+    // 40 moves in a minute.
+    movesToGo = 40;
+    engineClock = 60000;
+    expectBudget(5996, 1499);
+    // A fixed time per move loses the overhead.
+    fixedMoveTime = 100;
+    expectBudget(70, 280);
+    fixedMoveTime = 0;
+
+    // Never past the clock minus the overhead, nor past half of it while more
+    // moves follow before time comes back.
+    for (int togo : {0, 1, 2, 40})
+        for (uint32_t increment : {0u, 10u, 100u, 2000u})
+            for (uint32_t clock = 0; clock < 400000; clock = clock * 3 / 2 + 5) {
+                movesToGo = togo;
+                incrementMs = increment;
+                engineClock = clock;
+                computeTimeBudget();
+                const uint32_t available = clock > 30 ? clock - 30 : 0;
+                EXPECT_LE(hardTimeLimit, togo == 1 ? available : available / 2) << clock << " " << togo;
+                EXPECT_LE(targetTime, hardTimeLimit);
+                // A clock that holds something is spent, not played away at once.
+                if (clock > 1000) {
+                    EXPECT_GE(targetTime, 5u) << clock;
+                }
+            }
+    // "go depth" without a clock: no limit.
+    clockKnown = 0;
+    depthLimit = 8;
+    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
+    depthLimit = 0;
+    movesToGo = 0;
+    incrementMs = 0;
+    uciMode = 0;
 }
 
 TEST(Commands, PredictedMoveGoesBackOnlyWhileItIsOnTheRecord) {

@@ -44,7 +44,7 @@ TEST(XboardSession, HandshakeRepliesLogAndExit) {
     EXPECT_EQ(talk(engine, {"xboard", "protover 2"}),
               (Lines{"Talvo 5.30", "feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0",
                      "feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0",
-                     "feature myname=\"Talvo 5.30\" name=1"}));
+                     "feature myname=\"Talvo 5.30\" name=1", "feature done=1"}));
     EXPECT_EQ(talk(engine, {"ping", "usermove e2e4", "draw", "hint", "bk", "variant", "random"}, 7),
               (Lines{"Error (Unknown command) ping", "Error (Unknown command) usermove e2e4",
                      "Error (Unsuported command) draw", "Error (Unsuported command) hint",
