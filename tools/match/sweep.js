@@ -26,8 +26,10 @@
 //
 // Talvo's depth for a move is that of its last thinking line (xboard) or
 // "info depth" line (UCI) before the move; moves without one count in no average.
-// In xboard mode Talvo posts only when its best line changes after the first
-// second, so at fast controls most moves have no depth.
+// In xboard mode Talvo posts only after the first second, unless "fritz" asks for
+// a line at every change of the first two moves of the best line: Talvo gets it,
+// so the depth of xboard moves is that of the last change, a lower bound. (Fritz
+// mode also keeps Talvo from resigning, which changes no time decision.)
 'use strict';
 
 const fs = require('fs');
@@ -201,7 +203,10 @@ async function startXboard(engine, control, post, openingMoves) {
   engine.send('protover 2');
   await engine.waitFor((l) => /feature.*done=1/.test(l), 1000);
   engine.send('new');
-  if (post) engine.send('post');
+  if (post) {
+    engine.send('post');
+    engine.send('fritz');
+  }
   engine.send('easy');
   for (const c of control.xboard) engine.send(c);
   engine.send('force');
