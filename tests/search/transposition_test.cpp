@@ -25,6 +25,22 @@ Move storedMove(const TransTableState& tt, HashKey key) {
 
 }  // namespace
 
+TEST(TransTable, AKingCaptureIsNoMateAtADistance) {
+    // A position whose side to move can take the king (the move into it was
+    // illegal) scores 30000 wherever it is met. Were it kept like a mate, a probe
+    // two plies deeper would read 29998: the parent would take the illegal move for
+    // a legal one that gets mated, and score a stalemate as a mate.
+    TransTableState tt;
+    ASSERT_EQ(tt.allocate(1), 1);
+    int score = 0;
+    Move move = 0;
+    tt.store(KeyA, 30000, 3, 3, 30000, 0);
+    for (int ply : {0, 3, 5, 40}) {
+        ASSERT_EQ(tt.probe(KeyA, 0, ply, ply + 20, &score, &move), 1) << ply;
+        EXPECT_EQ(score, 30000) << ply;
+    }
+}
+
 TEST(TransTable, MateScoresTravelWithTheNodeAndBoundsDecideUse) {
     TransTableState tt;
     ASSERT_EQ(tt.allocate(1), 1);
