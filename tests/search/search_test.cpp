@@ -110,6 +110,27 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     driver::commandsDuringSearch = 1;
 }
 
+TEST(Search, AStalemateMetAgainDeeperStaysADraw) {
+    // Black is stalemated: the king has no square, and the rook pinned on the long
+    // diagonal has only illegal moves, which the search refutes by taking the king.
+    // Met at ply 1 and again at ply 3, as a transposition brings it, the refutations
+    // come from the table the second time; were they kept as mates, they would read
+    // as mates two plies nearer, and the stalemate would score as a loss.
+    Board.loadRecord(*parseFen("k7/1r1N4/1P6/8/8/5Q2/8/7K b - -"));
+    ASSERT_TRUE(eval::prepareRoot(Black));
+    search::TransTable.clear();
+    search::gameKeysBegin = search::gameKeysEnd = nullptr;
+    driver::searchStopped = 0;
+    driver::commandsDuringSearch = 0;
+    halfmoveClock = 0;
+    ScoredMove in{0, makeMoveWord(14, 21)};  // Qg2-f3 pinned the rook
+    Move line[search::LineLength];
+    EXPECT_EQ(search::searchNode(Black, 1, 3, search::moveList, &in, -50, line, 8, 0, 2), 0);
+    // A window the first result does not settle, so the node is searched again.
+    EXPECT_EQ(search::searchNode(Black, 3, 5, search::moveList, &in, 50, line, 8, 0, 2), 0);
+    driver::commandsDuringSearch = 1;
+}
+
 TEST(Search, TheDrawValueIsBoundedSoADrawNeverLooksLikeAMate) {
     // DRAW_VALUE at the ends of the int range: the board takes at most a hundred
     // pawns either way, and the draw's negation for the opponent exists.
