@@ -48,6 +48,14 @@ constexpr int BareKingCentre[64] = {
 
 int pawnsOf(int colour) { return pieceCount[Pawn + 8 * colour]; }
 
+// Every pawn of colour Us, from the last slot of its list down, into the sums of
+// the pawn evaluator.
+template <int Us>
+void scorePawnsOf() {
+    for (int slot = menCount[Us]; slot >= 1; --slot)
+        if (squares[pieceList[Us][slot]].piece == Pawn) PawnEvaluator.scorePawn<Us>(pieceList[Us][slot]);
+}
+
 int minorsOf(int colour) { return pieceCount[Knight + 8 * colour] + pieceCount[Bishop + 8 * colour]; }
 
 int heavyWeight(int colour) { return pieceCount[Rook + 8 * colour] + 2 * pieceCount[Queen + 8 * colour]; }
@@ -310,10 +318,8 @@ int drawScore(int ply) { return (ply & 1) ? -Board.drawValue : Board.drawValue; 
 int pawnStructureScore(int side) {
     const int cached = PawnEvaluator.probePawnCache(gamePhase, side);
     if (cached != board::NoScore) return cached;
-    for (int slot = menCount[White]; slot >= 1; --slot)
-        if (squares[pieceList[White][slot]].piece == Pawn) PawnEvaluator.scoreWhitePawn(pieceList[White][slot]);
-    for (int slot = menCount[Black]; slot >= 1; --slot)
-        if (squares[pieceList[Black][slot]].piece == Pawn) PawnEvaluator.scoreBlackPawn(pieceList[Black][slot]);
+    scorePawnsOf<White>();
+    scorePawnsOf<Black>();
     return PawnEvaluator.finishPawnScore(gamePhase, side, true);
 }
 
