@@ -71,6 +71,9 @@ struct Scoring {
 bool isOwn(const Scoring& s, int square) { return squares[square].colour == s.c; }
 bool isEnemy(const Scoring& s, int square) { return squares[square].colour == s.e; }
 bool pawnOf(int colour, int square) { return squares[square].piece == Pawn && squares[square].colour == colour; }
+// A square named as White sees the board, for colour: Black's is on the same file,
+// rank turned over.
+int relativeSquare(int colour, int square) { return colour == White ? square : square ^ 56; }
 
 // A piece of kind k holds the own man on d when the man is attacked, no attacker is
 // of its kind or cheaper, the defence holds, and would fall without this piece.
@@ -211,14 +214,12 @@ int bishopTerm(Scoring& s, int sq) {
     chargeMinorHanging(s, sq, walk.safe);
     int x = walk.pins;
 
-    // A bishop that took the rook's pawn gets shut in by the two pawns beside it.
-    if (s.c == White) {
-        if ((sq == 55 && pawnOf(Black, 46) && pawnOf(Black, 53)) || (sq == 48 && pawnOf(Black, 41) && pawnOf(Black, 50)))
-            x -= 120;
-    } else {
-        if ((sq == 15 && pawnOf(White, 22) && pawnOf(White, 13)) || (sq == 8 && pawnOf(White, 17) && pawnOf(White, 10)))
-            x -= 120;
-    }
+    // A bishop that took the rook's pawn gets shut in by the two pawns beside it:
+    // on h7 by g6 and f7, on a7 by b6 and c7 (as White sees the board).
+    const int seen = relativeSquare(s.c, sq);
+    auto enemyPawnOn = [&](int square) { return pawnOf(s.e, relativeSquare(s.c, square)); };
+    if ((seen == 55 && enemyPawnOn(46) && enemyPawnOn(53)) || (seen == 48 && enemyPawnOn(41) && enemyPawnOn(50)))
+        x -= 120;
     int r = gamePhase + x;
     if (outsideEnemySpan(s, sq)) r += (gamePhase + 6) / 2;
     return r;
@@ -251,14 +252,14 @@ int rookTerm(Scoring& s, int sq) {
         if ((PawnEvaluator.pawnSet[s.e] & fileSet) == 0) x += 4;
     }
 
-    // Rooks belong behind passed pawns: below a white one, above a black one.
-    if (PawnEvaluator.passedFiles[White] & (1u << file)) {
-        int r = firstPawnOnFile(file, 6, 1, -1);
-        if (r >= 0 && rank < r) x += gamePhase + 8;
-    }
-    if (PawnEvaluator.passedFiles[Black] & (1u << file)) {
-        int r = firstPawnOnFile(file, 1, 6, 1);
-        if (r >= 0 && rank > r) x += gamePhase + 8;
+    // Rooks belong behind passed pawns of either colour: below a white one, above
+    // a black one. The pawn that counts is the file's front pawn as its owner
+    // looks at it, from the seventh rank backwards.
+    for (int colour = White; colour <= Black; ++colour) {
+        if (!(PawnEvaluator.passedFiles[colour] & (1u << file))) continue;
+        const int back = colour == White ? -1 : 1;  // a rank step away from promotion
+        const int front = firstPawnOnFile(file, colour == White ? 6 : 1, colour == White ? 1 : 6, back);
+        if (front >= 0 && (rank - front) * back > 0) x += gamePhase + 8;
     }
 
     // On the seventh with enemy pawns there, better still doubled with a heavy piece.
@@ -372,13 +373,9 @@ int scoreColour(int colour, PieceTermsTrace* trace) {
         return pawnOf(colour, pawnSquare) && squares[frontSquare].colour == colour &&
                squares[frontSquare].piece != Pawn;
     };
-    if (colour == White) {
-        if (blocked(12, 20)) total -= 8;
-        if (blocked(11, 19)) total -= 8;
-    } else {
-        if (blocked(52, 44)) total -= 8;
-        if (blocked(51, 43)) total -= 8;
-    }
+    // e2 behind e3 and d2 behind d3, as White sees the board.
+    if (blocked(relativeSquare(colour, 12), relativeSquare(colour, 20))) total -= 8;
+    if (blocked(relativeSquare(colour, 11), relativeSquare(colour, 19))) total -= 8;
     if (trace) {
         trace->mobility = s.acc.mobility;
         trace->hanging = s.acc.hanging;
@@ -420,6 +417,14 @@ bool outOfReach(int colour, int pawn, int sideToMove) {
 }
 
 int relativeRank(int colour, int square) { return colour == White ? board::rankOf(square) : 7 - board::rankOf(square); }
+
+// A king that may still castle counts half where it stands and, while it may castle
+// short, a quarter on the square castling takes it to (g1 or g8).
+int shelterWithRights(int colour, int kingSquare, int rights) {
+    const int own = rights >> (2 * colour);  // bit 0 short, bit 1 long
+    if (!(own & 3)) return shelterScore(kingSquare, colour);
+    return shelterScore(kingSquare, colour) / 2 + ((own & 1) ? shelterScore(colour == White ? 6 : 62, colour) / 4 : 0);
+}
 
 }  // namespace
 
@@ -511,10 +516,7 @@ int kingShelterTerm(int sideToMove) {
         v = entry.value;
     } else {
         // While castling is still possible, the king's future home counts as well.
-        if (rights & 3) v = shelterScore(whiteKing, White) / 2 + ((rights & 1) ? shelterScore(6, White) / 4 : 0);
-        else v = shelterScore(whiteKing, White);
-        if (rights & 12) v -= shelterScore(blackKing, Black) / 2 + ((rights & 4) ? shelterScore(62, Black) / 4 : 0);
-        else v -= shelterScore(blackKing, Black);
+        v = shelterWithRights(White, whiteKing, rights) - shelterWithRights(Black, blackKing, rights);
         entry = {key, v};
     }
     const int scaled = (10 - gamePhase) * v / 10;
