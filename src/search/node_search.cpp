@@ -320,7 +320,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
             bestMoveAtPly[ply] = bestMove;
             if (ply < 8) setLine(pvOut, bestMove, pvAtPly[ply]);
             if (v > bound || (s == tieSide && v == bound)) {
-                // Step 15. Cutoff.
+                // Step 14. Cutoff.
                 if (v == bound) --bound;
                 rememberKiller(ply, bestMove);
                 break;
@@ -328,14 +328,14 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         }
     }
 
-    // Step 16. History rewards the move that proved best, more for deeper work.
+    // Step 15. History rewards the move that proved best, more for deeper work.
     if (bestMove && ply < limit) {
         int& h = history[s][board::moveFrom(bestMove)][board::moveTo(bestMove)];
         h += (limit - ply) * (limit - ply);
         if (h > 1048576) h = 1048576;
     }
 
-    // Step 17. The result; no move searched means mate or stalemate.
+    // Step 16. The result; no move searched means mate or stalemate.
     if (best != -board::KingCaptureScore) {
         const int storedBound = (best == bound && tieSide != 2 && tieSide != s) ? bound + 1 : bound;
         store(storedBound, ply, origLimit, best, bestMove);

@@ -76,11 +76,14 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
     Move childLine[LineLength] = {};
     int budget = 13;
     for (int iteration = 1; iteration <= mateLimit; ++iteration) {
-        // 5.1 The time layer decides whether another iteration is worth starting.
+        // 4. The time layer decides whether another iteration is worth starting.
         setNodeCount(uint64_t(nodeCount));
         if (mayStartIteration(iteration)) return;
         int g = f >= board::MateBound ? f : -board::KingCaptureScore;
 
+        // 5. Every move that does not lose by force, against the single bound. A
+        // fail high raises the bound and sends the move to the front; only the
+        // first move is searched again downwards after a fail low.
         for (int index = 0; index < count; ++index) {
             ScoredMove* p = first + index;
             if (searchStopped) return;
@@ -140,7 +143,7 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
             f = g;
         }
 
-        // 5.4 With fewer than two moves that do not lose, five iterations suffice.
+        // 6. With fewer than two moves that do not lose, five iterations suffice.
         int alive = 0;
         for (ScoredMove* p = first; p < last && alive < 2; ++p)
             if (p->score > -board::MateBound) ++alive;
