@@ -144,37 +144,38 @@ void PawnEvaluatorState::scorePawn(int s) {
     if (Us == 0 ? s >= 56 : s < 8) return;
 
     // The masks that look forward, as this side moves; Black's terms are read from
-    // the mirrored tables and subtracted from the sums.
-    const SquareSet* const frontSpan = Us == 0 ? frontSpanUp : frontSpanDown;
-    const SquareSet* const passedMask = Us == 0 ? passedMaskWhite : passedMaskBlack;
-    const SquareSet* const supportMask = Us == 0 ? supportMaskWhite : supportMaskBlack;
+    // the mirrored tables and subtracted from the sums. (Read through the members
+    // themselves: the compiler then knows the stores below cannot change them.)
+    auto frontSpan = [this](int sq) { return Us == 0 ? frontSpanUp[sq] : frontSpanDown[sq]; };
+    auto passedMask = [this](int sq) { return Us == 0 ? passedMaskWhite[sq] : passedMaskBlack[sq]; };
+    auto supportMask = [this](int sq) { return Us == 0 ? supportMaskWhite[sq] : supportMaskBlack[sq]; };
     // Where our (their) pawns stand when they attack a square.
-    const SquareSet* const ourAttackers = Us == 0 ? whitePawnAttackers : blackPawnAttackers;
-    const SquareSet* const theirAttackers = Us == 0 ? blackPawnAttackers : whitePawnAttackers;
+    auto ourAttackers = [this](int sq) { return Us == 0 ? whitePawnAttackers[sq] : blackPawnAttackers[sq]; };
+    auto theirAttackers = [this](int sq) { return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq]; };
 
     const SquareSet ours = pawnSet[Us], theirs = pawnSet[Them];
     const int file = fileOf(s), rank = Us == 0 ? rankOf(s) : 7 - rankOf(s), stop = s + Up;
     // More of their pawns than ours bearing on a square: our pawn cannot go there.
     auto controlBalance = [&](int square) {
-        return countOf(ours & ourAttackers[square]) - countOf(theirs & theirAttackers[square]);
+        return countOf(ours & ourAttackers(square)) - countOf(theirs & theirAttackers(square));
     };
     int structure = 0, endgame = 0;
 
     // 1. Squares this pawn may attack as it advances.
-    frontAttackSpan[Us] |= passedMask[s] & ~frontSpan[s];
+    frontAttackSpan[Us] |= passedMask(s) & ~frontSpan(s);
     // 2. A pawn that can be taken right now is left to the search.
-    if (theirs & theirAttackers[s]) return;
+    if (theirs & theirAttackers(s)) return;
 
     if (!(ours & adjacentFilesMask[s])) {
         // 3. Isolated; worse when no enemy pawn in front hides it from rooks.
-        structure = (theirs & frontSpan[s]) ? -10 : -20;
+        structure = (theirs & frontSpan(s)) ? -10 : -20;
         endgame = IsolatedEndgame[file];
         weakFiles[Us] |= 1u << file;
     } else {
         // 4. Without a neighbour beside or diagonally next to it, slightly loose.
         if (!(ours & connectedMask[s])) structure = -2;
         // Backward: no friendly pawn level with or behind it on a neighbouring file.
-        if (!(ours & supportMask[s])) {
+        if (!(ours & supportMask(s))) {
             if ((ours | theirs) & squareBit(stop)) {
                 structure -= 20;
                 weakFiles[Us] |= 1u << file;
@@ -186,7 +187,7 @@ void PawnEvaluatorState::scorePawn(int s) {
                 } else if (balance == -1) {
                     structure -= 20;
                     weakFiles[Us] |= 1u << file;
-                } else if (!(ours & supportMask[stop])) {
+                } else if (!(ours & supportMask(stop))) {
                     structure -= 8;
                     weakFiles[Us] |= 1u << file;
                 }
@@ -196,9 +197,9 @@ void PawnEvaluatorState::scorePawn(int s) {
     // 5. Doubled: each pawn of the pair pays.
     if (ours & sameFileMask[s]) structure -= 5;
     // 6. Passed, counted for the front pawn of its file only.
-    if (!(theirs & passedMask[s]) && !(ours & frontSpan[s])) {
+    if (!(theirs & passedMask(s)) && !(ours & frontSpan(s))) {
         endgame += PassedBonus[rank];
-        if (ours & ourAttackers[s]) endgame += ProtectedPassedBonus[rank];
+        if (ours & ourAttackers(s)) endgame += ProtectedPassedBonus[rank];
         passedFiles[Us] |= 1u << file;
     }
     // 7. Rammed by an enemy pawn: it costs unless a neighbouring pawn can come up
@@ -211,9 +212,9 @@ void PawnEvaluatorState::scorePawn(int s) {
             }
             return false;
         };
-        bool supported = (ours & ourAttackers[stop]) != 0;
-        if (!supported && file > 0 && (ours & supportMask[s] & fileMask[file - 1])) supported = canComeUpFrom(s - 1);
-        if (!supported && file < 7 && (ours & supportMask[s] & fileMask[file + 1])) supported = canComeUpFrom(s + 1);
+        bool supported = (ours & ourAttackers(stop)) != 0;
+        if (!supported && file > 0 && (ours & supportMask(s) & fileMask[file - 1])) supported = canComeUpFrom(s - 1);
+        if (!supported && file < 7 && (ours & supportMask(s) & fileMask[file + 1])) supported = canComeUpFrom(s + 1);
         if (!supported) structure -= BlockedPenalty[Us == 0 ? s : 63 - s];
     }
     if constexpr (Us == 0) {

@@ -71,9 +71,10 @@ struct Scoring {
 bool isOwn(const Scoring& s, int square) { return squares[square].colour == s.c; }
 bool isEnemy(const Scoring& s, int square) { return squares[square].colour == s.e; }
 bool pawnOf(int colour, int square) { return squares[square].piece == Pawn && squares[square].colour == colour; }
-// A square named as White sees the board, for colour: Black's is on the same file,
-// rank turned over.
-int relativeSquare(int colour, int square) { return colour == White ? square : square ^ 56; }
+// Squares below are named as White sees the board; Black's lie on the same files
+// with the ranks turned over (square ^ RankFlip<Black>).
+template <int Us>
+constexpr int RankFlip = Us == White ? 0 : 56;
 
 // A piece of kind k holds the own man on d when the man is attacked, no attacker is
 // of its kind or cheaper, the defence holds, and would fall without this piece.
@@ -209,17 +210,21 @@ SliderResult sliderWalk(Scoring& s, int sq, int kind) {
     return {pins, safe};
 }
 
+// A bishop that took the rook's pawn gets shut in by the two pawns beside it: on
+// h7 by g6 and f7, on a7 by b6 and c7.
+template <int Us>
+bool trappedBishop(int sq) {
+    constexpr int Them = 1 - Us, Flip = RankFlip<Us>;
+    return (sq == (55 ^ Flip) && pawnOf(Them, 46 ^ Flip) && pawnOf(Them, 53 ^ Flip)) ||
+           (sq == (48 ^ Flip) && pawnOf(Them, 41 ^ Flip) && pawnOf(Them, 50 ^ Flip));
+}
+
 int bishopTerm(Scoring& s, int sq) {
     SliderResult walk = sliderWalk(s, sq, Bishop);
     chargeMinorHanging(s, sq, walk.safe);
     int x = walk.pins;
 
-    // A bishop that took the rook's pawn gets shut in by the two pawns beside it:
-    // on h7 by g6 and f7, on a7 by b6 and c7 (as White sees the board).
-    const int seen = relativeSquare(s.c, sq);
-    auto enemyPawnOn = [&](int square) { return pawnOf(s.e, relativeSquare(s.c, square)); };
-    if ((seen == 55 && enemyPawnOn(46) && enemyPawnOn(53)) || (seen == 48 && enemyPawnOn(41) && enemyPawnOn(50)))
-        x -= 120;
+    if (s.c == White ? trappedBishop<White>(sq) : trappedBishop<Black>(sq)) x -= 120;
     int r = gamePhase + x;
     if (outsideEnemySpan(s, sq)) r += (gamePhase + 6) / 2;
     return r;
@@ -235,6 +240,16 @@ int firstPawnOnFile(int file, int from, int to, int step) {
     for (int r = from; r != to + step; r += step)
         if (squares[8 * r + file].piece == Pawn && squares[8 * r + file].colour != NoColour) return r;
     return -1;
+}
+
+// Does a rook on file and rank stand behind a passed pawn of colour Us? The pawn
+// that counts is the file's front pawn as Us looks at it, from the seventh rank
+// backwards.
+template <int Us>
+bool behindPassedPawn(int file, int rank) {
+    if (!(PawnEvaluator.passedFiles[Us] & (1u << file))) return false;
+    const int front = Us == White ? firstPawnOnFile(file, 6, 1, -1) : firstPawnOnFile(file, 1, 6, 1);
+    return front >= 0 && (Us == White ? rank < front : rank > front);
 }
 
 int rookTerm(Scoring& s, int sq) {
@@ -253,14 +268,9 @@ int rookTerm(Scoring& s, int sq) {
     }
 
     // Rooks belong behind passed pawns of either colour: below a white one, above
-    // a black one. The pawn that counts is the file's front pawn as its owner
-    // looks at it, from the seventh rank backwards.
-    for (int colour = White; colour <= Black; ++colour) {
-        if (!(PawnEvaluator.passedFiles[colour] & (1u << file))) continue;
-        const int back = colour == White ? -1 : 1;  // a rank step away from promotion
-        const int front = firstPawnOnFile(file, colour == White ? 6 : 1, colour == White ? 1 : 6, back);
-        if (front >= 0 && (rank - front) * back > 0) x += gamePhase + 8;
-    }
+    // a black one.
+    if (behindPassedPawn<White>(file, rank)) x += gamePhase + 8;
+    if (behindPassedPawn<Black>(file, rank)) x += gamePhase + 8;
 
     // On the seventh with enemy pawns there, better still doubled with a heavy piece.
     const int seventh = s.c == White ? 6 : 1;
@@ -347,6 +357,20 @@ int kingTerm(Scoring& s, int sq) {
     return r;
 }
 
+// A centre pawn still at home behind its own piece shuts in a bishop: e2 behind
+// e3, d2 behind d3.
+template <int Us>
+int blockedCentre() {
+    constexpr int Flip = RankFlip<Us>;
+    auto blocked = [](int pawnSquare, int frontSquare) {
+        return pawnOf(Us, pawnSquare) && squares[frontSquare].colour == Us && squares[frontSquare].piece != Pawn;
+    };
+    int penalty = 0;
+    if (blocked(12 ^ Flip, 20 ^ Flip)) penalty -= 8;
+    if (blocked(11 ^ Flip, 19 ^ Flip)) penalty -= 8;
+    return penalty;
+}
+
 int scoreColour(int colour, PieceTermsTrace* trace) {
     Scoring s{colour, 1 - colour, attackMap[colour], attackMap[1 - colour], {}};
     int total = 0;
@@ -368,14 +392,7 @@ int scoreColour(int colour, PieceTermsTrace* trace) {
     total += s.acc.mobility + s.acc.hanging + s.acc.overload;
     const int beforeCentre = total;
 
-    // A centre pawn still at home behind its own piece shuts in a bishop.
-    auto blocked = [&](int pawnSquare, int frontSquare) {
-        return pawnOf(colour, pawnSquare) && squares[frontSquare].colour == colour &&
-               squares[frontSquare].piece != Pawn;
-    };
-    // e2 behind e3 and d2 behind d3, as White sees the board.
-    if (blocked(relativeSquare(colour, 12), relativeSquare(colour, 20))) total -= 8;
-    if (blocked(relativeSquare(colour, 11), relativeSquare(colour, 19))) total -= 8;
+    total += colour == White ? blockedCentre<White>() : blockedCentre<Black>();
     if (trace) {
         trace->mobility = s.acc.mobility;
         trace->hanging = s.acc.hanging;
@@ -420,10 +437,12 @@ int relativeRank(int colour, int square) { return colour == White ? board::rankO
 
 // A king that may still castle counts half where it stands and, while it may castle
 // short, a quarter on the square castling takes it to (g1 or g8).
-int shelterWithRights(int colour, int kingSquare, int rights) {
-    const int own = rights >> (2 * colour);  // bit 0 short, bit 1 long
-    if (!(own & 3)) return shelterScore(kingSquare, colour);
-    return shelterScore(kingSquare, colour) / 2 + ((own & 1) ? shelterScore(colour == White ? 6 : 62, colour) / 4 : 0);
+template <int Us>
+int shelterWithRights(int kingSquare, int rights) {
+    constexpr int Short = Us == White ? 1 : 4, Both = Us == White ? 3 : 12;
+    constexpr int CastledSquare = Us == White ? 6 : 62;
+    if (!(rights & Both)) return shelterScore(kingSquare, Us);
+    return shelterScore(kingSquare, Us) / 2 + ((rights & Short) ? shelterScore(CastledSquare, Us) / 4 : 0);
 }
 
 }  // namespace
@@ -516,7 +535,7 @@ int kingShelterTerm(int sideToMove) {
         v = entry.value;
     } else {
         // While castling is still possible, the king's future home counts as well.
-        v = shelterWithRights(White, whiteKing, rights) - shelterWithRights(Black, blackKing, rights);
+        v = shelterWithRights<White>(whiteKing, rights) - shelterWithRights<Black>(blackKing, rights);
         entry = {key, v};
     }
     const int scaled = (10 - gamePhase) * v / 10;

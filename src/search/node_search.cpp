@@ -197,9 +197,10 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     int status = eval::EvalNormal;
     const int staticScore = eval::evaluate(s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
-        const bool exact =
-            status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound;
-        const int storeLimit = exact ? origLimit + ExactResultDepth : origLimit;
+        const int storeLimit = (status == eval::EvalExact && staticScore > -board::MateBound &&
+                                staticScore < board::MateBound)
+                                   ? origLimit + ExactResultDepth
+                                   : origLimit;
         store(staticScore, ply, storeLimit, staticScore, 0);
         return staticScore;
     }
