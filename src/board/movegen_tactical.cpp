@@ -97,7 +97,8 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
     if (pieceCount[Knight + s8]) {
         const uint8_t* ring = nextDirection[Knight][Ko];
         for (int t = ring[Ko]; t != Ko; t = ring[t])
-            if (qualifies(Knight, t)) offer(Knight, t, knightReaching(s, t), CheckScore, CheckScore, CheckBoost);
+            if (qualifies(Knight, t))
+                offer(Knight, t, knightReaching(s, t), CheckScore, CheckScore, CheckBoost);
     }
     // Lines through the enemy king: the queen first at each square, then the rook
     // (or the bishop on the diagonals).
@@ -107,7 +108,8 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
         const uint8_t* skip = nextDirection[lineKind][Ko];
         for (int t = next[Ko]; t != Ko; t = isEmpty(t) ? next[t] : skip[t]) {
             if (qualifies(Queen, t))
-                offer(Queen, t, sliderReaching(s, t, Queen), QueenCheckScore, QueenCheckScore, QueenCheckBoost);
+                offer(Queen, t, sliderReaching(s, t, Queen), QueenCheckScore, QueenCheckScore,
+                      QueenCheckBoost);
             if (qualifies(lineKind, t)) {
                 const int quiet = lineKind == Rook ? (checksOnly ? LateCheckScore : CheckScore) : CheckScore;
                 offer(lineKind, t, sliderReaching(s, t, lineKind), quiet, LateCheckScore, CheckBoost);

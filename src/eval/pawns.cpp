@@ -151,7 +151,9 @@ void PawnEvaluatorState::scorePawn(int s) {
     auto supportMask = [this](int sq) { return Us == 0 ? supportMaskWhite[sq] : supportMaskBlack[sq]; };
     // Where our (their) pawns stand when they attack a square.
     auto ourAttackers = [this](int sq) { return Us == 0 ? whitePawnAttackers[sq] : blackPawnAttackers[sq]; };
-    auto theirAttackers = [this](int sq) { return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq]; };
+    auto theirAttackers = [this](int sq) {
+        return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq];
+    };
 
     const SquareSet ours = pawnSet[Us], theirs = pawnSet[Them];
     const int file = fileOf(s), rank = Us == 0 ? rankOf(s) : 7 - rankOf(s), stop = s + Up;
@@ -213,8 +215,10 @@ void PawnEvaluatorState::scorePawn(int s) {
             return false;
         };
         bool supported = (ours & ourAttackers(stop)) != 0;
-        if (!supported && file > 0 && (ours & supportMask(s) & fileMask[file - 1])) supported = canComeUpFrom(s - 1);
-        if (!supported && file < 7 && (ours & supportMask(s) & fileMask[file + 1])) supported = canComeUpFrom(s + 1);
+        if (!supported && file > 0 && (ours & supportMask(s) & fileMask[file - 1]))
+            supported = canComeUpFrom(s - 1);
+        if (!supported && file < 7 && (ours & supportMask(s) & fileMask[file + 1]))
+            supported = canComeUpFrom(s + 1);
         if (!supported) structure -= BlockedPenalty[Us == 0 ? s : 63 - s];
     }
     if constexpr (Us == 0) {

@@ -228,7 +228,8 @@ void buildPieceSquareTables() {
         // As material comes off, kings belong in front of the pawns.
         int distanceToPawns = 0;
         for (int i = 0; i < targetCount; ++i)
-            distanceToPawns += targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
+            distanceToPawns +=
+                targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
         const int kingPull = fast * distanceToPawns / 10;
         const int run = pawnRunState(q);
         addSquareTerms<board::White>(root, q, knight, kingPull, squares[q].colour == board::White ? run : 0);

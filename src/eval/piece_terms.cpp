@@ -363,7 +363,8 @@ template <int Us>
 int blockedCentre() {
     constexpr int Flip = RankFlip<Us>;
     auto blocked = [](int pawnSquare, int frontSquare) {
-        return pawnOf(Us, pawnSquare) && squares[frontSquare].colour == Us && squares[frontSquare].piece != Pawn;
+        return pawnOf(Us, pawnSquare) && squares[frontSquare].colour == Us &&
+               squares[frontSquare].piece != Pawn;
     };
     int penalty = 0;
     if (blocked(12 ^ Flip, 20 ^ Flip)) penalty -= 8;

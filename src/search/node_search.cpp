@@ -197,10 +197,10 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     int status = eval::EvalNormal;
     const int staticScore = eval::evaluate(s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
-        const int storeLimit = (status == eval::EvalExact && staticScore > -board::MateBound &&
-                                staticScore < board::MateBound)
-                                   ? origLimit + ExactResultDepth
-                                   : origLimit;
+        const int storeLimit =
+            (status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound)
+                ? origLimit + ExactResultDepth
+                : origLimit;
         store(staticScore, ply, storeLimit, staticScore, 0);
         return staticScore;
     }
@@ -214,7 +214,8 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         if (moveIn->move & (board::MoveCheck | board::MovePawnSeventh)) {
             ++limit;
             --budget;
-        } else if (swing >= -RecaptureBalance && swing <= RecaptureBalance && ply >= 2 && (plyState[ply - 1].move & board::MoveCapture) &&
+        } else if (swing >= -RecaptureBalance && swing <= RecaptureBalance && ply >= 2 &&
+                   (plyState[ply - 1].move & board::MoveCapture) &&
                    (plyState[ply - 2].move & board::MoveCapture)) {
             ++limit;
             --budget;
@@ -230,14 +231,15 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     const int s8 = 8 * s;
     const bool material = board::pieceCount[board::Queen + s8] || board::pieceCount[board::Rook + s8] ||
                           board::pieceCount[board::Knight + s8] + board::pieceCount[board::Bishop + s8] > 1;
-    if (ply < limit && moveIn->move != 0 && staticScore > bound && mateLimit == NoMateLimit && material && !inCheck) {
+    if (ply < limit && moveIn->move != 0 && staticScore > bound && mateLimit == NoMateLimit && material &&
+        !inCheck) {
         int nullLimit = limit - NullMoveReduction;
         if (nullLimit <= ply + 1) nullLimit = limit - NullMoveReductionNearHorizon;
         NullMoveEntry.move = 0;
         board::makeNullMove(s, ply);
         TransTable.prefetch(positionKey);
-        const int nullScore = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound, pvAtPly[ply],
-                                          budget, -swing, tieSide);
+        const int nullScore = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound,
+                                          pvAtPly[ply], budget, -swing, tieSide);
         if (searchStopped) return 0;
         board::unmakeNullMove(ply);
         if (nullScore > bound) {

@@ -111,10 +111,13 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
             Window window = Fresh;
             bool toFront = false;
             for (;;) {
-                const int tieSide = index == 0 ? (window == Fresh ? NoTieSide : window == AfterFailHigh ? o : s) : o;
+                // Whose fail high a score equal to the bound is: the opponent's for
+                // all but the first move; for that one nobody's on its first search.
+                int tieSide = o;
+                if (index == 0) tieSide = window == Fresh ? NoTieSide : window == AfterFailHigh ? o : s;
                 const int extensions = budget > MinExtensions ? budget : MinExtensions;
-                const int score =
-                    -searchNode(o, 1, iteration, last, entry, -bound, childLine, extensions, -captured, tieSide);
+                const int score = -searchNode(o, 1, iteration, last, entry, -bound, childLine, extensions,
+                                              -captured, tieSide);
                 entry->score = score;
                 if (searchStopped) return;
                 if (score == bound) {
