@@ -342,7 +342,7 @@ int generateMoves(ScoredMove* list, int s, int ply) {
             scoreAndAdd(K, K - 2, MoveCastle);
     }
 
-    // 9. History, scaled so that the most successful move of this list gets the most.
+    // 9. History, scaled so that the most successful move of this list gets HistoryScale.
     const int n = int(genWork.cursor - list);
     int most = 0;
     for (int i = 0; i < n; ++i) {

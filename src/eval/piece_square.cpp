@@ -115,9 +115,9 @@ int menNear(int colour, int square) {
     return count;
 }
 
-// The squares ahead of a pawn of colour Us on q, up to its promotion square. The
-// corner h8 (a1 for Black) is never looked at, so a rook pawn stops one short;
-// the tables have always been built that way.
+// The squares ahead of a pawn of colour Us, up to its promotion square. The
+// corner h8 (a1 for Black) is never looked at, so White's h-pawn and Black's
+// a-pawn stop one square short. Deliberately kept: the scores depend on it.
 template <int Us>
 bool onPawnPath(int square) {
     return Us == board::White ? square < 63 : square > 0;
