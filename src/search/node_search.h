@@ -48,7 +48,8 @@ void clearSearchTables();
 constexpr int MaxSearchPly = 61;
 // The line of each ply, 0-terminated. Lines are kept for the first plies only:
 // below ply LinePlies a node reports its best line, and the root takes at most
-// that many moves from its child; deeper moves change too often to be worth it.
+// that many moves from its child. Deeper nodes save the copy, which would run at
+// every node for moves the thinking output hardly ever shows.
 constexpr int LineLength = 16;
 constexpr int LinePlies = 8;
 extern board::Move pvAtPly[MaxPly][LineLength];
