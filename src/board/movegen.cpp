@@ -26,15 +26,36 @@ namespace {
 
 constexpr Move PromotionField = 0x7000;
 
+// Move ordering, in the units of the piece values (a pawn is 100). What the search
+// already knows comes first: the hash move above everything, the killers above
+// all but the best captures, the best move last found at this ply a little.
+constexpr int HashMoveBonus = 10000;
+constexpr int Killer1Bonus = 650;
+constexpr int Killer2Bonus = 400;
+constexpr int PlyBestBonus = 50;
+// Taking en passant wins a pawn whose square holds nothing to value.
+constexpr int EnPassantBonus = 200;
+// Taking back on the square the opponent just took on is nearly always right.
+constexpr int RecaptureBonus = 700;
+// A promotion gains the new piece less the pawn. Only the queen and the knight
+// count: a rook or a bishop does nothing the queen could not do.
+constexpr int QueenPromotionGain = 940;
+constexpr int KnightPromotionGain = 230;
+// History counters are scaled so that the most successful move of a list gets this.
+constexpr int HistoryScale = 128;
+// Pawn endings: the killer's bonus, and the score of a push with no pawn in front.
+constexpr int PawnEndingKillerBonus = 200;
+constexpr int FreePawnPushScore = 50;
+
 inline bool isOwn(int square, int side) { return squares[square].colour == side; }
 
 // The ordering bonus of a move that the search already knows: the hash move,
 // then the killers, then the best move last found at this ply.
 inline int bonus(Move key) {
-    if (key == hashMove) return 10000;
-    if (key == genWork.killer1) return 650;
-    if (key == genWork.killer2) return 400;
-    if (key == genWork.bestMove) return 50;
+    if (key == hashMove) return HashMoveBonus;
+    if (key == genWork.killer1) return Killer1Bonus;
+    if (key == genWork.killer2) return Killer2Bonus;
+    if (key == genWork.bestMove) return PlyBestBonus;
     return 0;
 }
 
@@ -42,45 +63,48 @@ inline void append(int score, Move move) { appendMove(score, move); }
 
 // The scoring of scoreAndAddMove, inlined into the generators: it runs for every
 // move generated.
-inline void scoreAndAdd(int f, int t, Move g) {
-    const int m = squares[f].piece, c = squares[f].colour, v = pieceValue[m];
-    const Move key = (g & PromotionField) | Move(t) << 6 | Move(f);
-    const bool promotion = m == Pawn && (rankOf(t) == 0 || rankOf(t) == 7);
+inline void scoreAndAdd(int from, int to, Move flags) {
+    const int piece = squares[from].piece, colour = squares[from].colour, value = pieceValue[piece];
+    const Move key = (flags & PromotionField) | Move(to) << 6 | Move(from);
+    const bool promotion = piece == Pawn && (rankOf(to) == 0 || rankOf(to) == 7);
     int score = promotion ? 0 : bonus(key);
 
-    if (g & MoveCapture) {
-        if (isEmpty(t)) {
-            score += 200;  // en passant
+    if (flags & MoveCapture) {
+        if (isEmpty(to)) {
+            score += EnPassantBonus;
         } else {
-            score += pieceSquare[squares[t].colour][squares[t].piece][t];
-            if (t == genWork.lastTo) score += 700;  // recapture
+            score += pieceSquare[squares[to].colour][squares[to].piece][to];
+            if (to == genWork.lastTo) score += RecaptureBonus;
         }
     }
-    // Danger on the destination: worst when nothing else of ours covers it.
-    const int A = genWork.opponentMap[t];
-    if (A != 0) {
-        const int D = genWork.ownMap[t] - (attackWeight[m] + 1);
-        if (D == 0)
-            score -= v >> 1;
-        else if (A > D)
-            score -= v >> 2;
+    // Danger on the destination: worst when nothing else of ours covers it. A man
+    // does not guard the square it moves to, so its own share leaves the defence;
+    // attack words compare by their cheapest attackers first, their number last.
+    const int attackersOfTo = genWork.opponentMap[to];
+    if (attackersOfTo != 0) {
+        const int otherDefenders = genWork.ownMap[to] - (attackWeight[piece] + 1);
+        if (otherDefenders == 0)
+            score -= value >> 1;
+        else if (attackersOfTo > otherDefenders)
+            score -= value >> 2;
         else
-            score -= v >> 3;
+            score -= value >> 3;
     }
     // Escape: a man under attack that is undefended, or attacked by something cheaper.
-    const int B = genWork.opponentMap[f];
-    if (B != 0 && (genWork.ownMap[f] == 0 || B > attackWeight[m] + 1)) score += v >> 2;
+    const int attackersOfFrom = genWork.opponentMap[from];
+    if (attackersOfFrom != 0 && (genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1))
+        score += value >> 2;
 
     if (promotion) {
-        append(score + bonus(key | 0x5000) + 940, makeMoveWord(f, t, Queen, g));
-        append(score + bonus(key | 0x4000), makeMoveWord(f, t, Rook, g));
-        append(score + bonus(key | 0x3000), makeMoveWord(f, t, Bishop, g));
-        append(score + bonus(key | 0x2000) + 230, makeMoveWord(f, t, Knight, g));
+        append(score + bonus(key | 0x5000) + QueenPromotionGain, makeMoveWord(from, to, Queen, flags));
+        append(score + bonus(key | 0x4000), makeMoveWord(from, to, Rook, flags));
+        append(score + bonus(key | 0x3000), makeMoveWord(from, to, Bishop, flags));
+        append(score + bonus(key | 0x2000) + KnightPromotionGain, makeMoveWord(from, to, Knight, flags));
         return;
     }
-    score += pieceSquare[c][m][t] - pieceSquare[c][m][f];
-    if (m == Pawn && (rankOf(t) == 1 || rankOf(t) == 6)) g |= MovePawnSeventh;
-    append(score, makeMoveWord(f, t, 0, g));
+    score += pieceSquare[colour][piece][to] - pieceSquare[colour][piece][from];
+    if (piece == Pawn && (rankOf(to) == 1 || rankOf(to) == 6)) flags |= MovePawnSeventh;
+    append(score, makeMoveWord(from, to, 0, flags));
 }
 
 // The men of side from the last list slot down, each along its rays. In single
@@ -202,12 +226,12 @@ void pawnEndingBonuses(ScoredMove* list) {
     if (hashMove != 0)
         for (int i = 0; i < n; ++i)
             if (list[i].move == hashMove) {
-                list[i].score += 10000;
+                list[i].score += HashMoveBonus;
                 break;
             }
     for (int i = 0; i < n; ++i)
         if (list[i].move == genWork.killer1) {
-            list[i].score += 200;
+            list[i].score += PawnEndingKillerBonus;
             break;
         }
 }
@@ -215,13 +239,13 @@ void pawnEndingBonuses(ScoredMove* list) {
 // A push is worth 50 when no pawn stands anywhere in front of its new square.
 inline int pawnEndingPushScore(int s, int f, int t) {
     const SquareSet front = s == White ? PawnEvaluator.frontSpanUp[t] : PawnEvaluator.frontSpanDown[t];
-    if (!(PawnEvaluator.allPawns & front)) return 50;
+    if (!(PawnEvaluator.allPawns & front)) return FreePawnPushScore;
     return pieceSquare[s][Pawn][t] - pieceSquare[s][Pawn][f];
 }
 
 }  // namespace
 
-void scoreAndAddMove(int f, int t, Move g) { scoreAndAdd(f, t, g); }
+void scoreAndAddMove(int from, int to, Move flags) { scoreAndAdd(from, to, flags); }
 
 void markEvasionSquares(int K, int o) {
     const int kinds = genWork.opponentMap[K] & ~AttackCountMask;
@@ -288,10 +312,10 @@ int generateMoves(ScoredMove* list, int s, int ply) {
 
     // 3-6. The men: all of them, only evasions in single check, none in double check.
     const int K = pieceList[s][0];
-    const int a = genWork.opponentMap[K];
-    if (a == 0) {
+    const int checkers = genWork.opponentMap[K];
+    if (checkers == 0) {
         generateMenMoves<false>(s);
-    } else if ((a & AttackCountMask) == 1) {
+    } else if ((checkers & AttackCountMask) == 1) {
         markEvasionSquares(K, o);
         generateMenMoves<true>(s);
     }
@@ -308,7 +332,7 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     // make clears a right as soon as its king or rook moves or the rook is taken.
     // The king's square is, so that rights a hand-made record states for a king
     // elsewhere cannot send the tests off the board.
-    if (a == 0 && castleRights != 0 && K == (s == White ? 4 : 60)) {
+    if (checkers == 0 && castleRights != 0 && K == (s == White ? 4 : 60)) {
         const int* opp = genWork.opponentMap;
         if ((castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 && isEmpty(K + 1) &&
             isEmpty(K + 2))
@@ -318,16 +342,16 @@ int generateMoves(ScoredMove* list, int s, int ply) {
             scoreAndAdd(K, K - 2, MoveCastle);
     }
 
-    // 9. History, scaled so that the most successful move of this list gets 128.
+    // 9. History, scaled so that the most successful move of this list gets HistoryScale.
     const int n = int(genWork.cursor - list);
     int most = 0;
     for (int i = 0; i < n; ++i) {
-        const int h = history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
-        if (h > most) most = h;
+        const int counter = history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
+        if (counter > most) most = counter;
     }
     if (most > 0)
         for (int i = 0; i < n; ++i)
-            list[i].score += history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * 128 / most;
+            list[i].score += history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
     return n;
 }
 

@@ -25,6 +25,23 @@ constexpr Move QueenPromotion = Move(Queen) << 12;
 // Kind fields of an attack word.
 constexpr int KnightField = 0xf000000, BishopField = 0xf00000, RookField = 0xf0000, QueenField = 0xf000;
 
+// Capture ordering, in the units of the piece values: the man taken first; the
+// killers and the best move last found at this ply still lead, a recapture on the
+// square just taken on and a queen promotion (the queen less the pawn) come next.
+constexpr int CaptureKiller1Bonus = 1000;
+constexpr int CaptureKiller2Bonus = 200;
+constexpr int CapturePlyBestBonus = 50;
+constexpr int CaptureRecaptureBonus = 400;
+constexpr int QueenPromotionGain = 940;
+// Safe checks come before every capture: queen checks first, then the others. In
+// the list of checks alone, rook checks and checking captures by a rook or bishop
+// come last. A capture that also checks is raised by the boost.
+constexpr int QueenCheckScore = 5000;
+constexpr int CheckScore = 4000;
+constexpr int LateCheckScore = 3000;
+constexpr int QueenCheckBoost = 4000;
+constexpr int CheckBoost = 3000;
+
 bool isOwn(int square, int side) { return squares[square].colour == side; }
 
 // May a man of this kind give a safe check from t? own and opp are the attack words
@@ -80,7 +97,8 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
     if (pieceCount[Knight + s8]) {
         const uint8_t* ring = nextDirection[Knight][Ko];
         for (int t = ring[Ko]; t != Ko; t = ring[t])
-            if (qualifies(Knight, t)) offer(Knight, t, knightReaching(s, t), 4000, 4000, 3000);
+            if (qualifies(Knight, t))
+                offer(Knight, t, knightReaching(s, t), CheckScore, CheckScore, CheckBoost);
     }
     // Lines through the enemy king: the queen first at each square, then the rook
     // (or the bishop on the diagonals).
@@ -89,10 +107,12 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
         const uint8_t* next = nextSquare[lineKind][Ko];
         const uint8_t* skip = nextDirection[lineKind][Ko];
         for (int t = next[Ko]; t != Ko; t = isEmpty(t) ? next[t] : skip[t]) {
-            if (qualifies(Queen, t)) offer(Queen, t, sliderReaching(s, t, Queen), 5000, 5000, 4000);
+            if (qualifies(Queen, t))
+                offer(Queen, t, sliderReaching(s, t, Queen), QueenCheckScore, QueenCheckScore,
+                      QueenCheckBoost);
             if (qualifies(lineKind, t)) {
-                const int quiet = lineKind == Rook ? (checksOnly ? 3000 : 4000) : 4000;
-                offer(lineKind, t, sliderReaching(s, t, lineKind), quiet, 3000, 3000);
+                const int quiet = lineKind == Rook ? (checksOnly ? LateCheckScore : CheckScore) : CheckScore;
+                offer(lineKind, t, sliderReaching(s, t, lineKind), quiet, LateCheckScore, CheckBoost);
             }
         }
     }
@@ -100,25 +120,27 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
 
 }  // namespace
 
-void scoreAndAddCapture(int f, int t, Move g) {
-    const int m = squares[f].piece;
-    const Move key = (g & 0x7000) | Move(t) << 6 | Move(f);
+void scoreAndAddCapture(int from, int to, Move flags) {
+    const int piece = squares[from].piece;
+    const Move key = (flags & 0x7000) | Move(to) << 6 | Move(from);
     int score = 0;
-    if (key == genWork.killer1) score = 1000;
-    else if (key == genWork.killer2) score = 200;
-    else if (key == genWork.bestMove) score = 50;
+    if (key == genWork.killer1) score = CaptureKiller1Bonus;
+    else if (key == genWork.killer2) score = CaptureKiller2Bonus;
+    else if (key == genWork.bestMove) score = CapturePlyBestBonus;
 
-    if (g & MoveCapture) {
-        score += pieceValue[squares[t].piece];
-        if (t == genWork.lastTo) score += 400;
+    if (flags & MoveCapture) {
+        score += pieceValue[squares[to].piece];
+        if (to == genWork.lastTo) score += CaptureRecaptureBonus;
     }
-    if (m == Pawn) {
-        if (rankOf(t) == 1 || rankOf(t) == 6) g |= MovePawnSeventh;
-        else if (g & QueenPromotion) score += 940;
+    if (piece == Pawn) {
+        if (rankOf(to) == 1 || rankOf(to) == 6) flags |= MovePawnSeventh;
+        else if (flags & QueenPromotion) score += QueenPromotionGain;
     }
-    // A capture onto a defended square risks the capturer.
-    if (genWork.opponentMap[t] != 0) score -= (genWork.ownMap[t] & AttackCountMask) > 1 ? pieceValue[m] / 2 : pieceValue[m];
-    appendMove(score, Move(f) | Move(t) << 6 | g);
+    // A capture onto a defended square risks the capturer: all of it, or half when
+    // another of ours covers the square too.
+    if (genWork.opponentMap[to] != 0)
+        score -= (genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
+    appendMove(score, Move(from) | Move(to) << 6 | flags);
 }
 
 int generateCaptures(ScoredMove* list, int s, int ply, bool withChecks) {

@@ -14,8 +14,10 @@ using search::TransTable;
 
 namespace {
 
+// Squares of the first rank; a side's own back rank adds backRank(side).
 constexpr int A1 = 0, C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6, H1 = 7;
-constexpr int A8 = 56, C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62, H8 = 63;
+constexpr int A8 = 56, H8 = 63;
+constexpr int backRank(int side) { return side == 0 ? 0 : 56; }
 
 bool isWhiteMan(char c) { return c != 0 && std::strchr("PNBRQK", c) != nullptr; }
 bool isBlackMan(char c) { return c != 0 && std::strchr("pnbrqk", c) != nullptr; }
@@ -39,6 +41,28 @@ char firstManOnRay(const PositionRecord& r, int square, int fileStep, int rankSt
         if (isWhiteMan(c) || isBlackMan(c)) return c;
     }
     return 0;
+}
+
+// The castling fields of one side of a record.
+struct CastlingFields {
+    int32_t& kingside;
+    int32_t& queenside;
+    int16_t& castled;
+};
+CastlingFields castlingOf(PositionRecord& r, int side) {
+    if (side == 0) return {r.whiteKingside, r.whiteQueenside, r.whiteCastled};
+    return {r.blackKingside, r.blackQueenside, r.blackCastled};
+}
+
+// The right a rook carries from its corner square; null for any other square.
+int32_t* rightOfCorner(PositionRecord& r, int square) {
+    switch (square) {
+        case A1: return &r.whiteQueenside;
+        case H1: return &r.whiteKingside;
+        case A8: return &r.blackQueenside;
+        case H8: return &r.blackKingside;
+        default: return nullptr;
+    }
 }
 
 // Starting a game: 0 when there is no record, 1 when it equals the stored start
@@ -187,51 +211,31 @@ bool GameRecordState::playMove(Move move) {
 
     // Castling is the king's two-square move; the rook comes along. Any king move
     // from home ends both rights of its side.
-    if (from == E1 && piece == 'K') {
-        if (to == G1) {
-            p.whiteCastled = 1;
-            p.squares[H1] = ' ';
-            p.squares[F1] = 'R';
-        } else if (to == C1) {
-            p.whiteCastled = 1;
-            p.squares[A1] = ' ';
-            p.squares[D1] = 'R';
+    const int mover = isWhiteMan(piece) ? 0 : 1;
+    const int home = backRank(mover);
+    if (from == home + E1 && piece == letterFor('K', mover)) {
+        CastlingFields rights = castlingOf(p, mover);
+        if (to == home + G1) {
+            rights.castled = 1;
+            p.squares[home + H1] = ' ';
+            p.squares[home + F1] = letterFor('R', mover);
+        } else if (to == home + C1) {
+            rights.castled = 1;
+            p.squares[home + A1] = ' ';
+            p.squares[home + D1] = letterFor('R', mover);
         }
-        if (p.whiteKingside || p.whiteQueenside) {
-            p.whiteKingside = p.whiteQueenside = 0;
-            p.halfmoveClock = 0;
-        }
-    }
-    if (from == E8 && piece == 'k') {
-        if (to == G8) {
-            p.blackCastled = 1;
-            p.squares[H8] = ' ';
-            p.squares[F8] = 'r';
-        } else if (to == C8) {
-            p.blackCastled = 1;
-            p.squares[A8] = ' ';
-            p.squares[D8] = 'r';
-        }
-        if (p.blackKingside || p.blackQueenside) {
-            p.blackKingside = p.blackQueenside = 0;
+        if (rights.kingside || rights.queenside) {
+            rights.kingside = rights.queenside = 0;
             p.halfmoveClock = 0;
         }
     }
 
     // A rook captured on its corner takes its right along.
-    if (to == A1) p.whiteQueenside = 0;
-    if (to == H1) p.whiteKingside = 0;
-    if (to == A8) p.blackQueenside = 0;
-    if (to == H8) p.blackKingside = 0;
+    if (int32_t* right = rightOfCorner(p, to)) *right = 0;
 
     // A rook leaving its corner gives up its right; losing a right is irreversible.
-    int32_t* rightOfCorner = from == A1   ? &p.whiteQueenside
-                             : from == H1 ? &p.whiteKingside
-                             : from == A8 ? &p.blackQueenside
-                             : from == H8 ? &p.blackKingside
-                                          : nullptr;
-    if (rightOfCorner && *rightOfCorner) {
-        *rightOfCorner = 0;
+    if (int32_t* right = rightOfCorner(p, from); right && *right) {
+        *right = 0;
         p.halfmoveClock = 0;
     }
 

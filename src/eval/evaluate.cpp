@@ -48,6 +48,14 @@ constexpr int BareKingCentre[64] = {
 
 int pawnsOf(int colour) { return pieceCount[Pawn + 8 * colour]; }
 
+// Every pawn of colour Us, from the last slot of its list down, into the sums of
+// the pawn evaluator.
+template <int Us>
+void scorePawnsOf() {
+    for (int slot = menCount[Us]; slot >= 1; --slot)
+        if (squares[pieceList[Us][slot]].piece == Pawn) PawnEvaluator.scorePawn<Us>(pieceList[Us][slot]);
+}
+
 int minorsOf(int colour) { return pieceCount[Knight + 8 * colour] + pieceCount[Bishop + 8 * colour]; }
 
 int heavyWeight(int colour) { return pieceCount[Rook + 8 * colour] + 2 * pieceCount[Queen + 8 * colour]; }
@@ -133,20 +141,14 @@ bool cannotWin(int colour) {
     const int bishop = bishopSquare(colour);
     const int defender = pieceList[1 - colour][0];
     const bool light = squareColour[bishop] == 0;
-    // The corner squares for the h-file and the a-file pawn, seen from colour's side.
-    static constexpr int WhiteH[4] = {62, 63, 54, 55}, WhiteA[4] = {56, 57, 48, 49};
-    static constexpr int BlackA[4] = {0, 1, 8, 9}, BlackH[4] = {7, 6, 15, 14};
-    const int* corner;
-    int file;
-    if (colour == White) {
-        corner = light ? WhiteH : WhiteA;
-        file = light ? 7 : 0;
-    } else {
-        corner = light ? BlackA : BlackH;
-        file = light ? 0 : 7;
-    }
+    // The queening corner the bishop does not cover, as White sees it: h8 (and the
+    // squares next to it) for a light bishop, a8 for a dark one. Black's is the
+    // same corner with the board turned round, which keeps the square colour.
+    static constexpr int HCorner[4] = {62, 63, 54, 55}, ACorner[4] = {56, 57, 48, 49};
+    const int* corner = light ? HCorner : ACorner;
+    const int file = colour == White ? (light ? 7 : 0) : (light ? 0 : 7);
     for (int i = 0; i < 4; ++i)
-        if (defender == corner[i]) return allPawnsOnFile(colour, file);
+        if (defender == (colour == White ? corner[i] : 63 - corner[i])) return allPawnsOnFile(colour, file);
     return noWin;
 }
 
@@ -158,12 +160,10 @@ int endgameDraws(int side, int ply, int score, int* status) {
         return d;
     }
     // The side that cannot win gets at most a little less than a draw.
-    if (whiteNoWin) {
-        if (side == White) return score < d ? score : d - 1;
-        return score > d ? score : d + 1;
-    }
-    if (blackNoWin) {
-        if (side == Black) return score < d ? score : d - 1;
+    const bool noWin[2] = {whiteNoWin, blackNoWin};
+    for (int colour = White; colour <= Black; ++colour) {
+        if (!noWin[colour]) continue;
+        if (side == colour) return score < d ? score : d - 1;
         return score > d ? score : d + 1;
     }
     return score;
@@ -310,10 +310,8 @@ int drawScore(int ply) { return (ply & 1) ? -Board.drawValue : Board.drawValue; 
 int pawnStructureScore(int side) {
     const int cached = PawnEvaluator.probePawnCache(gamePhase, side);
     if (cached != board::NoScore) return cached;
-    for (int slot = menCount[White]; slot >= 1; --slot)
-        if (squares[pieceList[White][slot]].piece == Pawn) PawnEvaluator.scoreWhitePawn(pieceList[White][slot]);
-    for (int slot = menCount[Black]; slot >= 1; --slot)
-        if (squares[pieceList[Black][slot]].piece == Pawn) PawnEvaluator.scoreBlackPawn(pieceList[Black][slot]);
+    scorePawnsOf<White>();
+    scorePawnsOf<Black>();
     return PawnEvaluator.finishPawnScore(gamePhase, side, true);
 }
 

@@ -135,149 +135,102 @@ int PawnEvaluatorState::finishPawnScore(int phase, int side, bool store) {
     return side == 0 ? score : -score;
 }
 
-void PawnEvaluatorState::scoreWhitePawn(int s) {
+template <int Us>
+void PawnEvaluatorState::scorePawn(int s) {
+    constexpr int Them = 1 - Us;
+    constexpr int Up = Us == 0 ? 8 : -8;  // one square towards the promotion rank
     // A pawn on its last rank can only come from a hand-made position; it has no
     // stop square to look at.
-    if (s >= 56) return;
-    const SquareSet W = pawnSet[0], B = pawnSet[1];
-    const int f = fileOf(s), r = rankOf(s), t = s + 8;
-    int m = 0, e = 0;
+    if (Us == 0 ? s >= 56 : s < 8) return;
+
+    // The masks that look forward, as this side moves; Black's terms are read from
+    // the mirrored tables and subtracted from the sums. (Read through the members
+    // themselves: the compiler then knows the stores below cannot change them.)
+    auto frontSpan = [this](int sq) { return Us == 0 ? frontSpanUp[sq] : frontSpanDown[sq]; };
+    auto passedMask = [this](int sq) { return Us == 0 ? passedMaskWhite[sq] : passedMaskBlack[sq]; };
+    auto supportMask = [this](int sq) { return Us == 0 ? supportMaskWhite[sq] : supportMaskBlack[sq]; };
+    // Where our (their) pawns stand when they attack a square.
+    auto ourAttackers = [this](int sq) { return Us == 0 ? whitePawnAttackers[sq] : blackPawnAttackers[sq]; };
+    auto theirAttackers = [this](int sq) {
+        return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq];
+    };
+
+    const SquareSet ours = pawnSet[Us], theirs = pawnSet[Them];
+    const int file = fileOf(s), rank = Us == 0 ? rankOf(s) : 7 - rankOf(s), stop = s + Up;
+    // More of their pawns than ours bearing on a square: our pawn cannot go there.
+    auto controlBalance = [&](int square) {
+        return countOf(ours & ourAttackers(square)) - countOf(theirs & theirAttackers(square));
+    };
+    int structure = 0, endgame = 0;
 
     // 1. Squares this pawn may attack as it advances.
-    frontAttackSpan[0] |= passedMaskWhite[s] & ~frontSpanUp[s];
+    frontAttackSpan[Us] |= passedMask(s) & ~frontSpan(s);
     // 2. A pawn that can be taken right now is left to the search.
-    if (B & blackPawnAttackers[s]) return;
+    if (theirs & theirAttackers(s)) return;
 
-    if (!(W & adjacentFilesMask[s])) {
+    if (!(ours & adjacentFilesMask[s])) {
         // 3. Isolated; worse when no enemy pawn in front hides it from rooks.
-        m = (B & frontSpanUp[s]) ? -10 : -20;
-        e = IsolatedEndgame[f];
-        weakFiles[0] |= 1u << f;
+        structure = (theirs & frontSpan(s)) ? -10 : -20;
+        endgame = IsolatedEndgame[file];
+        weakFiles[Us] |= 1u << file;
     } else {
         // 4. Without a neighbour beside or diagonally next to it, slightly loose.
-        if (!(W & connectedMask[s])) m = -2;
+        if (!(ours & connectedMask[s])) structure = -2;
         // Backward: no friendly pawn level with or behind it on a neighbouring file.
-        if (!(W & supportMaskWhite[s])) {
-            if ((W | B) & squareBit(t)) {
-                m -= 20;
-                weakFiles[0] |= 1u << f;
+        if (!(ours & supportMask(s))) {
+            if ((ours | theirs) & squareBit(stop)) {
+                structure -= 20;
+                weakFiles[Us] |= 1u << file;
             } else {
-                int c = countOf(W & whitePawnAttackers[t]) - countOf(B & blackPawnAttackers[t]);
-                if (c == -2) {
-                    m -= 25;
-                    weakFiles[0] |= 1u << f;
-                } else if (c == -1) {
-                    m -= 20;
-                    weakFiles[0] |= 1u << f;
-                } else if (!(W & supportMaskWhite[t])) {
-                    m -= 8;
-                    weakFiles[0] |= 1u << f;
+                const int balance = controlBalance(stop);
+                if (balance == -2) {
+                    structure -= 25;
+                    weakFiles[Us] |= 1u << file;
+                } else if (balance == -1) {
+                    structure -= 20;
+                    weakFiles[Us] |= 1u << file;
+                } else if (!(ours & supportMask(stop))) {
+                    structure -= 8;
+                    weakFiles[Us] |= 1u << file;
                 }
             }
         }
     }
     // 5. Doubled: each pawn of the pair pays.
-    if (W & sameFileMask[s]) m -= 5;
+    if (ours & sameFileMask[s]) structure -= 5;
     // 6. Passed, counted for the front pawn of its file only.
-    if (!(B & passedMaskWhite[s]) && !(W & frontSpanUp[s])) {
-        e += PassedBonus[r];
-        if (W & whitePawnAttackers[s]) e += ProtectedPassedBonus[r];
-        passedFiles[0] |= 1u << f;
+    if (!(theirs & passedMask(s)) && !(ours & frontSpan(s))) {
+        endgame += PassedBonus[rank];
+        if (ours & ourAttackers(s)) endgame += ProtectedPassedBonus[rank];
+        passedFiles[Us] |= 1u << file;
     }
     // 7. Rammed by an enemy pawn: it costs unless a neighbouring pawn can come up
-    // beside it (walking down its file over squares it could pass safely).
-    if (B & squareBit(t)) {
-        bool supported = (W & whitePawnAttackers[t]) != 0;
-        if (!supported && f > 0 && (W & supportMaskWhite[s] & fileMask[f - 1])) {
-            for (int n = s - 1; n >= 0; n -= 8) {
-                if (W & squareBit(n)) {
-                    supported = true;
-                    break;
-                }
-                if (countOf(W & whitePawnAttackers[n]) - countOf(B & blackPawnAttackers[n]) < 0) break;
+    // beside it (walking back down its file over squares it could pass safely).
+    if (theirs & squareBit(stop)) {
+        auto canComeUpFrom = [&](int square) {
+            for (int n = square; Us == 0 ? n >= 0 : n <= 63; n -= Up) {
+                if (ours & squareBit(n)) return true;
+                if (controlBalance(n) < 0) return false;
             }
-        }
-        if (!supported && f < 7 && (W & supportMaskWhite[s] & fileMask[f + 1])) {
-            for (int n = s + 1; n >= 0; n -= 8) {
-                if (W & squareBit(n)) {
-                    supported = true;
-                    break;
-                }
-                if (countOf(W & whitePawnAttackers[n]) - countOf(B & blackPawnAttackers[n]) < 0) break;
-            }
-        }
-        if (!supported) m -= BlockedPenalty[s];
+            return false;
+        };
+        bool supported = (ours & ourAttackers(stop)) != 0;
+        if (!supported && file > 0 && (ours & supportMask(s) & fileMask[file - 1]))
+            supported = canComeUpFrom(s - 1);
+        if (!supported && file < 7 && (ours & supportMask(s) & fileMask[file + 1]))
+            supported = canComeUpFrom(s + 1);
+        if (!supported) structure -= BlockedPenalty[Us == 0 ? s : 63 - s];
     }
-    structureScore += m;
-    endgameScore += e;
-}
-
-// The mirror image of scoreWhitePawn: "in front" is downwards, and Black's terms
-// are subtracted from the sums.
-void PawnEvaluatorState::scoreBlackPawn(int s) {
-    if (s < 8) return;
-    const SquareSet W = pawnSet[0], B = pawnSet[1];
-    const int f = fileOf(s), r = 7 - rankOf(s), t = s - 8;
-    int m = 0, e = 0;
-
-    frontAttackSpan[1] |= passedMaskBlack[s] & ~frontSpanDown[s];
-    if (W & whitePawnAttackers[s]) return;
-
-    if (!(B & adjacentFilesMask[s])) {
-        m = (W & frontSpanDown[s]) ? -10 : -20;
-        e = IsolatedEndgame[f];
-        weakFiles[1] |= 1u << f;
+    if constexpr (Us == 0) {
+        structureScore += structure;
+        endgameScore += endgame;
     } else {
-        if (!(B & connectedMask[s])) m = -2;
-        if (!(B & supportMaskBlack[s])) {
-            if ((W | B) & squareBit(t)) {
-                m -= 20;
-                weakFiles[1] |= 1u << f;
-            } else {
-                int c = countOf(B & blackPawnAttackers[t]) - countOf(W & whitePawnAttackers[t]);
-                if (c == -2) {
-                    m -= 25;
-                    weakFiles[1] |= 1u << f;
-                } else if (c == -1) {
-                    m -= 20;
-                    weakFiles[1] |= 1u << f;
-                } else if (!(B & supportMaskBlack[t])) {
-                    m -= 8;
-                    weakFiles[1] |= 1u << f;
-                }
-            }
-        }
+        structureScore -= structure;
+        endgameScore -= endgame;
     }
-    if (B & sameFileMask[s]) m -= 5;
-    if (!(W & passedMaskBlack[s]) && !(B & frontSpanDown[s])) {
-        e += PassedBonus[r];
-        if (B & blackPawnAttackers[s]) e += ProtectedPassedBonus[r];
-        passedFiles[1] |= 1u << f;
-    }
-    if (W & squareBit(t)) {
-        bool supported = (B & blackPawnAttackers[t]) != 0;
-        if (!supported && f > 0 && (B & supportMaskBlack[s] & fileMask[f - 1])) {
-            for (int n = s - 1; n <= 63; n += 8) {
-                if (B & squareBit(n)) {
-                    supported = true;
-                    break;
-                }
-                if (countOf(B & blackPawnAttackers[n]) - countOf(W & whitePawnAttackers[n]) < 0) break;
-            }
-        }
-        if (!supported && f < 7 && (B & supportMaskBlack[s] & fileMask[f + 1])) {
-            for (int n = s + 1; n <= 63; n += 8) {
-                if (B & squareBit(n)) {
-                    supported = true;
-                    break;
-                }
-                if (countOf(B & blackPawnAttackers[n]) - countOf(W & whitePawnAttackers[n]) < 0) break;
-            }
-        }
-        if (!supported) m -= BlockedPenalty[63 - s];
-    }
-    structureScore -= m;
-    endgameScore -= e;
 }
+
+template void PawnEvaluatorState::scorePawn<board::White>(int square);
+template void PawnEvaluatorState::scorePawn<board::Black>(int square);
 
 }  // namespace eval

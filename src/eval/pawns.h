@@ -79,9 +79,10 @@ struct PawnEvaluatorState {
     // The cached score for the side to move, or NoScore (32000) when this
     // structure is not cached; a miss clears the sums and by-products.
     int probePawnCache(int phase, int side);
-    // Add one pawn's terms to the running sums (in any order).
-    void scoreWhitePawn(int square);
-    void scoreBlackPawn(int square);
+    // Add one pawn of colour Us to the running sums (in any order); White's terms
+    // count up, Black's down.
+    template <int Us>
+    void scorePawn(int square);
     // The blended score for the side to move; with store set the sums are cached first.
     int finishPawnScore(int phase, int side, bool store);
     // Empties the pawn sets, the pawn key and the whole cache.

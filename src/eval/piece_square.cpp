@@ -115,6 +115,24 @@ int menNear(int colour, int square) {
     return count;
 }
 
+// The squares ahead of a pawn of colour Us, up to its promotion square. The
+// corner h8 (a1 for Black) is never looked at, so White's h-pawn and Black's
+// a-pawn stop one square short. Deliberately kept: the scores depend on it.
+template <int Us>
+bool onPawnPath(int square) {
+    return Us == board::White ? square < 63 : square > 0;
+}
+
+template <int Us>
+int runStateOf(int q) {
+    constexpr int Up = Us == board::White ? 8 : -8;
+    for (int x = q + Up; onPawnPath<Us>(x); x += Up)
+        if (squares[x].piece == board::Pawn) return 0;
+    for (int x = q + Up; onPawnPath<Us>(x); x += Up)
+        if (uint32_t(attackMap[1 - Us][x]) >> 28) return 1;
+    return 2;
+}
+
 // Where each pawn wants to go next (two squares ahead, one from its seventh rank),
 // and how much the kings should care: five times as much for a free runner.
 struct PawnTarget {
@@ -136,96 +154,86 @@ int pawnTargets(PawnTarget* out) {
     return n;
 }
 
+// What the tables of both colours take from this root.
+struct RootShape {
+    int phase;          // 0 opening .. 10 endgame
+    int openingWeight;  // 10 - phase
+    int nearbyBonus;    // per enemy man near a knight's square
+    bool oppositeWings;
+    int kingFile[2];
+};
+
+// Adds colour Us's terms for square q to its tables. Tables marked "as White uses
+// them" are read on the square turned round (63 - q) for Black. knight and
+// kingPull are the same for both colours; run is the run state of a pawn of Us on
+// q (0 when none stands there).
+template <int Us>
+void addSquareTerms(const RootShape& root, int q, int knight, int kingPull, int run) {
+    constexpr int Them = 1 - Us;
+    constexpr int Up = Us == board::White ? 8 : -8;
+    int(&table)[8][64] = pieceSquare[Us];
+    const int turned = Us == board::White ? q : 63 - q;
+    const int file = fileOf(q), rank = rankOf(turned);
+    const int opening = root.openingWeight, phase = root.phase;
+
+    table[board::Bishop][q] += BishopTable[q];
+    // Knights like the centre, the kings' neighbourhoods and enemy men close by.
+    table[board::Knight][q] += knight + root.nearbyBonus * menNear(Them, q);
+
+    table[board::Pawn][q] += PawnTable[turned];
+    // No friendly pawn on a neighbouring file: a pawn here would be isolated.
+    if (!(PawnEvaluator.pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
+    // Castled on opposite wings, the pawns in front of the enemy king become a storm.
+    const int kingFile = root.kingFile[Us];
+    if (root.oppositeWings && ((kingFile <= 3 && file >= 5) || (kingFile >= 4 && file <= 2)))
+        table[board::Pawn][q] += (rank - 7) * opening * 6 / 10 - opening;
+    // A free pawn pulls its own pawns' entries up along its path.
+    if (run > 0)
+        for (int k = 1, x = q + Up; onPawnPath<Us>(x); ++k, x += Up)
+            table[board::Pawn][x] += (k * run * phase * 2) / 10;
+
+    table[board::King][q] += (KingOpening[turned] * opening + KingEndgame[turned] * phase) / 10;
+    table[board::King][q] -= kingPull;
+    table[board::Rook][q] += RookTable[turned] * opening / 10;
+    if (phase != 0) table[board::Queen][q] += QueenTable[q] * phase / 10;
+}
+
 }  // namespace
 
 int pawnRunState(int q) {
     const board::SquareContent& man = squares[q];
     if (man.piece != board::Pawn) return 0;
-    if (man.colour == board::White) {
-        // The corner h8 is never looked at.
-        for (int x = q + 8; x < 63; x += 8)
-            if (squares[x].piece == board::Pawn) return 0;
-        for (int x = q + 8; x < 63; x += 8)
-            if (uint32_t(attackMap[board::Black][x]) >> 28) return 1;
-        return 2;
-    }
-    for (int x = q - 8; x > 0; x -= 8)
-        if (squares[x].piece == board::Pawn) return 0;
-    for (int x = q - 8; x > 0; x -= 8)
-        if (uint32_t(attackMap[board::White][x]) >> 28) return 1;
-    return 2;
+    return man.colour == board::White ? runStateOf<board::White>(q) : runStateOf<board::Black>(q);
 }
 
 void buildPieceSquareTables() {
     const int phase = gamePhaseOf(board::nonPawnMaterial);
-    const int C = 10 - phase;
     const int fast = phaseScaleFast(board::nonPawnMaterial);
-    int(&white)[8][64] = pieceSquare[board::White];
-    int(&black)[8][64] = pieceSquare[board::Black];
 
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < 8; ++k)
             for (int q = 0; q < 64; ++q) pieceSquare[c][k][q] = BaseValue[k];
 
     const int whiteKing = pieceList[board::White][0], blackKing = pieceList[board::Black][0];
-    const int whiteKingFile = fileOf(whiteKing), blackKingFile = fileOf(blackKing);
-    // Castled on opposite wings, the pawns in front of the enemy king become a storm.
-    const bool oppositeWings = phase < 7 && ((whiteKingFile <= 2 && blackKingFile >= 5) ||
-                                             (whiteKingFile >= 5 && blackKingFile <= 2));
-    const int nearbyBonus = (phase + 2) / 3;
+    RootShape root{phase, 10 - phase, (phase + 2) / 3, false, {fileOf(whiteKing), fileOf(blackKing)}};
+    const int whiteKingFile = root.kingFile[board::White], blackKingFile = root.kingFile[board::Black];
+    root.oppositeWings = phase < 7 && ((whiteKingFile <= 2 && blackKingFile >= 5) ||
+                                       (whiteKingFile >= 5 && blackKingFile <= 2));
     PawnTarget targets[32];
     const int targetCount = pawnTargets(targets);
-    const SquareSet whitePawns = PawnEvaluator.pawnSet[board::White];
-    const SquareSet blackPawns = PawnEvaluator.pawnSet[board::Black];
 
     for (int q = 0; q < 64; ++q) {
         const int f = fileOf(q), r = rankOf(q);
-        white[board::Bishop][q] += BishopTable[q];
-        black[board::Bishop][q] += BishopTable[q];
-
-        // Knights like the centre, the kings' neighbourhoods and enemy men close by.
-        int knight = KnightTable[q] + 10 - distance[q][whiteKing] - distance[q][blackKing];
-        white[board::Knight][q] += knight + nearbyBonus * menNear(board::Black, q);
-        black[board::Knight][q] += knight + nearbyBonus * menNear(board::White, q);
-
-        white[board::Pawn][q] += PawnTable[q];
-        black[board::Pawn][q] += PawnTable[63 - q];
-        // No friendly pawn on a neighbouring file: a pawn here would be isolated.
-        if (!(whitePawns & PawnEvaluator.adjacentFilesMask[q])) white[board::Pawn][q] -= 6;
-        if (!(blackPawns & PawnEvaluator.adjacentFilesMask[q])) black[board::Pawn][q] -= 6;
-
-        if (oppositeWings) {
-            if ((whiteKingFile <= 3 && f >= 5) || (whiteKingFile >= 4 && f <= 2))
-                white[board::Pawn][q] += (r - 7) * C * 6 / 10 - C;
-            if ((blackKingFile <= 3 && f >= 5) || (blackKingFile >= 4 && f <= 2))
-                black[board::Pawn][q] += -C - r * C * 6 / 10;
-        }
-
-        // A free pawn pulls its own pawns' entries up along its path.
-        int run = pawnRunState(q);
-        if (run > 0) {
-            if (squares[q].colour == board::White) {
-                for (int k = 1; q + 8 * k < 63; ++k) white[board::Pawn][q + 8 * k] += (k * run * phase * 2) / 10;
-            } else if (q > 8) {
-                for (int k = 1; k <= (q - 1) / 8; ++k) black[board::Pawn][q - 8 * k] += (k * run * phase * 2) / 10;
-            }
-        }
-
-        white[board::King][q] += (KingOpening[q] * C + KingEndgame[q] * phase) / 10;
-        black[board::King][q] += (KingOpening[63 - q] * C + KingEndgame[63 - q] * phase) / 10;
+        const int knight = KnightTable[q] + 10 - distance[q][whiteKing] - distance[q][blackKing];
         // As material comes off, kings belong in front of the pawns.
-        int L = 0;
+        int distanceToPawns = 0;
         for (int i = 0; i < targetCount; ++i)
-            L += targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
-        white[board::King][q] -= fast * L / 10;
-        black[board::King][q] -= fast * L / 10;
-
-        white[board::Rook][q] += RookTable[q] * C / 10;
-        black[board::Rook][q] += RookTable[63 - q] * C / 10;
-        if (phase != 0) {
-            white[board::Queen][q] += QueenTable[q] * phase / 10;
-            black[board::Queen][q] += QueenTable[q] * phase / 10;
-        }
+            distanceToPawns +=
+                targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
+        const int kingPull = fast * distanceToPawns / 10;
+        const int run = pawnRunState(q);
+        addSquareTerms<board::White>(root, q, knight, kingPull, squares[q].colour == board::White ? run : 0);
+        addSquareTerms<board::Black>(root, q, knight, kingPull, squares[q].colour == board::Black ? run : 0);
     }
     // Codes 0 and 7 name no man.
     for (int c = 0; c < 2; ++c)

@@ -71,6 +71,10 @@ struct Scoring {
 bool isOwn(const Scoring& s, int square) { return squares[square].colour == s.c; }
 bool isEnemy(const Scoring& s, int square) { return squares[square].colour == s.e; }
 bool pawnOf(int colour, int square) { return squares[square].piece == Pawn && squares[square].colour == colour; }
+// Squares below are named as White sees the board; Black's lie on the same files
+// with the ranks turned over (square ^ RankFlip<Black>).
+template <int Us>
+constexpr int RankFlip = Us == White ? 0 : 56;
 
 // A piece of kind k holds the own man on d when the man is attacked, no attacker is
 // of its kind or cheaper, the defence holds, and would fall without this piece.
@@ -206,19 +210,21 @@ SliderResult sliderWalk(Scoring& s, int sq, int kind) {
     return {pins, safe};
 }
 
+// A bishop that took the rook's pawn gets shut in by the two pawns beside it: on
+// h7 by g6 and f7, on a7 by b6 and c7.
+template <int Us>
+bool trappedBishop(int sq) {
+    constexpr int Them = 1 - Us, Flip = RankFlip<Us>;
+    return (sq == (55 ^ Flip) && pawnOf(Them, 46 ^ Flip) && pawnOf(Them, 53 ^ Flip)) ||
+           (sq == (48 ^ Flip) && pawnOf(Them, 41 ^ Flip) && pawnOf(Them, 50 ^ Flip));
+}
+
 int bishopTerm(Scoring& s, int sq) {
     SliderResult walk = sliderWalk(s, sq, Bishop);
     chargeMinorHanging(s, sq, walk.safe);
     int x = walk.pins;
 
-    // A bishop that took the rook's pawn gets shut in by the two pawns beside it.
-    if (s.c == White) {
-        if ((sq == 55 && pawnOf(Black, 46) && pawnOf(Black, 53)) || (sq == 48 && pawnOf(Black, 41) && pawnOf(Black, 50)))
-            x -= 120;
-    } else {
-        if ((sq == 15 && pawnOf(White, 22) && pawnOf(White, 13)) || (sq == 8 && pawnOf(White, 17) && pawnOf(White, 10)))
-            x -= 120;
-    }
+    if (s.c == White ? trappedBishop<White>(sq) : trappedBishop<Black>(sq)) x -= 120;
     int r = gamePhase + x;
     if (outsideEnemySpan(s, sq)) r += (gamePhase + 6) / 2;
     return r;
@@ -236,6 +242,16 @@ int firstPawnOnFile(int file, int from, int to, int step) {
     return -1;
 }
 
+// Does a rook on file and rank stand behind a passed pawn of colour Us? The pawn
+// that counts is the file's front pawn as Us looks at it, from the seventh rank
+// backwards.
+template <int Us>
+bool behindPassedPawn(int file, int rank) {
+    if (!(PawnEvaluator.passedFiles[Us] & (1u << file))) return false;
+    const int front = Us == White ? firstPawnOnFile(file, 6, 1, -1) : firstPawnOnFile(file, 1, 6, 1);
+    return front >= 0 && (Us == White ? rank < front : rank > front);
+}
+
 int rookTerm(Scoring& s, int sq) {
     SliderResult walk = sliderWalk(s, sq, Rook);
     int x = walk.pins;
@@ -251,15 +267,10 @@ int rookTerm(Scoring& s, int sq) {
         if ((PawnEvaluator.pawnSet[s.e] & fileSet) == 0) x += 4;
     }
 
-    // Rooks belong behind passed pawns: below a white one, above a black one.
-    if (PawnEvaluator.passedFiles[White] & (1u << file)) {
-        int r = firstPawnOnFile(file, 6, 1, -1);
-        if (r >= 0 && rank < r) x += gamePhase + 8;
-    }
-    if (PawnEvaluator.passedFiles[Black] & (1u << file)) {
-        int r = firstPawnOnFile(file, 1, 6, 1);
-        if (r >= 0 && rank > r) x += gamePhase + 8;
-    }
+    // Rooks belong behind passed pawns of either colour: below a white one, above
+    // a black one.
+    if (behindPassedPawn<White>(file, rank)) x += gamePhase + 8;
+    if (behindPassedPawn<Black>(file, rank)) x += gamePhase + 8;
 
     // On the seventh with enemy pawns there, better still doubled with a heavy piece.
     const int seventh = s.c == White ? 6 : 1;
@@ -346,6 +357,21 @@ int kingTerm(Scoring& s, int sq) {
     return r;
 }
 
+// A centre pawn still at home behind its own piece shuts in a bishop: e2 behind
+// e3, d2 behind d3.
+template <int Us>
+int blockedCentre() {
+    constexpr int Flip = RankFlip<Us>;
+    auto blocked = [](int pawnSquare, int frontSquare) {
+        return pawnOf(Us, pawnSquare) && squares[frontSquare].colour == Us &&
+               squares[frontSquare].piece != Pawn;
+    };
+    int penalty = 0;
+    if (blocked(12 ^ Flip, 20 ^ Flip)) penalty -= 8;
+    if (blocked(11 ^ Flip, 19 ^ Flip)) penalty -= 8;
+    return penalty;
+}
+
 int scoreColour(int colour, PieceTermsTrace* trace) {
     Scoring s{colour, 1 - colour, attackMap[colour], attackMap[1 - colour], {}};
     int total = 0;
@@ -367,18 +393,7 @@ int scoreColour(int colour, PieceTermsTrace* trace) {
     total += s.acc.mobility + s.acc.hanging + s.acc.overload;
     const int beforeCentre = total;
 
-    // A centre pawn still at home behind its own piece shuts in a bishop.
-    auto blocked = [&](int pawnSquare, int frontSquare) {
-        return pawnOf(colour, pawnSquare) && squares[frontSquare].colour == colour &&
-               squares[frontSquare].piece != Pawn;
-    };
-    if (colour == White) {
-        if (blocked(12, 20)) total -= 8;
-        if (blocked(11, 19)) total -= 8;
-    } else {
-        if (blocked(52, 44)) total -= 8;
-        if (blocked(51, 43)) total -= 8;
-    }
+    total += colour == White ? blockedCentre<White>() : blockedCentre<Black>();
     if (trace) {
         trace->mobility = s.acc.mobility;
         trace->hanging = s.acc.hanging;
@@ -420,6 +435,16 @@ bool outOfReach(int colour, int pawn, int sideToMove) {
 }
 
 int relativeRank(int colour, int square) { return colour == White ? board::rankOf(square) : 7 - board::rankOf(square); }
+
+// A king that may still castle counts half where it stands and, while it may castle
+// short, a quarter on the square castling takes it to (g1 or g8).
+template <int Us>
+int shelterWithRights(int kingSquare, int rights) {
+    constexpr int Short = Us == White ? 1 : 4, Both = Us == White ? 3 : 12;
+    constexpr int CastledSquare = Us == White ? 6 : 62;
+    if (!(rights & Both)) return shelterScore(kingSquare, Us);
+    return shelterScore(kingSquare, Us) / 2 + ((rights & Short) ? shelterScore(CastledSquare, Us) / 4 : 0);
+}
 
 }  // namespace
 
@@ -511,10 +536,7 @@ int kingShelterTerm(int sideToMove) {
         v = entry.value;
     } else {
         // While castling is still possible, the king's future home counts as well.
-        if (rights & 3) v = shelterScore(whiteKing, White) / 2 + ((rights & 1) ? shelterScore(6, White) / 4 : 0);
-        else v = shelterScore(whiteKing, White);
-        if (rights & 12) v -= shelterScore(blackKing, Black) / 2 + ((rights & 4) ? shelterScore(62, Black) / 4 : 0);
-        else v -= shelterScore(blackKing, Black);
+        v = shelterWithRights<White>(whiteKing, rights) - shelterWithRights<Black>(blackKing, rights);
         entry = {key, v};
     }
     const int scaled = (10 - gamePhase) * v / 10;

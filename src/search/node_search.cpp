@@ -61,6 +61,32 @@ constinit ScoredMove NullMoveEntry{0, 0};
 // castling and pawns reaching the seventh.
 constexpr Move NoSingleReplyExtension = 0x197000;
 
+// Nodes between looks at the input: often enough to answer a move or "?" at
+// once, rarely enough to cost nothing measurable.
+constexpr int PollInterval = 4000;
+// An exact static result (a tablebase score, a dead draw) holds at any depth: it
+// is stored as if searched this many plies deeper.
+constexpr int ExactResultDepth = 64;
+// A recapture is extended when the captures along the line leave the balance
+// within half a pawn of where it was: the exchange is still going on.
+constexpr int RecaptureBalance = 50;
+// Null move: the reply is searched 3 plies shallower, 2 when that would drop it
+// straight into quiescence.
+constexpr int NullMoveReduction = 3;
+constexpr int NullMoveReductionNearHorizon = 2;
+// A null move answered by a score below this (only mate scores reach it) shows a
+// threat of mate, which earns an extension when a check would leave the king no
+// flight square.
+constexpr int MateThreatScore = -10000;
+// The enhanced transposition cutoff probes every child first: worth it only with
+// more than this many plies to go.
+constexpr int EtcMinDepth = 2;
+// Quiescence generates safe checks in its first plies only.
+constexpr int QuiescenceCheckPlies = 3;
+// Quiescence stops at captures whose gain cannot lift the static score to within
+// half a pawn of the bound.
+constexpr int DeltaMargin = 50;
+
 // Has the current position occurred before since the last irreversible move,
 // in this line (same side to move, so every second ply) or in the game?
 bool repeats(int ply) {
@@ -145,7 +171,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     if (searchStopped) return 0;
 
     // Step 2. Let the interface in every few thousand nodes.
-    if (pollCounter > 4000) {
+    if (pollCounter > PollInterval) {
         pollCounter = 0;
         if (driver::pollCommands(uint64_t(nodeCount))) {
             searchStopped = 1;
@@ -169,16 +195,18 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 5. Static score; some positions end the search here.
     int status = eval::EvalNormal;
-    const int e = eval::evaluate(s, bound, limit, ply, moveIn, &status);
+    const int staticScore = eval::evaluate(s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
         const int storeLimit =
-            (status == eval::EvalExact && e > -board::MateBound && e < board::MateBound) ? origLimit + 64 : origLimit;
-        store(e, ply, storeLimit, e, 0);
-        return e;
+            (status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound)
+                ? origLimit + ExactResultDepth
+                : origLimit;
+        store(staticScore, ply, storeLimit, staticScore, 0);
+        return staticScore;
     }
     const bool inCheck = (moveIn->move & board::MoveCheck) != 0;
     // A line whose lists would run past the shared array searches no further.
-    if (freeList - moveList > MoveListCapacity) return e;
+    if (freeList - moveList > MoveListCapacity) return staticScore;
 
     // Step 6. Extensions: checks and pawns on the seventh, or a recapture that
     // restores the balance.
@@ -186,7 +214,8 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         if (moveIn->move & (board::MoveCheck | board::MovePawnSeventh)) {
             ++limit;
             --budget;
-        } else if (swing >= -50 && swing <= 50 && ply >= 2 && (plyState[ply - 1].move & board::MoveCapture) &&
+        } else if (swing >= -RecaptureBalance && swing <= RecaptureBalance && ply >= 2 &&
+                   (plyState[ply - 1].move & board::MoveCapture) &&
                    (plyState[ply - 2].move & board::MoveCapture)) {
             ++limit;
             --budget;
@@ -202,38 +231,39 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     const int s8 = 8 * s;
     const bool material = board::pieceCount[board::Queen + s8] || board::pieceCount[board::Rook + s8] ||
                           board::pieceCount[board::Knight + s8] + board::pieceCount[board::Bishop + s8] > 1;
-    if (ply < limit && moveIn->move != 0 && e > bound && mateLimit == NoMateLimit && material && !inCheck) {
-        int nullLimit = limit - 3;
-        if (nullLimit <= ply + 1) nullLimit = limit - 2;
+    if (ply < limit && moveIn->move != 0 && staticScore > bound && mateLimit == NoMateLimit && material &&
+        !inCheck) {
+        int nullLimit = limit - NullMoveReduction;
+        if (nullLimit <= ply + 1) nullLimit = limit - NullMoveReductionNearHorizon;
         NullMoveEntry.move = 0;
         board::makeNullMove(s, ply);
         TransTable.prefetch(positionKey);
-        const int v = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound, pvAtPly[ply], budget,
-                                  -swing, tieSide);
+        const int nullScore = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound,
+                                          pvAtPly[ply], budget, -swing, tieSide);
         if (searchStopped) return 0;
         board::unmakeNullMove(ply);
-        if (v > bound) {
-            store(bound, ply, origLimit, v, ttMove);
-            if (ply < 8) setLine(pvOut, ttMove, nullptr);
-            return v;
+        if (nullScore > bound) {
+            store(bound, ply, origLimit, nullScore, ttMove);
+            if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
+            return nullScore;
         }
-        if (s == tieSide && v == bound) {
-            store(bound - 1, ply, origLimit, v, ttMove);
-            if (ply < 8) setLine(pvOut, ttMove, nullptr);
-            return v;
+        if (s == tieSide && nullScore == bound) {
+            store(bound - 1, ply, origLimit, nullScore, ttMove);
+            if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
+            return nullScore;
         }
         board::computeAttackMap(s, attackMap[s]);
         board::computeAttackMap(o, attackMap[o]);
-        if (budget > 0 && v < -10000 && mateThreatened(s, ply, freeList)) {
+        if (budget > 0 && nullScore < MateThreatScore && mateThreatened(s, ply, freeList)) {
             ++limit;
             --budget;
         }
     }
 
     // Step 9. Won positions and the deepest plies end here.
-    if (e >= board::MateBound || ply >= MaxSearchPly) {
-        store(e, ply, origLimit, e, 0);
-        return e;
+    if (staticScore >= board::MateBound || ply >= MaxSearchPly) {
+        store(staticScore, ply, origLimit, staticScore, 0);
+        return staticScore;
     }
 
     // Step 10. The stored move leads the ordering.
@@ -250,49 +280,49 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         if (n == 1 && !(list[0].move & NoSingleReplyExtension) && ply <= limit) ++limit;
         best = -board::KingCaptureScore;
     } else {
-        if (e > bound) {
-            store(bound, ply, origLimit, e, 0);
-            return e;
+        if (staticScore > bound) {
+            store(bound, ply, origLimit, staticScore, 0);
+            return staticScore;
         }
-        n = board::generateCaptures(list, s, ply, ply - limit < 3);
-        best = e;
+        n = board::generateCaptures(list, s, ply, ply - limit < QuiescenceCheckPlies);
+        best = staticScore;
     }
     Move bestMove = 0;
 
     // Step 12. Enhanced transposition cutoff: a child already known to refute
     // the bound saves the whole search.
-    if (ply < limit - 2 && n > 0) {
+    if (ply < limit - EtcMinDepth && n > 0) {
         for (int i = 0; i < n;) {
             selectBest(list, i, n);
-            const Move m = list[i].move;
-            board::makeMove(s, ply, m);
+            const Move move = list[i].move;
+            board::makeMove(s, ply, move);
             bool known = false;
-            int c = 0;
+            int childScore = 0;
             if (repeats(ply + 1)) {
                 known = true;
-                c = 0;
+                childScore = 0;
             } else {
                 Move ignored = 0;
-                known = TransTable.probe(positionKey, -bound, ply + 1, limit, &c, &ignored) != 0;
+                known = TransTable.probe(positionKey, -bound, ply + 1, limit, &childScore, &ignored) != 0;
             }
             board::unmakeMove(ply);
-            const int r = -c;
-            if (known && (r > bound || (s == tieSide && r == bound))) {
-                if (r == bound) --bound;
-                const Move m16 = m & board::MoveIdentity;
-                rememberKiller(ply, m16);
-                store(bound, ply, origLimit, r, m16);
-                if (ply < 8) setLine(pvOut, m16, nullptr);
-                return r;
+            const int score = -childScore;
+            if (known && (score > bound || (s == tieSide && score == bound))) {
+                if (score == bound) --bound;
+                const Move refutation = move & board::MoveIdentity;
+                rememberKiller(ply, refutation);
+                store(bound, ply, origLimit, score, refutation);
+                if (ply < LinePlies) setLine(pvOut, refutation, nullptr);
+                return score;
             }
-            if (!known || r >= bound) {
+            if (!known || score >= bound) {
                 ++i;
                 continue;
             }
             // Known to stay below the bound: no need to search it.
-            if (r > best) {
-                best = r;
-                if (ply < 8) setLine(pvOut, m & board::MoveIdentity, nullptr);
+            if (score > best) {
+                best = score;
+                if (ply < LinePlies) setLine(pvOut, move & board::MoveIdentity, nullptr);
             }
             list[i] = list[--n];
         }
@@ -303,41 +333,41 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         selectBest(list, i, n);
         ScoredMove& entry = list[i];
         // Captures too small to reach the bound end the quiescence loop.
-        if (quiescence && entry.score + e < bound - 50) break;
+        if (quiescence && entry.score + staticScore < bound - DeltaMargin) break;
         int childSwing = swing;
         if (entry.move & board::MoveCapture) childSwing += board::pieceValue[squares[board::moveTo(entry.move)].piece];
 
         board::makeMove(s, ply, entry.move);
         TransTable.prefetch(positionKey);
-        const int v = -searchNode(o, ply + 1, limit, list + n, &entry, -bound, pvAtPly[ply], budget, -childSwing,
-                                  tieSide);
+        const int score = -searchNode(o, ply + 1, limit, list + n, &entry, -bound, pvAtPly[ply], budget,
+                                      -childSwing, tieSide);
         if (searchStopped) return 0;
         board::unmakeMove(ply);
 
-        if (v > best) {
-            best = v;
+        if (score > best) {
+            best = score;
             bestMove = entry.move & board::MoveIdentity;
             bestMoveAtPly[ply] = bestMove;
-            if (ply < 8) setLine(pvOut, bestMove, pvAtPly[ply]);
-            if (v > bound || (s == tieSide && v == bound)) {
-                // Step 15. Cutoff.
-                if (v == bound) --bound;
+            if (ply < LinePlies) setLine(pvOut, bestMove, pvAtPly[ply]);
+            if (score > bound || (s == tieSide && score == bound)) {
+                // Step 14. Cutoff.
+                if (score == bound) --bound;
                 rememberKiller(ply, bestMove);
                 break;
             }
         }
     }
 
-    // Step 16. History rewards the move that proved best, more for deeper work.
+    // Step 15. History rewards the move that proved best, more for deeper work.
     if (bestMove && ply < limit) {
-        int& h = history[s][board::moveFrom(bestMove)][board::moveTo(bestMove)];
-        h += (limit - ply) * (limit - ply);
-        if (h > 1048576) h = 1048576;
+        int& counter = history[s][board::moveFrom(bestMove)][board::moveTo(bestMove)];
+        counter += (limit - ply) * (limit - ply);
+        if (counter > HistoryCap) counter = HistoryCap;
     }
 
-    // Step 17. The result; no move searched means mate or stalemate.
+    // Step 16. The result; no move searched means mate or stalemate.
     if (best != -board::KingCaptureScore) {
-        const int storedBound = (best == bound && tieSide != 2 && tieSide != s) ? bound + 1 : bound;
+        const int storedBound = (best == bound && tieSide != NoTieSide && tieSide != s) ? bound + 1 : bound;
         store(storedBound, ply, origLimit, best, bestMove);
         return best;
     }

@@ -31,7 +31,10 @@ extern board::Move hashMove;
 extern board::Move killer1[MaxPly];
 extern board::Move killer2[MaxPly];
 extern board::Move bestMoveAtPly[MaxPly];
-// By side, from square, to square; capped at 1048576 by the search.
+// By side, from square, to square: the sum of depth squared over the nodes where
+// the move proved best. Capped at 2^20 so that the ordering's scaling (times 128)
+// cannot overflow an int.
+constexpr int HistoryCap = 1048576;
 extern int history[2][64][64];
 extern board::ScoredMove moveList[MoveListCapacity + MoveListSlack];
 // The best line of the root, 0-terminated.
@@ -43,8 +46,12 @@ void clearSearchTables();
 // ---- The node search ------------------------------------------------------------
 // Deepest ply the search enters: beyond it a node returns its static score.
 constexpr int MaxSearchPly = 61;
-// The line of each ply, 0-terminated; below ply 8 a node reports its best line.
+// The line of each ply, 0-terminated. Lines are kept for the first plies only:
+// below ply LinePlies a node reports its best line, and the root takes at most
+// that many moves from its child. Deeper nodes save the copy, which would run at
+// every node for moves the thinking output hardly ever shows.
 constexpr int LineLength = 16;
+constexpr int LinePlies = 8;
 extern board::Move pvAtPly[MaxPly][LineLength];
 // Nodes since the last look at the input.
 extern int pollCounter;
@@ -60,7 +67,9 @@ extern const board::HashKey* gameKeysEnd;
 //   pvOut      receives the best move and the line behind it (plies below 8)
 //   budget     extensions the line may still receive
 //   swing      material the side to move won along the recent captures
-//   tieSide    the side for which a score equal to the bound is a fail high, 2: none
+//   tieSide    the side for which a score equal to the bound is a fail high, or
+//              NoTieSide
+constexpr int NoTieSide = 2;  // a score equal to the bound is a fail high for neither side
 int searchNode(int side, int ply, int depthLimit, board::ScoredMove* freeList, board::ScoredMove* moveIn,
                int bound, board::Move* pvOut, int budget, int swing, int tieSide);
 

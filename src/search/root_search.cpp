@@ -27,10 +27,22 @@ namespace {
 // Window state of a root move between re-searches.
 enum Window { Fresh, AfterFailHigh, AfterFailLow };
 
+// A check is often the strongest move: among root moves that look equal, checks
+// are searched first.
+constexpr int RootCheckBonus = 300;
+// Extensions a line may receive (checks, pawns on the seventh, recaptures): 13 in
+// the first iteration and one fewer in each later one, but never fewer than 8, so
+// that forcing lines are still followed while deep iterations stay affordable.
+constexpr int FirstIterationExtensions = 13;
+constexpr int MinExtensions = 8;
+// With a single move that does not lose, deeper search cannot change the choice:
+// the search ends once the budget has fallen below this, after iteration five.
+constexpr int ForcedMoveBudget = 10;
+
 void setRootLine(Move rootMove, const Move* childLine) {
     rootPV[0] = rootMove & board::MoveIdentity;
     int i = 1;
-    for (; i < RootLineLength - 1 && i <= 8 && childLine[i - 1]; ++i) rootPV[i] = childLine[i - 1];
+    for (; i < RootLineLength - 1 && i <= LinePlies && childLine[i - 1]; ++i) rootPV[i] = childLine[i - 1];
     rootPV[i] = 0;
 }
 
@@ -65,86 +77,102 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
     last->score = 0;
     last->move = 0;
     const int estimate = eval::evaluate(s, board::materialSum[s] - board::materialSum[o], 1, 0, last, &status);
-    int f = estimate > board::MateBound ? 0 : estimate;
+    int bound = estimate > board::MateBound ? 0 : estimate;
 
     // 3. Checks first among equals; the order then only changes by fail highs.
-    for (ScoredMove* p = first; p < last; ++p)
-        if (p->move & board::MoveCheck) p->score += 300;
+    for (ScoredMove* entry = first; entry < last; ++entry)
+        if (entry->move & board::MoveCheck) entry->score += RootCheckBonus;
     if (count >= 2) exchangeSort(first, last);
 
     if (searchStopped) return;
     Move childLine[LineLength] = {};
-    int budget = 13;
+    int budget = FirstIterationExtensions;
     for (int iteration = 1; iteration <= mateLimit; ++iteration) {
-        // 5.1 The time layer decides whether another iteration is worth starting.
+        // 4. The time layer decides whether another iteration is worth starting.
         setNodeCount(uint64_t(nodeCount));
         if (mayStartIteration(iteration)) return;
-        int g = f >= board::MateBound ? f : -board::KingCaptureScore;
+        // The best score of this iteration so far; a mate already found stands.
+        int best = bound >= board::MateBound ? bound : -board::KingCaptureScore;
 
+        // 5. Every move that does not lose by force, against the single bound. A
+        // fail high raises the bound and sends the move to the front; only the
+        // first move is searched again downwards after a fail low.
         for (int index = 0; index < count; ++index) {
-            ScoredMove* p = first + index;
+            ScoredMove* entry = first + index;
             if (searchStopped) return;
-            if (p->score <= -board::MateBound) continue;  // loses by force
-            const int l = (p->move & board::MoveCapture) ? board::pieceValue[board::squares[board::moveTo(p->move)].piece] : 0;
-            if (mayStartMove(p->move & board::MoveIdentity, index, count)) return;
+            if (entry->score <= -board::MateBound) continue;  // loses by force
+            // The value of the man this move takes: the start of the line's swing.
+            const int captured = (entry->move & board::MoveCapture)
+                                     ? board::pieceValue[board::squares[board::moveTo(entry->move)].piece]
+                                     : 0;
+            if (mayStartMove(entry->move & board::MoveIdentity, index, count)) return;
 
-            board::makeMove(s, 0, p->move);
-            Window w = Fresh;
+            board::makeMove(s, 0, entry->move);
+            Window window = Fresh;
             bool toFront = false;
             for (;;) {
-                const int tie = index == 0 ? (w == Fresh ? 2 : w == AfterFailHigh ? o : s) : o;
-                const int v = -searchNode(o, 1, iteration, last, p, -f, childLine, budget > 8 ? budget : 8, -l, tie);
-                p->score = v;
+                // Whose fail high a score equal to the bound is: the opponent's for
+                // all but the first move; for that one nobody's on its first search.
+                int tieSide = o;
+                if (index == 0) tieSide = window == Fresh ? NoTieSide : window == AfterFailHigh ? o : s;
+                const int extensions = budget > MinExtensions ? budget : MinExtensions;
+                const int score = -searchNode(o, 1, iteration, last, entry, -bound, childLine, extensions,
+                                              -captured, tieSide);
+                entry->score = score;
                 if (searchStopped) return;
-                if (v == f) {
-                    if (index == 0 || w == AfterFailHigh) {
-                        setRootLine(p->move, childLine);
-                        g = v;
-                        if (reportRootResult(v, UpdateExact, rootPV)) return;
+                if (score == bound) {
+                    if (index == 0 || window == AfterFailHigh) {
+                        setRootLine(entry->move, childLine);
+                        best = score;
+                        if (reportRootResult(score, UpdateExact, rootPV)) return;
                     }
                     break;
                 }
-                if ((v > f && w == AfterFailLow) || (v < f && w == AfterFailHigh)) {
+                if ((score > bound && window == AfterFailLow) || (score < bound && window == AfterFailHigh)) {
                     // The window result is unstable: keep the best known score.
-                    setRootLine(p->move, childLine);
+                    setRootLine(entry->move, childLine);
                     setNodeCount(uint64_t(nodeCount));
-                    if (reportRootResult(g, UpdateExact, rootPV)) return;
+                    if (reportRootResult(best, UpdateExact, rootPV)) return;
                     break;
                 }
-                if (v > f) {
-                    w = AfterFailHigh;
+                if (score > bound) {
+                    window = AfterFailHigh;
                     if (index != 0) toFront = true;
-                    g = v;
-                    f = v + 1;
-                    setRootLine(p->move, childLine);
+                    best = score;
+                    bound = score + 1;
+                    setRootLine(entry->move, childLine);
                     setNodeCount(uint64_t(nodeCount));
-                    if (reportRootResult(v, UpdateFailHigh, rootPV)) return;
-                    // A mate found: from now on only shorter mates are of interest.
-                    if (v > board::MateBound) mateLimit = 29997 - v;
+                    if (reportRootResult(score, UpdateFailHigh, rootPV)) return;
+                    // A mate found: from now on only mates a full move shorter are
+                    // of interest.
+                    if (score > board::MateBound) {
+                        const int matePly = board::MateScore - score;
+                        mateLimit = matePly - 2;
+                    }
                     continue;
                 }
-                w = AfterFailLow;
-                if (index != 0 || f >= board::MateBound) break;
-                g = v;
-                f = v - 1;
-                setRootLine(p->move, childLine);
+                window = AfterFailLow;
+                if (index != 0 || bound >= board::MateBound) break;
+                best = score;
+                bound = score - 1;
+                setRootLine(entry->move, childLine);
                 setNodeCount(uint64_t(nodeCount));
-                if (reportRootResult(v, UpdateFailLow, rootPV)) return;
+                if (reportRootResult(score, UpdateFailLow, rootPV)) return;
             }
             board::unmakeMove(0);
             if (toFront) {
-                const ScoredMove moved = *p;
-                for (ScoredMove* q = p; q > first; --q) *q = *(q - 1);
+                const ScoredMove moved = *entry;
+                for (ScoredMove* q = entry; q > first; --q) *q = *(q - 1);
                 *first = moved;
             }
-            f = g;
+            bound = best;
         }
 
-        // 5.4 With fewer than two moves that do not lose, five iterations suffice.
+        // 6. With fewer than two moves that do not lose, five iterations suffice.
         int alive = 0;
-        for (ScoredMove* p = first; p < last && alive < 2; ++p)
-            if (p->score > -board::MateBound) ++alive;
-        if (alive < 2 && budget < 10) return;
+        for (ScoredMove* entry = first; entry < last && alive < 2; ++entry)
+            if (entry->score > -board::MateBound) ++alive;
+        if (alive < 2 && budget < ForcedMoveBudget) return;
         --budget;
         if (searchStopped) return;
     }

@@ -42,12 +42,13 @@ struct TransTableState {
     // 1 when the stored score settles the node for this bound and depth; the stored
     // move is written whenever the key is found, even when the score is not usable.
     int probe(board::HashKey key, int bound, int ply, int depthLimit, int* score, board::Move* move) const;
-    // A position from the learning file; it only yields to a deeper learned entry.
     // Starts loading the bucket of key into the cache, ahead of the probe that
     // will ask for it.
     void prefetch(board::HashKey key) const {
         if (table) __builtin_prefetch(reinterpret_cast<const char*>(table) + std::size_t(key.low & mask) * 32);
     }
+    // A position from the learning file; it only yields to a deeper learned entry.
+    // 1 when stored, 0 without a table or when that deeper entry stays.
     int storeLearned(int score, board::HashKey key, int remainingDepth, bool exact);
     ~TransTableState();
 

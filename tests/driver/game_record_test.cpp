@@ -50,6 +50,11 @@ TEST(GameRecord, EnPassantCastlingAndTheHalfmoveClock) {
     EXPECT_EQ(now().blackKingside + now().halfmoveClock, 0);
     play("", "c3b1 h7h8 b1c3 h8h7");
     EXPECT_EQ(now().halfmoveClock, 4);
+    // Black castles long on its own rank; White's rights stay untouched.
+    play("r3k3/8/8/8/8/8/8/R3K3 b Qq -", "e8c8");
+    EXPECT_EQ(std::string(now().squares + 56, 8), "  kr    ");
+    EXPECT_EQ(now().blackCastled + now().whiteQueenside, 2);
+    EXPECT_EQ(now().blackQueenside + now().whiteCastled, 0);
 
     play(board::StartFen, "g1f3 b8c6 e2e4");
     EXPECT_EQ(now().halfmoveClock, 0);

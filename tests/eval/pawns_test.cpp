@@ -19,8 +19,8 @@ void scoreAllPawns() {
     for (int c = 0; c < 2; ++c)
         PawnEvaluator.frontAttackSpan[c] = PawnEvaluator.passedFiles[c] = PawnEvaluator.weakFiles[c] = 0;
     for (int s = 0; s < 64; ++s) {
-        if (PawnEvaluator.pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scoreWhitePawn(s);
-        if (PawnEvaluator.pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scoreBlackPawn(s);
+        if (PawnEvaluator.pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::White>(s);
+        if (PawnEvaluator.pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::Black>(s);
     }
 }
 
