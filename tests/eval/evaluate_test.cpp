@@ -11,7 +11,7 @@
 #include "board/movegen.h"
 #include "board/position_record.h"
 #include "eval/piece_square.h"
-#include "eval/piece_terms.h"
+#include "support/board_state.h"
 
 using namespace board;
 using eval::EvalExact;
@@ -20,15 +20,7 @@ using eval::EvalNormal;
 
 namespace {
 
-int sq(const char* text) { return parseSquare(text); }
-
-// Loads a position and prepares it as the root of a search.
-void setUp(const char* fen) {
-    PositionRecord* r = parseFen(fen);
-    ASSERT_NE(r, nullptr) << fen;
-    Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(Board.sideToMove)) << fen;
-}
+void setUp(const char* fen) { testing_support::setUpPosition(fen); }
 
 struct Result {
     int score;
@@ -44,13 +36,6 @@ Result evaluateAt(int ply = 0, int bound = 0, int depthLimit = 1) {
     return r;
 }
 
-// The piece terms of one colour after a full evaluation has set phase and maps.
-eval::PieceTermsTrace termsOf(const char* fen, int colour) {
-    setUp(fen);
-    evaluateAt();
-    return eval::tracePieceTerms(colour);
-}
-
 struct DrawValue {
     explicit DrawValue(int v) : saved(Board.drawValue) { Board.drawValue = v; }
     ~DrawValue() { Board.drawValue = saved; }
@@ -58,51 +43,6 @@ struct DrawValue {
 };
 
 }  // namespace
-
-TEST(PieceTerms, KnightsBishopsAndQueensUnderPressure) {
-    // A knight in the corner whose two squares are covered by pawns is lost: -150,
-    // plus (phase 10 + 6) / 2 as no pawn can ever chase it; -6 for no safe square.
-    eval::PieceTermsTrace t = termsOf("4k3/8/8/8/p7/3p4/8/N3K3 w - -", White);
-    EXPECT_EQ(t.term[sq("a1")], -142);
-    EXPECT_EQ(t.mobility, -6);
-    t = termsOf("4k3/8/8/8/8/3p4/8/N3K3 w - -", White);  // b3 free: one safe square
-    EXPECT_EQ(t.term[sq("a1")], 8);
-    EXPECT_EQ(t.mobility, -2);
-
-    // The bishop that took on h7 is shut in by g6 and f7.
-    int trapped = termsOf("4k3/5p1B/6p1/8/8/8/8/4K3 w - -", White).term[sq("h7")];
-    int free = termsOf("4k3/4p2B/6p1/8/8/8/8/4K3 w - -", White).term[sq("h7")];
-    EXPECT_EQ(trapped - free, -120);
-
-    // An attacked, undefended queen; worse when it has no safe square.
-    EXPECT_EQ(termsOf("3r3k/8/8/8/8/3Q4/8/7K w - -", White).hanging, -13);
-    EXPECT_EQ(termsOf("7k/8/8/8/8/8/PPn5/QN5K w - -", White).hanging, -21);
-}
-
-TEST(PieceTerms, RooksOnFilesAndTheSeventh) {
-    // Phase 10: each rook term carries 4 x 10.
-    EXPECT_EQ(termsOf("4k3/7p/8/8/8/8/8/R3K3 w - -", White).term[sq("a1")], 14 + 40);  // open file
-    EXPECT_EQ(termsOf("4k3/p7/8/8/8/8/8/R3K3 w - -", White).term[sq("a1")], 10 + 40);  // half-open
-
-    // Two rooks on the seventh guarding each other, a black pawn there: open file
-    // 14, seventh 5, doubled 30 - phase.
-    eval::PieceTermsTrace t = termsOf("6k1/RR5p/8/8/8/8/8/6K1 w - -", White);
-    EXPECT_EQ(t.term[sq("a7")], 14 + 5 + 20 + 40);
-    EXPECT_EQ(t.term[sq("b7")], 14 + 5 + 20 + 40);
-    EXPECT_EQ(t.mobility, 14 + 14);
-}
-
-TEST(PieceTerms, LostCastlingRightsCostMoreEarlyInTheGame) {
-    // Phase 0 (all pieces): the king term drops by 40 once both rights are gone.
-    int withRights = termsOf(StartFen, White).term[sq("e1")];
-    int without = termsOf("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w kq -", White).term[sq("e1")];
-    EXPECT_EQ(without - withRights, -40);
-    // Phase 3 (no queens, black without the h8 rook): 40 / (3 + 1).
-    withRights = termsOf("rnb1kbn1/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w KQq -", White).term[sq("e1")];
-    without = termsOf("rnb1kbn1/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w q -", White).term[sq("e1")];
-    EXPECT_EQ(eval::gamePhase, 3);
-    EXPECT_EQ(without - withRights, -10);
-}
 
 TEST(Evaluate, DrawsByRuleAndKingCaptures) {
     DrawValue drawValue(25);
@@ -145,9 +85,6 @@ TEST(Evaluate, TablebaseScoresAndLazyMargins) {
     EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
     EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
     EXPECT_EQ(eval::lazyMargin(6, 2), 180);
-    EXPECT_EQ(eval::lazyMargin(6, 6), 64);
-    EXPECT_EQ(eval::lazyMargin(6, 7), 56);
-    EXPECT_EQ(eval::lazyMargin(6, 10), 32);
     EXPECT_EQ(eval::lazyMargin(6, 40), 32);
 
     // Beyond the margin the previous ply's piece terms stand in with the sign
