@@ -105,25 +105,16 @@ TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
 TEST_F(TimeLayer, ThinkingLinesInTheirExactFormat) {
     const board::Move line[] = {E2E4, E7E5, 0};
     driver::postEnabled = 1;
-    driver::iterationDepth = 6;
-    driver::nodeCount = 5000000000ULL;  // past 32 bits
+    driver::nodeCount = 5000000000ULL;
     elapsed(1500);
     ::testing::internal::CaptureStdout();
     reportRootResult(25, UpdateExact, line);
     std::string out = ::testing::internal::GetCapturedStdout();
-    // Depth, score, centiseconds (about 150), nodes, then the line.
-    int depth = 0, score = 0, centis = 0;
-    unsigned long long nodes = 0;
-    char first[8] = {}, second[8] = {};
-    ASSERT_EQ(std::sscanf(out.c_str(), "%d %d %d %llu %7s %7s", &depth, &score, &centis, &nodes, first, second), 6)
-        << out;
-    EXPECT_EQ(depth, 6);
-    EXPECT_EQ(score, 25);
+    // Depth, score, centiseconds (about 150), nodes past 32 bits, then the line.
+    int centis = 0;
+    ASSERT_EQ(std::sscanf(out.c_str(), "6 25 %d ", &centis), 1) << out;
     EXPECT_GE(centis, 150);
     EXPECT_LT(centis, 160);
-    EXPECT_EQ(nodes, 5000000000ULL);
-    EXPECT_STREQ(first, "e2e4");
-    EXPECT_STREQ(second, "e7e5");
     EXPECT_EQ(out, "6 25 " + std::to_string(centis) + " 5000000000 e2e4 e7e5\n");
 
     // Within the first second nothing is printed, unless the line changes while
