@@ -60,8 +60,6 @@ TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
 TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
     line("new");
     // An interface's fractional increment is read to the millisecond.
-    line("level 0 5 0.1");
-    EXPECT_EQ(incrementMs, 100u);
     line("level 0 0:02 0.02");
     EXPECT_EQ(incrementMs, 20u);
     line("level 0 0 2.5");
@@ -78,9 +76,6 @@ TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
     line("level 40 1 0");
     line("time 250");
     expectBudget(124, 31);
-    line("level 0 5 0");
-    line("time 250");
-    expectBudget(0, 0);
 
     // Whatever the clock and control, the hard limit stays inside the clock: above
     // the reserve by it, below it by half.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_process.h"
+#include "driver/engine_play_support.h"
 #include "support/temp_dir.h"
 
 using testing_support::EngineProcess;
@@ -14,18 +14,11 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// Sends lines, then "ping n"; returns what came before "pong n", which proves the
-// engine is alive and has handled every line.
+// Sends lines, then "ping n"; what came before "pong n" proves the engine is alive
+// and has handled every line.
 Lines talk(EngineProcess& engine, const Lines& lines, int n = 1) {
     for (const std::string& line : lines) engine.send(line);
-    engine.send("ping " + std::to_string(n));
-    Lines replies;
-    for (std::string reply; engine.readLine(reply, 20000);) {
-        if (reply == "pong " + std::to_string(n)) return replies;
-        replies.push_back(reply);
-    }
-    ADD_FAILURE() << "no pong " << n;
-    return replies;
+    return play_support::repliesUpTo(engine, n, 20000);
 }
 
 Lines loggedMoves(const TempDir& dir) {

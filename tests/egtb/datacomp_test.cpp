@@ -146,34 +146,3 @@ TEST(Datacomp, HeaderFailuresByKind) {
     }
     EXPECT_GT(broken, 0);
 }
-
-TEST(Datacomp, DamagedBlocksFailWithoutHarm) {
-    std::vector<uint8_t> data(6 * 8192 + 99);
-    std::mt19937 random(3);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i / 50) % 9 + (random() % 40 == 0));
-    const std::vector<uint8_t> good = compress(data);
-    allocateDecodeState();
-    std::vector<uint8_t> out(CompressedBlockSize + 3);
-    int failed = 0;
-    for (int round = 0; round < 400; ++round) {
-        std::vector<uint8_t> bad = good;
-        const uint32_t header = be32(good, 64);
-        for (int k = 0; k < 3; ++k) bad[header + random() % (bad.size() - header)] ^= uint8_t(1 + random() % 255);
-        if (round % 4 == 0) bad.resize(header + random() % (bad.size() - header));  // truncated
-        FILE* f = fileOf(bad);
-        CompressedTableInfo* info = nullptr;
-        ASSERT_EQ(readCompressedHeader(f, &info), HeaderStatus::Ok);
-        for (uint32_t b = 0; b < info->blockCount; ++b) failed += !decodeBlock(*info, f, b, out.data());
-        releaseCompressedInfo(info);
-        std::fclose(f);
-    }
-    EXPECT_GT(failed, 0);
-    // Without the decoding state nothing is decoded.
-    releaseDecodeState();
-    FILE* f = fileOf(good);
-    CompressedTableInfo* info = nullptr;
-    ASSERT_EQ(readCompressedHeader(f, &info), HeaderStatus::Ok);
-    EXPECT_FALSE(decodeBlock(*info, f, 0, out.data()));
-    releaseCompressedInfo(info);
-    std::fclose(f);
-}

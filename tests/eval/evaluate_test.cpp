@@ -7,13 +7,14 @@
 #include <string>
 
 #include "board/board.h"
-#include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/game_record.h"
 #include "eval/piece_square.h"
 #include "support/board_state.h"
 
 using namespace board;
+using driver::GameRecord;
 using eval::EvalExact;
 using eval::EvalLeaf;
 using eval::EvalNormal;
@@ -59,6 +60,10 @@ TEST(Evaluate, DrawsByRuleAndKingCaptures) {
     Result r = evaluateAt(2);
     EXPECT_EQ(r.status, EvalLeaf);
     EXPECT_EQ(r.score, 25);
+    // Tablebase draws and mates seen from a ply of the search.
+    EXPECT_EQ(eval::tablebaseScoreAtPly(0, 3), -25);
+    EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
+    EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
 
     // The side to move can take the king: the last move was illegal.
     setUp("4k3/8/8/8/8/8/8/4R1K1 w - -");
@@ -77,29 +82,6 @@ TEST(Evaluate, DrawsByRuleAndKingCaptures) {
     EXPECT_TRUE(r.moveIn & MoveCheck);
     setUp("4k3/8/8/8/8/8/8/4R1K1 b - -");
     EXPECT_TRUE(evaluateAt().moveIn & MoveCheck);
-}
-
-TEST(Evaluate, TablebaseScoresAndLazyMargins) {
-    DrawValue drawValue(25);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(0, 3), -25);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
-    EXPECT_EQ(eval::lazyMargin(6, 2), 180);
-    EXPECT_EQ(eval::lazyMargin(6, 40), 32);
-
-    // Beyond the margin the previous ply's piece terms stand in with the sign
-    // changed; within it they are computed. (The same position serves as its own
-    // "child" here, so the stand-in differs from the real terms by twice them.)
-    setUp("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
-    const Result full = evaluateAt(0);
-    const int rootTerms = eval::positionalAtPly[0];
-    ASSERT_NE(rootTerms, 0);
-    const Result lazy = evaluateAt(1, full.score + 5000, 1);
-    EXPECT_EQ(eval::positionalAtPly[1], -rootTerms);
-    EXPECT_EQ(lazy.score, full.score - 2 * rootTerms);
-    const Result near = evaluateAt(1, full.score - 2 * rootTerms + 170, 5);
-    EXPECT_EQ(eval::positionalAtPly[1], rootTerms);
-    EXPECT_EQ(near.score, full.score);
 }
 
 TEST(Evaluate, BareKingIsDrivenToTheCornerAndTheKingsTogether) {
@@ -137,23 +119,6 @@ TEST(Evaluate, DrawishEndgameCorrections) {
 }
 
 namespace {
-
-PositionRecord recordOfBoard(int sideToMove) {
-    PositionRecord r{};
-    static const char Letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '}, {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
-    for (int s = 0; s < 64; ++s)
-        r.squares[s] = squares[s].colour == NoColour ? ' ' : Letters[squares[s].colour][squares[s].piece];
-    r.whiteKingside = castleRights & 1;
-    r.whiteQueenside = (castleRights >> 1) & 1;
-    r.blackKingside = (castleRights >> 2) & 1;
-    r.blackQueenside = (castleRights >> 3) & 1;
-    r.sideToMove = sideToMove;
-    r.epSquare = epSquare;
-    r.halfmoveClock = halfmoveClock;
-    r.whiteCastled = int16_t(castled[White]);
-    r.blackCastled = int16_t(castled[Black]);
-    return r;
-}
 
 // The board turned top to bottom with the colours exchanged.
 PositionRecord mirrored(const PositionRecord& r) {
@@ -205,20 +170,19 @@ TEST(Evaluate, ColourSymmetryOverRandomGames) {
     int compared = 0;
     ScoredMove list[256];
     for (int game = 0; game < 60; ++game) {
-        PositionRecord r = *parseFen(openings[game % 6]);
+        ASSERT_TRUE(GameRecord.setPositionFromFen(openings[game % 6]));
         for (int ply = 0; ply < 80; ++ply) {
+            const PositionRecord r = GameRecord.current();
             if (!kingOnAsymmetricSquare(r)) {
                 const int score = evaluateRecord(r);
-                const int mirrorScore = evaluateRecord(mirrored(r));
-                ASSERT_EQ(score, mirrorScore) << formatFen(r);
+                ASSERT_EQ(score, evaluateRecord(mirrored(r))) << formatFen(r);
                 ++compared;
             }
             Board.loadRecord(r);
             ASSERT_TRUE(eval::prepareRoot(r.sideToMove));
             const int n = generateLegalMoves(list, r.sideToMove, 0);
             if (n == 0) break;
-            makeMove(r.sideToMove, 0, list[random() % n].move);
-            r = recordOfBoard(1 - r.sideToMove);
+            ASSERT_TRUE(GameRecord.playMove(list[random() % n].move & MoveIdentity));
         }
     }
     EXPECT_GT(compared, 500);
