@@ -29,16 +29,13 @@ ScriptedGame scriptedGame() {
     ScriptedGame game;
     Referee referee;
     std::mt19937 random(52);
-    driver::GameRecord.setPositionFromFen(board::StartFen);
-    game.keys.push_back(driver::GameRecord.keys[0]);
     for (int ply = 0; ply < 52; ++ply) {
-        Lines legal = referee.legalMoves();
-        std::string move = legal.at(random() % legal.size());
-        referee.play(move);
-        driver::GameRecord.playMove(board::parseMoveText(move.c_str()));
-        game.moves.push_back(move);
-        game.keys.push_back(driver::GameRecord.keys[ply + 1]);
+        const Lines legal = referee.legalMoves();
+        game.moves.push_back(legal.at(random() % legal.size()));
+        referee.play(game.moves.back());
     }
+    referee.legalMoves();  // the whole game on the record
+    game.keys.assign(driver::GameRecord.keys, driver::GameRecord.keys + 53);
     return game;
 }
 
