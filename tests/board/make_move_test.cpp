@@ -90,13 +90,6 @@ TEST(MakeUnmake, EnPassantSquareOnlyWhenAPawnCanTake) {
     makeMove(White, 0, moveOf("e2e4"));
     EXPECT_EQ(epSquare, 0);
     EXPECT_EQ(positionKey, computeHashKey(Black));
-
-    // e5xd6 takes the pawn on d5 and leaves d6 to the capturer.
-    setUpPosition("4k3/8/8/3pP3/8/8/8/4K3 w - d6");
-    makeMove(White, 0, moveOf("e5d6", MoveCapture));
-    EXPECT_TRUE(isEmpty(35));
-    EXPECT_EQ(squares[43].colour, White);
-    EXPECT_EQ(freshDerivedState(Black).differences(BoardSnapshot::take()), "");
 }
 
 TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
