@@ -35,39 +35,35 @@ struct GameOutcome {
 };
 
 // Plays until the game ends or maxPlies: a seeded random opponent against the
-// engine, whose every move must be legal. clock(ms) is called before each engine
-// move with the engine's remaining time (when timed) and must not run out.
+// engine, whose every move must be legal. On a clock (clockMs > 0) the engine's
+// thinking time is taken off it, and it must not run out.
 GameOutcome playGame(EngineProcess& engine, Referee& referee, int engineSide, unsigned seed, int maxPlies,
                      long long clockMs = 0) {
     std::mt19937 random(seed);
     GameOutcome outcome;
-    int pingNumber = 100;
-    while (outcome.result.empty()) {
-        Lines legal = referee.legalMoves();
-        if (legal.empty()) {
-            // Mate or stalemate: the engine says so.
-            std::string line;
-            while (outcome.result.empty() && engine.readLine(line, 20000))
-                if (isResult(line)) outcome.result = line;
+    auto noteResults = [&](const Lines& lines) {
+        for (const std::string& line : lines)
+            if (isResult(line)) outcome.result = line;
+    };
+    for (int ping = 100; outcome.result.empty(); ++ping) {
+        const Lines legal = referee.legalMoves();
+        if (legal.empty()) {  // mate or stalemate: the engine says so
+            for (std::string line; outcome.result.empty() && engine.readLine(line, 20000);) noteResults({line});
             break;
         }
         if (referee.sideToMove() != engineSide) {
             // The game stops only where the engine has just moved, never mid-search.
             if (referee.plies() >= maxPlies) break;
-            std::string reply = legal[random() % legal.size()];
+            const std::string reply = legal[random() % legal.size()];
             referee.play(reply);
-            if (clockMs) {
-                engine.send("time " + std::to_string(clockMs / 10));
-                engine.send("otim 100000");
-            }
+            if (clockMs) engine.send("time " + std::to_string(clockMs / 10) + "\notim 100000");
             engine.send(reply);
             continue;
         }
         Lines seen;
-        long long started = nowMs();
-        std::string move = nextMove(engine, &seen);
-        for (const std::string& line : seen)
-            if (isResult(line)) outcome.result = line;
+        const long long started = nowMs();
+        const std::string move = nextMove(engine, &seen);
+        noteResults(seen);
         if (!outcome.result.empty()) break;  // a draw by the opponent's move
         if (!referee.play(move)) {
             ADD_FAILURE() << "illegal engine move '" << move << "' at ply " << referee.plies();
@@ -78,8 +74,7 @@ GameOutcome playGame(EngineProcess& engine, Referee& referee, int engineSide, un
             clockMs -= nowMs() - started;
             EXPECT_GT(clockMs, 0) << "out of time at ply " << referee.plies();
         }
-        for (const std::string& line : repliesUpTo(engine, ++pingNumber))
-            if (isResult(line)) outcome.result = line;
+        noteResults(repliesUpTo(engine, ping));
     }
     return outcome;
 }

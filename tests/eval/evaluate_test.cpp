@@ -47,37 +47,35 @@ struct DrawValue {
 
 TEST(Evaluate, DrawsByRuleAndKingCaptures) {
     DrawValue drawValue(25);
+    // A lone minor piece, or the fifty-move rule: the draw value, seen at an odd
+    // ply from the opponent's side. Two knights are evaluated.
     for (const char* fen : {"4k3/8/8/8/8/8/8/4KN2 w - -", "4k3/8/8/8/8/8/8/4KB2 b - -"}) {
         setUp(fen);
-        Result r = evaluateAt(3);
+        const Result r = evaluateAt(3);
         EXPECT_EQ(r.status, EvalLeaf) << fen;
-        EXPECT_EQ(r.score, -25) << fen;  // odd ply: the opponent's view of the draw
+        EXPECT_EQ(r.score, -25) << fen;
     }
-    setUp("4k3/8/8/8/8/8/8/3NKN2 w - -");  // two knights are evaluated
+    setUp("4k3/8/8/8/8/8/8/3NKN2 w - -");
     EXPECT_EQ(evaluateAt().status, EvalNormal);
     setUp("4k3/8/8/8/8/8/4P3/3QK3 w - -");
     halfmoveClock = 100;
-    Result r = evaluateAt(2);
-    EXPECT_EQ(r.status, EvalLeaf);
-    EXPECT_EQ(r.score, 25);
+    EXPECT_EQ(evaluateAt(2).score, 25);
     // Tablebase draws and mates seen from a ply of the search.
     EXPECT_EQ(eval::tablebaseScoreAtPly(0, 3), -25);
     EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
     EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
 
-    // The side to move can take the king: the last move was illegal.
-    setUp("4k3/8/8/8/8/8/8/4R1K1 w - -");
-    r = evaluateAt();
-    EXPECT_EQ(r.status, EvalExact);
-    EXPECT_EQ(r.score, KingCaptureScore);
-    // With kings and pawns only: adjacent kings, or a pawn on the king.
-    setUp("8/p7/8/3kK3/8/8/7P/8 w - -");
-    EXPECT_EQ(evaluateAt().score, KingCaptureScore);
-    setUp("8/8/8/3k4/4P3/8/8/4K3 w - -");
-    EXPECT_EQ(evaluateAt().status, EvalExact);
-    // The same position with Black to move: in check, so the move in is marked.
+    // The side to move can take the king: the last move was illegal. With kings
+    // and pawns only: adjacent kings, or a pawn on the king.
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4R1K1 w - -", "8/p7/8/3kK3/8/8/7P/8 w - -", "8/8/8/3k4/4P3/8/8/4K3 w - -"}) {
+        setUp(fen);
+        const Result r = evaluateAt();
+        EXPECT_EQ(r.status, EvalExact) << fen;
+        EXPECT_EQ(r.score, KingCaptureScore) << fen;
+    }
+    // The side to move in check: the move in is marked.
     setUp("8/8/p7/3k4/4P3/8/8/4K3 b - -");
-    r = evaluateAt();
+    const Result r = evaluateAt();
     EXPECT_EQ(r.status, EvalNormal);
     EXPECT_TRUE(r.moveIn & MoveCheck);
     setUp("4k3/8/8/8/8/8/8/4R1K1 b - -");
