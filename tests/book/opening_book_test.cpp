@@ -36,16 +36,6 @@ std::string fileOf(const std::vector<BookRecord>& records) {
     return bytes;
 }
 
-std::vector<board::HashKey> randomKeys(int n) {
-    std::mt19937_64 random(20240601);
-    std::vector<board::HashKey> keys;
-    for (int i = 0; i < n; ++i) {
-        uint64_t k = random();
-        keys.push_back(board::HashKey{uint32_t(k), uint32_t(k >> 32)});
-    }
-    return keys;
-}
-
 // The probe's answer for key: the weight found, or -1.
 int weightFound(OpeningBookState& book, board::HashKey key) {
     BookRecord r = book::recordForKey(key);
@@ -105,9 +95,14 @@ TEST(BookChoice, WeightsSetTheOddsAndTheLineShowsShares) {
 
 TEST(BookFile, EveryRecordIsFoundInByteOrder) {
     TempDir dir;
-    std::vector<board::HashKey> keys = randomKeys(101);
+    std::mt19937_64 random(20240601);
+    std::vector<board::HashKey> keys;
     std::vector<BookRecord> records;
-    for (size_t i = 0; i < keys.size(); ++i) records.push_back(recordOf(keys[i], int32_t(i + 1)));
+    for (int i = 0; i < 101; ++i) {
+        const uint64_t k = random();
+        keys.push_back(board::HashKey{uint32_t(k), uint32_t(k >> 32)});
+        records.push_back(recordOf(keys.back(), i + 1));
+    }
     std::sort(records.begin(), records.end(), byteOrder);
     dir.write("sorted.book", fileOf(records));
 
