@@ -78,25 +78,16 @@ void PrintTo(const PerftCase& c, std::ostream* out) { *out << c.fen << " depth "
 std::vector<PerftCase> loadCases(bool slow) {
     std::vector<PerftCase> cases;
     std::ifstream in(TALVO_TEST_DATA "/perft.epd");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        std::string fen = line.substr(0, line.find(';'));
-        while (!fen.empty() && fen.back() == ' ') fen.pop_back();
-        std::vector<PerftCase> depths;
+    for (std::string line; std::getline(in, line);) {
+        std::string fen = line.substr(0, line.find(" ;"));
+        PerftCase quick{fen, 0, 0};
         for (size_t at = line.find(";D"); at != std::string::npos; at = line.find(";D", at + 1)) {
-            std::istringstream field(line.substr(at + 2));
             PerftCase c{fen, 0, 0};
-            field >> c.depth >> c.leaves;
-            depths.push_back(c);
+            std::istringstream(line.substr(at + 2)) >> c.depth >> c.leaves;
+            if (c.leaves <= 200000) quick = c;
+            else if (slow) cases.push_back(c);
         }
-        const PerftCase* quick = nullptr;
-        for (const PerftCase& c : depths)
-            if (c.leaves <= 200000) quick = &c;
-        for (const PerftCase& c : depths) {
-            if (!slow && &c == quick) cases.push_back(c);
-            if (slow && c.leaves > 200000) cases.push_back(c);
-        }
+        if (!slow && quick.depth > 0) cases.push_back(quick);
     }
     return cases;
 }

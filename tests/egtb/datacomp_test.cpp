@@ -44,16 +44,6 @@ HeaderStatus headerStatusOf(const std::vector<uint8_t>& bytes) {
     return status;
 }
 
-uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-
-void resealHeader(std::vector<uint8_t>& bytes) {
-    const uint32_t length = be32(bytes, 64);
-    const uint32_t sum = headerChecksum(bytes.data(), length - 4);
-    for (int i = 0; i < 4; ++i) bytes[length - 4 + i] = uint8_t(sum >> (24 - 8 * i));
-}
-
 // Decodes every block of a compressed file and compares with the original.
 void expectRoundTrip(const std::vector<uint8_t>& data, int* storedBlocks = nullptr, bool* longCodes = nullptr) {
     const std::vector<uint8_t> bytes = compress(data);
@@ -134,15 +124,4 @@ TEST(Datacomp, HeaderFailuresByKind) {
         EXPECT_EQ(headerStatusOf(bad), status) << at;
     }
     EXPECT_EQ(headerStatusOf(std::vector<uint8_t>(good.begin(), good.begin() + 79)), HeaderStatus::ReadError);
-    // Damage behind a valid checksum still fails the code lengths or the sizes.
-    int broken = 0;
-    std::mt19937 random(9);
-    const uint32_t length = be32(good, 64);
-    for (int i = 0; i < 300; ++i) {
-        std::vector<uint8_t> bad = good;
-        bad[80 + 8 * 3 + random() % (length - 4 - 80 - 24)] ^= uint8_t(1 + random() % 255);
-        resealHeader(bad);
-        broken += headerStatusOf(bad) != HeaderStatus::Ok;
-    }
-    EXPECT_GT(broken, 0);
 }

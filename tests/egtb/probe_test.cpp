@@ -110,24 +110,17 @@ TEST_F(Probe, KpkpIsReadWithTheColoursExchanged) {
 
 TEST_F(Probe, CacheKeepsBlocksAndReplacesTheLeastRecentlyRead) {
     TempDir dir;
-    const uint32_t size = egtb::TableList[11].size[0];
-    writeNumberedBlocks(dir.file("kbkb.nbw"), size);
+    writeNumberedBlocks(dir.file("kbkb.nbw"), egtb::TableList[11].size[0]);
     egtb::initTablebases(dir.path().c_str(), 16);
     EXPECT_EQ(BlockCache.entryCount, 2031);
     egtb::setCacheSize(1);
     ASSERT_EQ(BlockCache.entryCount, 126);
 
-    // Two indices of one block share an entry; 8192 further on is the next block.
-    EXPECT_EQ(egtb::readTableByte(11, 0, 5), 0);
-    EXPECT_EQ(egtb::readTableByte(11, 0, 8191), 0);
-    EXPECT_EQ(egtb::readTableByte(11, 0, 8192 + 5), 1);
-    EXPECT_EQ(cachedBlocks(), std::vector<uint32_t>({1, 0}));
-
     // Blocks 32 apart share a chain; a full cache gives up its least recent block.
     for (uint32_t block = 0; block < 126; ++block)
         ASSERT_EQ(egtb::readTableByte(11, 0, block * 8192 + 17), int(block % 100));
     EXPECT_EQ(BlockCache.freeHead, egtb::NoEntry);
-    EXPECT_EQ(egtb::readTableByte(11, 0, 3), 0);  // block 0 becomes the most recent
+    EXPECT_EQ(egtb::readTableByte(11, 0, 8191), 0);  // block 0 becomes the most recent
     EXPECT_EQ(egtb::readTableByte(11, 0, 126 * 8192), 26);
     const std::vector<uint32_t> blocks = cachedBlocks();
     ASSERT_EQ(blocks.size(), 126u);

@@ -42,11 +42,11 @@ TEST_F(TimeLayer, NewIterationsOnlyWhileTheScoreHoldsAndTimeRemains) {
     // Past half the target with the score holding: stop.
     elapsed(6000);
     EXPECT_TRUE(mayStartIteration(6));
-    // A score 30 below the reference buys time, up to twice the target.
+    // A score 30 below the reference buys time, up to twice the target (each
+    // iteration start copies the score across, so both are set again).
     driver::currentScore = -30;
-    driver::previousScore = 0;
     EXPECT_FALSE(mayStartIteration(6));
-    driver::previousScore = 0;  // the iteration start copied the score across
+    driver::previousScore = 0;
     driver::currentScore = -30;
     elapsed(21000);
     EXPECT_TRUE(mayStartIteration(7));
