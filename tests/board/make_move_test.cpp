@@ -2,7 +2,6 @@
 // preparation computes from scratch, and the rules that counts alone cannot see.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 
 #include "board/attacks.h"
@@ -10,7 +9,6 @@
 #include "board/movegen.h"
 #include "board/position_record.h"
 #include "board/zobrist.h"
-#include "eval/pawns.h"
 #include "support/board_state.h"
 
 using namespace board;
@@ -19,8 +17,6 @@ using testing_support::freshDerivedState;
 using testing_support::setUpPosition;
 
 namespace {
-
-Move moveOf(const char* text, Move flags = 0) { return parseMoveText(text) | flags; }
 
 // Random games from positions rich in castling, en passant and promotions; null
 // moves mixed in. After every make and every unmake the incremental state must
@@ -74,22 +70,6 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
         }
     }
     EXPECT_GT(checks, 30000);
-}
-
-TEST(MakeUnmake, EnPassantSquareOnlyWhenAPawnCanTake) {
-    // With a black pawn on d4 the double step opens en passant on e3.
-    setUpPosition("4k3/8/8/8/3p4/8/4P3/4K3 w - -");
-    HashKey key = positionKey;
-    makeMove(White, 0, moveOf("e2e4"));
-    EXPECT_EQ(epSquare, 20);
-    EXPECT_EQ(positionKey, computeHashKey(Black));
-    unmakeMove(0);
-    EXPECT_EQ(positionKey, key);
-    // Without a pawn beside e4 it stays closed.
-    setUpPosition("4k3/8/8/8/2p5/8/4P3/4K3 w - -");
-    makeMove(White, 0, moveOf("e2e4"));
-    EXPECT_EQ(epSquare, 0);
-    EXPECT_EQ(positionKey, computeHashKey(Black));
 }
 
 TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
