@@ -48,7 +48,8 @@ TEST(GenerateMoves, InCheckOnlyMovesThatCanEndTheCheck) {
     const Moves rookCheck = generate("4r2k/8/8/8/8/8/1B2K3/R7 w - -");
     EXPECT_TRUE(contains(rookCheck, "b2e5"));
     EXPECT_TRUE(contains(rookCheck, "e2d2"));
-    for (const char* illegal : {"e2e1", "e2e3", "a1e1"}) EXPECT_FALSE(contains(rookCheck, illegal)) << illegal;
+    for (const char* illegal : {"e2e1", "e2e3", "a1e1"})
+        EXPECT_FALSE(contains(rookCheck, illegal)) << illegal;
     // En passant out of a pawn check is listed without the evasion marks.
     EXPECT_TRUE(contains(generate("8/8/8/2k5/3Pp3/8/8/4K2R b - d3"), "e4d3"));
 }

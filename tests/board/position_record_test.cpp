@@ -69,7 +69,8 @@ TEST(MoveText, CoordinatesAndPromotionsBothWays) {
     EXPECT_EQ(parseMoveText("e7e8q"), makeMoveWord(52, 60, 5));
     EXPECT_EQ(parseMoveText("e7e8x"), makeMoveWord(52, 60));
     EXPECT_EQ(parseMoveText("h8a1 and more"), makeMoveWord(63, 0));
-    for (const char* bad : {"i2e4", "e2e9", "e0e4", "e2e", "", "E2E4"}) EXPECT_EQ(parseMoveText(bad), NoMove) << bad;
+    for (const char* bad : {"i2e4", "e2e9", "e0e4", "e2e", "", "E2E4"})
+        EXPECT_EQ(parseMoveText(bad), NoMove) << bad;
     EXPECT_EQ(parseSquare("e4x"), 28);
     for (const char* bad : {"a", "a9", "i1", "A1"}) EXPECT_EQ(parseSquare(bad), -1) << bad;
 }

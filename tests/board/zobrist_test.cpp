@@ -24,11 +24,13 @@ TEST(ZobristKeys, KnownKeys) {
     EXPECT_EQ(keyOf(StartFen), (HashKey{0x58123e4a, 0x8ea61d4b}));
     EXPECT_EQ(keyOf("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"), (HashKey{0x58123e4b, 0x8ea61d4b}));
     EXPECT_EQ(keyOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"), (HashKey{0x48837121, 0xea24677a}));
-    EXPECT_EQ(keyOf("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"), (HashKey{0x676e4faa, 0xcfdba96f}));
+    EXPECT_EQ(keyOf("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"),
+              (HashKey{0x676e4faa, 0xcfdba96f}));
     EXPECT_EQ(keyOf("r3k2r/8/8/8/8/8/8/R3K2R w Kq -"), (HashKey{0xd593ebae, 0x0d283874}));
     keyOf(StartFen);
     uint32_t pawnKey = 0;
     for (int s = 0; s < 64; ++s)
-        if (squares[s].piece == Pawn && squares[s].colour != NoColour) pawnKey ^= pawnKeys[squares[s].colour][s];
+        if (squares[s].piece == Pawn && squares[s].colour != NoColour)
+            pawnKey ^= pawnKeys[squares[s].colour][s];
     EXPECT_EQ(pawnKey, 0x8e50445au);
 }

@@ -170,7 +170,8 @@ TEST(BookTool, BuildsProbesAndNeverLeavesAPartialFile) {
     EXPECT_NE(out.find("17 records"), std::string::npos) << out;
     EXPECT_FALSE(dir.exists("Talvo.book.tmp"));
     // A folder that does not exist: a failure, and no file appears anywhere.
-    EXPECT_EQ(runTools("book build -o " + dir.file("none/Talvo.book") + " " + dir.file("games.pgn"), &out), 1);
+    EXPECT_EQ(runTools("book build -o " + dir.file("none/Talvo.book") + " " + dir.file("games.pgn"), &out),
+              1);
 
     EXPECT_EQ(runTools("book probe " + book + " \"" + board::StartFen + "\"", &out), 0);
     EXPECT_NE(out.find("g1f3   Nf3               1   10.00%"), std::string::npos) << out;

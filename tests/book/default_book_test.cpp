@@ -73,7 +73,8 @@ TEST(DefaultBook, TheEngineStartedBesideItOpensWithABookMove) {
     testing_support::EngineProcess engine(std::filesystem::path(TALVO_DEFAULT_BOOK).parent_path().string());
     for (const char* line : {"xboard", "protover 2", "new", "go"}) engine.send(line);
     const std::string bookLine = engine.waitFor("0 0 0 0 (");
-    for (const char* move : {"e2e4 ", "d2d4 ", "c2c4 "}) EXPECT_NE(bookLine.find(move), std::string::npos) << bookLine;
+    for (const char* move : {"e2e4 ", "d2d4 ", "c2c4 "})
+        EXPECT_NE(bookLine.find(move), std::string::npos) << bookLine;
     const std::string move = engine.waitFor("move ");
     ASSERT_GT(move.size(), 5u);
     EXPECT_NE(bookLine.find(move.substr(5) + " "), std::string::npos) << move;

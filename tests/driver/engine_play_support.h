@@ -48,14 +48,17 @@ public:
         moves_.push_back(move);
         return true;
     }
-    void takeBack(int plies) { moves_.resize(moves_.size() > size_t(plies) ? moves_.size() - size_t(plies) : 0); }
+    void takeBack(int plies) {
+        moves_.resize(moves_.size() > size_t(plies) ? moves_.size() - size_t(plies) : 0);
+    }
     int sideToMove() const { return replay().sideToMove; }
     int plies() const { return int(moves_.size()); }
 
 private:
     const board::PositionRecord& replay() const {
         driver::GameRecord.setPositionFromFen(fen_.c_str());
-        for (const std::string& move : moves_) driver::GameRecord.playMove(board::parseMoveText(move.c_str()));
+        for (const std::string& move : moves_)
+            driver::GameRecord.playMove(board::parseMoveText(move.c_str()));
         return driver::GameRecord.current();
     }
     std::string fen_;

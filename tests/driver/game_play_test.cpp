@@ -48,7 +48,8 @@ GameOutcome playGame(EngineProcess& engine, Referee& referee, int engineSide, un
     for (int ping = 100; outcome.result.empty(); ++ping) {
         const Lines legal = referee.legalMoves();
         if (legal.empty()) {  // mate or stalemate: the engine says so
-            for (std::string line; outcome.result.empty() && engine.readLine(line, 20000);) noteResults({line});
+            for (std::string line; outcome.result.empty() && engine.readLine(line, 20000);)
+                noteResults({line});
             break;
         }
         if (referee.sideToMove() != engineSide) {
@@ -101,13 +102,6 @@ TEST(EngineGames, LegalMovesToTheEndAtFixedDepthAndOnTheClock) {
     for (const char* line : {"new", "level 40 1 0", "time 400", "otim 400", "go"}) engine.send(line);
     GameOutcome game = playGame(engine, referee, 0, 9, 60, 4000);
     EXPECT_GT(game.engineMoves, 3);
-
-    // "st" bounds a search that the clock would let run for minutes.
-    const char* fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N2N2/PP2BPPP/R1BQ1RK1 w - -";
-    for (const std::string& line :
-         Lines{"force", "setboard " + std::string(fen), "time 10000000", "otim 10000000", "st 1", "go"})
-        engine.send(line);
-    EXPECT_TRUE(Referee(fen).play(nextMove(engine, nullptr, 20000)));
 }
 
 TEST(EngineGames, NewForceUndoRemoveSetboardAndMoveNow) {

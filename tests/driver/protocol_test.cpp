@@ -38,7 +38,8 @@ TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
 
     // Huge counts saturate instead of wrapping; negative ones mean none.
     expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu, {"st 9999999999"});
-    expectBudget(0xFFFFFFFFu - 2000, (0xFFFFFFFFu - 2000) / 2, {"level -40 0:30 99999999999", "time 99999999999"});
+    expectBudget(0xFFFFFFFFu - 2000, (0xFFFFFFFFu - 2000) / 2,
+                 {"level -40 0:30 99999999999", "time 99999999999"});
     EXPECT_EQ(movesPerSession, 0);
     line("sd 99999999999");
     EXPECT_EQ(depthLimit, 64);

@@ -31,7 +31,8 @@ std::string bestMove(EngineProcess& engine, Lines* seen = nullptr, int timeoutMs
 }
 
 bool anyLineHas(const Lines& lines, const std::string& text) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
 }
 
 struct Uci {

@@ -116,8 +116,10 @@ TEST(Datacomp, HeaderFailuresByKind) {
     // longer than the file (read errors); a bad fixed word, a per-block checksum
     // that the header's checksum covers (broken files).
     const std::tuple<int, uint8_t, HeaderStatus> damage[] = {
-        {10, 0x07, HeaderStatus::ReadError}, {64, 0x7f, HeaderStatus::ReadError},
-        {79, uint8_t(good[79] ^ 1), HeaderStatus::FileBroken}, {85, uint8_t(good[85] ^ 0x40), HeaderStatus::FileBroken}};
+        {10, 0x07, HeaderStatus::ReadError},
+        {64, 0x7f, HeaderStatus::ReadError},
+        {79, uint8_t(good[79] ^ 1), HeaderStatus::FileBroken},
+        {85, uint8_t(good[85] ^ 0x40), HeaderStatus::FileBroken}};
     for (auto [at, value, status] : damage) {
         std::vector<uint8_t> bad = good;
         bad[at] = value;

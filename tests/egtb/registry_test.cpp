@@ -100,7 +100,8 @@ TEST_F(Registry, CompressedFilesReadLikeThePlainOnesUntilDamaged) {
     TempDir plain, packed;
     std::string report;
     ASSERT_EQ(testing_support::runTools("egtb generate kqk kpk -d " + plain.path(), &report), 0) << report;
-    ASSERT_EQ(testing_support::runTools("egtb compress " + plain.file("kqk.nbw") + " " + plain.file("kpk.nbb"), &report),
+    ASSERT_EQ(testing_support::runTools(
+                  "egtb compress " + plain.file("kqk.nbw") + " " + plain.file("kpk.nbb"), &report),
               0)
         << report;
     std::filesystem::rename(plain.file("kqk.nbw.emd"), packed.file("kqk.nbw.emd"));
@@ -145,8 +146,8 @@ TEST(RegistryStartUp, BrokenCompressedFilesEndTheEngineWithTheirMessage) {
         const std::string table(egtb::TableList[5].size[0], '\1');
         TempDir dir;
         FILE* out = std::fopen(dir.file("t.emd").c_str(), "wb");
-        EXPECT_TRUE(egtb::writeCompressedTable(reinterpret_cast<const uint8_t*>(table.data()), table.size(), out,
-                                               log2Block));
+        EXPECT_TRUE(egtb::writeCompressedTable(reinterpret_cast<const uint8_t*>(table.data()), table.size(),
+                                               out, log2Block));
         std::fclose(out);
         return dir.read("t.emd");
     };

@@ -18,15 +18,19 @@ namespace {
 std::string inMoves(int score) {
     if (score == 99999) return "unknown";
     if (score == 0) return "draw";
-    return score > 0 ? "mate " + std::to_string((30002 - score) / 2) : "mated " + std::to_string((score + 30000) / 2);
+    return score > 0 ? "mate " + std::to_string((30002 - score) / 2)
+                     : "mated " + std::to_string((score + 30000) / 2);
 }
 
 // Gaviota counts plies to mate for the side that mates; the engine counts moves.
 std::string gaviotaInMoves(int side, int king, int other, int man, int piece) {
-    unsigned white[3] = {unsigned(king), unsigned(man), tb_NOSQUARE}, black[2] = {unsigned(other), tb_NOSQUARE};
-    unsigned char whitePieces[3] = {tb_KING, (unsigned char)piece, tb_NOPIECE}, blackPieces[2] = {tb_KING, tb_NOPIECE};
+    unsigned white[3] = {unsigned(king), unsigned(man), tb_NOSQUARE},
+             black[2] = {unsigned(other), tb_NOSQUARE};
+    unsigned char whitePieces[3] = {tb_KING, (unsigned char)piece, tb_NOPIECE},
+                  blackPieces[2] = {tb_KING, tb_NOPIECE};
     unsigned info = 0, plies = 0;
-    if (!tb_probe_hard(unsigned(side), tb_NOSQUARE, tb_NOCASTLE, white, black, whitePieces, blackPieces, &info, &plies))
+    if (!tb_probe_hard(unsigned(side), tb_NOSQUARE, tb_NOCASTLE, white, black, whitePieces, blackPieces,
+                       &info, &plies))
         return "unknown";
     if (info == tb_DRAW) return "draw";
     if (info != tb_WMATE && info != tb_BMATE) return "unknown";
@@ -39,7 +43,8 @@ std::string gaviotaInMoves(int side, int king, int other, int man, int piece) {
 TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
     testing_support::TempDir dir;
     std::string report;
-    ASSERT_EQ(testing_support::runTools("egtb generate kqk krk kbk knk kpk -d " + dir.path(), &report), 0) << report;
+    ASSERT_EQ(testing_support::runTools("egtb generate kqk krk kbk knk kpk -d " + dir.path(), &report), 0)
+        << report;
     egtb::TablebaseSet.release();
     egtb::initTablebases(dir.path().c_str(), 16);
     const char** paths = tbpaths_add(tbpaths_init(), GAVIOTA_TABLES);
@@ -64,8 +69,9 @@ TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
                         const std::string ours = inMoves(egtb::probePosition(p, side));
                         const std::string theirs = gaviotaInMoves(side, king, other, man, piece);
                         if (ours != theirs && differing++ < 5)
-                            ADD_FAILURE() << "piece " << piece << " kings " << king << " " << other << " man " << man
-                                          << " side " << side << ": engine " << ours << ", Gaviota " << theirs;
+                            ADD_FAILURE()
+                                << "piece " << piece << " kings " << king << " " << other << " man " << man
+                                << " side " << side << ": engine " << ours << ", Gaviota " << theirs;
                     }
         EXPECT_EQ(differing, 0) << "piece " << piece;
     }

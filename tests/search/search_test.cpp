@@ -170,7 +170,8 @@ TEST(Bench, NodeCountMatchesTheSignature) {
     std::string out;
     ASSERT_EQ(testing_support::runTools("bench " + std::to_string(depth), &out), 0) << out;
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) std::sscanf(line.c_str(), "Nodes searched: %llu", &nodes);
+    for (std::string line; std::getline(lines, line);)
+        std::sscanf(line.c_str(), "Nodes searched: %llu", &nodes);
     EXPECT_EQ(nodes, expected);
 }
 
