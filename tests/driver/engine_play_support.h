@@ -11,6 +11,7 @@
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
 #include "support/engine_process.h"
+#include "support/temp_dir.h"
 
 namespace play_support {
 
@@ -91,6 +92,16 @@ inline std::string nextMove(EngineProcess& engine, Lines* seen = nullptr, int ti
 }
 
 inline bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+
+// The lines of the engine's log in dir that start with one of the prefixes.
+inline Lines loggedLines(const testing_support::TempDir& dir, const Lines& prefixes) {
+    std::istringstream log(dir.read("Talvo.log"));
+    Lines found;
+    for (std::string line; std::getline(log, line);)
+        for (const std::string& prefix : prefixes)
+            if (startsWith(line, prefix)) found.push_back(line);
+    return found;
+}
 
 inline bool isResult(const std::string& line) {
     return startsWith(line, "1-0 ") || startsWith(line, "0-1 ") || startsWith(line, "1/2-1/2 ");

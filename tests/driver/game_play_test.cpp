@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <random>
-#include <sstream>
 
 #include "driver/engine_play_support.h"
 #include "support/temp_dir.h"
@@ -17,16 +16,6 @@ namespace {
 long long nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// The log's lines that start with one of the given words.
-Lines loggedLines(const TempDir& dir, const Lines& prefixes) {
-    std::istringstream log(dir.read("Talvo.log"));
-    Lines found;
-    for (std::string line; std::getline(log, line);)
-        for (const std::string& prefix : prefixes)
-            if (startsWith(line, prefix)) found.push_back(line);
-    return found;
 }
 
 struct GameOutcome {

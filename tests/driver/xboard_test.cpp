@@ -1,7 +1,6 @@
 // The real engine driven over pipes, as a chess interface drives it.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,6 @@ namespace {
 Lines talk(EngineProcess& engine, const Lines& lines, int n = 1) {
     for (const std::string& line : lines) engine.send(line);
     return play_support::repliesUpTo(engine, n, 20000);
-}
-
-Lines loggedMoves(const TempDir& dir) {
-    std::istringstream log(dir.read("Talvo.log"));
-    Lines moves;
-    for (std::string line; std::getline(log, line);)
-        if (!line.empty() && line[0] >= '1' && line[0] <= '9') moves.push_back(line);
-    return moves;
 }
 
 }  // namespace
@@ -52,7 +43,7 @@ TEST(XboardSession, HandshakeRepliesLogAndExit) {
     EXPECT_EQ(talk(other, {"protover 2", "new", "force", "e2e4", "e7e5", "g1f3"}), Lines{});
     other.closeInput();  // end of input ends the engine as "quit" does
     EXPECT_EQ(other.waitExit(), 0);
-    EXPECT_EQ(loggedMoves(quiet), (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3"}));
+    EXPECT_EQ(play_support::loggedLines(quiet, {"1.", "2."}), (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3"}));
 }
 
 TEST(XboardBadInput, OverlongLinesNulBytesCarriageReturnsAndGarbage) {
@@ -105,7 +96,7 @@ TEST(XboardBadInput, BrokenPositionsAndMovesLeaveTheGameAsItWas) {
     EXPECT_EQ(talk(engine, {"new", "force", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".",
                             "e1c1", "e8g8", "e8c8"}),
               Lines{"Illegal move: e8g8"});
-    EXPECT_EQ(loggedMoves(dir),
+    EXPECT_EQ(play_support::loggedLines(dir, {"1.", "2."}),
               (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3", "1. e2e4", "1. e1c1", "1. ... e8c8"}));
 }
 
