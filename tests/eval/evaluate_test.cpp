@@ -7,48 +7,31 @@
 #include <string>
 
 #include "board/board.h"
-#include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/game_record.h"
 #include "eval/piece_square.h"
-#include "eval/piece_terms.h"
+#include "support/board_state.h"
 
 using namespace board;
+using driver::GameRecord;
 using eval::EvalExact;
 using eval::EvalLeaf;
-using eval::EvalNormal;
 
 namespace {
 
-int sq(const char* text) { return parseSquare(text); }
-
-// Loads a position and prepares it as the root of a search.
-void setUp(const char* fen) {
-    PositionRecord* r = parseFen(fen);
-    ASSERT_NE(r, nullptr) << fen;
-    Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(Board.sideToMove)) << fen;
-}
+void setUp(const char* fen) { testing_support::setUpPosition(fen); }
 
 struct Result {
     int score;
     int status;
-    Move moveIn;
 };
 
-Result evaluateAt(int ply = 0, int bound = 0, int depthLimit = 1) {
+Result evaluateAt(int ply = 0) {
     ScoredMove in{0, makeMoveWord(12, 28)};
     Result r{};
-    r.score = eval::evaluate(Board.sideToMove, bound, depthLimit, ply, &in, &r.status);
-    r.moveIn = in.move;
+    r.score = eval::evaluate(Board.sideToMove, 0, 1, ply, &in, &r.status);
     return r;
-}
-
-// The piece terms of one colour after a full evaluation has set phase and maps.
-eval::PieceTermsTrace termsOf(const char* fen, int colour) {
-    setUp(fen);
-    evaluateAt();
-    return eval::tracePieceTerms(colour);
 }
 
 struct DrawValue {
@@ -59,133 +42,24 @@ struct DrawValue {
 
 }  // namespace
 
-TEST(PieceTerms, KnightsBishopsAndQueensUnderPressure) {
-    // A knight in the corner whose two squares are covered by pawns is lost: -150,
-    // plus (phase 10 + 6) / 2 as no pawn can ever chase it; -6 for no safe square.
-    eval::PieceTermsTrace t = termsOf("4k3/8/8/8/p7/3p4/8/N3K3 w - -", White);
-    EXPECT_EQ(t.term[sq("a1")], -142);
-    EXPECT_EQ(t.mobility, -6);
-    t = termsOf("4k3/8/8/8/8/3p4/8/N3K3 w - -", White);  // b3 free: one safe square
-    EXPECT_EQ(t.term[sq("a1")], 8);
-    EXPECT_EQ(t.mobility, -2);
-
-    // The bishop that took on h7 is shut in by g6 and f7.
-    int trapped = termsOf("4k3/5p1B/6p1/8/8/8/8/4K3 w - -", White).term[sq("h7")];
-    int free = termsOf("4k3/4p2B/6p1/8/8/8/8/4K3 w - -", White).term[sq("h7")];
-    EXPECT_EQ(trapped - free, -120);
-
-    // An attacked, undefended queen; worse when it has no safe square.
-    EXPECT_EQ(termsOf("3r3k/8/8/8/8/3Q4/8/7K w - -", White).hanging, -13);
-    EXPECT_EQ(termsOf("7k/8/8/8/8/8/PPn5/QN5K w - -", White).hanging, -21);
-}
-
-TEST(PieceTerms, RooksOnFilesAndTheSeventh) {
-    // Phase 10: each rook term carries 4 x 10.
-    EXPECT_EQ(termsOf("4k3/7p/8/8/8/8/8/R3K3 w - -", White).term[sq("a1")], 14 + 40);  // open file
-    EXPECT_EQ(termsOf("4k3/p7/8/8/8/8/8/R3K3 w - -", White).term[sq("a1")], 10 + 40);  // half-open
-
-    // Two rooks on the seventh guarding each other, a black pawn there: open file
-    // 14, seventh 5, doubled 30 - phase.
-    eval::PieceTermsTrace t = termsOf("6k1/RR5p/8/8/8/8/8/6K1 w - -", White);
-    EXPECT_EQ(t.term[sq("a7")], 14 + 5 + 20 + 40);
-    EXPECT_EQ(t.term[sq("b7")], 14 + 5 + 20 + 40);
-    EXPECT_EQ(t.mobility, 14 + 14);
-}
-
-TEST(PieceTerms, LostCastlingRightsCostMoreEarlyInTheGame) {
-    // Phase 0 (all pieces): the king term drops by 40 once both rights are gone.
-    int withRights = termsOf(StartFen, White).term[sq("e1")];
-    int without = termsOf("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w kq -", White).term[sq("e1")];
-    EXPECT_EQ(without - withRights, -40);
-    // Phase 3 (no queens, black without the h8 rook): 40 / (3 + 1).
-    withRights = termsOf("rnb1kbn1/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w KQq -", White).term[sq("e1")];
-    without = termsOf("rnb1kbn1/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w q -", White).term[sq("e1")];
-    EXPECT_EQ(eval::gamePhase, 3);
-    EXPECT_EQ(without - withRights, -10);
-}
-
-TEST(Evaluate, DrawsByRuleAndKingCaptures) {
+// The bench pins the rules themselves (mating material, fifty moves, king captures,
+// the mop-up of a bare king); it plays with a draw value of 0 and no tables.
+TEST(Evaluate, DrawValueAndTablebaseScoresSeenFromThePly) {
     DrawValue drawValue(25);
-    for (const char* fen : {"4k3/8/8/8/8/8/8/4KN2 w - -", "4k3/8/8/8/8/8/8/4KB2 b - -"}) {
-        setUp(fen);
-        Result r = evaluateAt(3);
-        EXPECT_EQ(r.status, EvalLeaf) << fen;
-        EXPECT_EQ(r.score, -25) << fen;  // odd ply: the opponent's view of the draw
-    }
-    setUp("4k3/8/8/8/8/8/8/3NKN2 w - -");  // two knights are evaluated
-    EXPECT_EQ(evaluateAt().status, EvalNormal);
+    setUp("4k3/8/8/8/8/8/8/4KB2 b - -");
+    Result r = evaluateAt(3);
+    EXPECT_EQ(r.status, EvalLeaf);
+    EXPECT_EQ(r.score, -25);  // odd ply: the opponent's view of the draw
     setUp("4k3/8/8/8/8/8/4P3/3QK3 w - -");
     halfmoveClock = 100;
-    Result r = evaluateAt(2);
-    EXPECT_EQ(r.status, EvalLeaf);
-    EXPECT_EQ(r.score, 25);
-
-    // The side to move can take the king: the last move was illegal.
-    setUp("4k3/8/8/8/8/8/8/4R1K1 w - -");
-    r = evaluateAt();
-    EXPECT_EQ(r.status, EvalExact);
-    EXPECT_EQ(r.score, KingCaptureScore);
-    // With kings and pawns only: adjacent kings, or a pawn on the king.
-    setUp("8/p7/8/3kK3/8/8/7P/8 w - -");
-    EXPECT_EQ(evaluateAt().score, KingCaptureScore);
-    setUp("8/8/8/3k4/4P3/8/8/4K3 w - -");
-    EXPECT_EQ(evaluateAt().status, EvalExact);
-    // The same position with Black to move: in check, so the move in is marked.
-    setUp("8/8/p7/3k4/4P3/8/8/4K3 b - -");
-    r = evaluateAt();
-    EXPECT_EQ(r.status, EvalNormal);
-    EXPECT_TRUE(r.moveIn & MoveCheck);
-    setUp("4k3/8/8/8/8/8/8/4R1K1 b - -");
-    EXPECT_TRUE(evaluateAt().moveIn & MoveCheck);
-}
-
-TEST(Evaluate, TablebaseScoresAndLazyMargins) {
-    DrawValue drawValue(25);
+    EXPECT_EQ(evaluateAt(2).score, 25);
     EXPECT_EQ(eval::tablebaseScoreAtPly(0, 3), -25);
     EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
     EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
-    EXPECT_EQ(eval::lazyMargin(6, 2), 180);
-    EXPECT_EQ(eval::lazyMargin(6, 6), 64);
-    EXPECT_EQ(eval::lazyMargin(6, 7), 56);
-    EXPECT_EQ(eval::lazyMargin(6, 10), 32);
-    EXPECT_EQ(eval::lazyMargin(6, 40), 32);
-
-    // Beyond the margin the previous ply's piece terms stand in with the sign
-    // changed; within it they are computed. (The same position serves as its own
-    // "child" here, so the stand-in differs from the real terms by twice them.)
-    setUp("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
-    const Result full = evaluateAt(0);
-    const int rootTerms = eval::positionalAtPly[0];
-    ASSERT_NE(rootTerms, 0);
-    const Result lazy = evaluateAt(1, full.score + 5000, 1);
-    EXPECT_EQ(eval::positionalAtPly[1], -rootTerms);
-    EXPECT_EQ(lazy.score, full.score - 2 * rootTerms);
-    const Result near = evaluateAt(1, full.score - 2 * rootTerms + 170, 5);
-    EXPECT_EQ(eval::positionalAtPly[1], rootTerms);
-    EXPECT_EQ(near.score, full.score);
-}
-
-TEST(Evaluate, BareKingIsDrivenToTheCornerAndTheKingsTogether) {
-    setUp("8/8/8/3k4/8/8/8/R3K3 w - -");
-    const int centre = evaluateAt().score;
-    setUp("8/8/8/8/8/8/8/R3K2k w - -");
-    const int corner = evaluateAt().score;
-    setUp("8/8/8/8/8/8/5K2/R6k w - -");
-    const int cornerClose = evaluateAt().score;
-    EXPECT_GT(corner, centre);
-    EXPECT_GT(cornerClose, corner);
 }
 
 TEST(Evaluate, DrawishEndgameCorrections) {
     DrawValue drawValue(7);
-    // Opposite bishops with a rook each: the score shrinks to 12/16 and the draw
-    // score is added.
-    setUp("4k3/r4ppp/3b4/8/8/5B2/PPP2R2/4K3 w - -");
-    eval::EvalTrace t = eval::traceEvaluation(White);
-    const int parts = t.material + t.pawnStructure + t.passedPawns + t.kingShelter + t.bishopPair +
-                      t.pieceTerms[White] - t.pieceTerms[Black];
-    EXPECT_EQ(t.score, parts * 12 / 16 + 7);
-
     // The wrong bishop for the h-pawn with the defending king in the corner.
     setUp("7k/8/p7/7P/8/3B4/8/4K3 w - -");
     Result r = evaluateAt();
@@ -200,23 +74,6 @@ TEST(Evaluate, DrawishEndgameCorrections) {
 }
 
 namespace {
-
-PositionRecord recordOfBoard(int sideToMove) {
-    PositionRecord r{};
-    static const char Letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '}, {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
-    for (int s = 0; s < 64; ++s)
-        r.squares[s] = squares[s].colour == NoColour ? ' ' : Letters[squares[s].colour][squares[s].piece];
-    r.whiteKingside = castleRights & 1;
-    r.whiteQueenside = (castleRights >> 1) & 1;
-    r.blackKingside = (castleRights >> 2) & 1;
-    r.blackQueenside = (castleRights >> 3) & 1;
-    r.sideToMove = sideToMove;
-    r.epSquare = epSquare;
-    r.halfmoveClock = halfmoveClock;
-    r.whiteCastled = int16_t(castled[White]);
-    r.blackCastled = int16_t(castled[Black]);
-    return r;
-}
 
 // The board turned top to bottom with the colours exchanged.
 PositionRecord mirrored(const PositionRecord& r) {
@@ -268,20 +125,19 @@ TEST(Evaluate, ColourSymmetryOverRandomGames) {
     int compared = 0;
     ScoredMove list[256];
     for (int game = 0; game < 60; ++game) {
-        PositionRecord r = *parseFen(openings[game % 6]);
+        ASSERT_TRUE(GameRecord.setPositionFromFen(openings[game % 6]));
         for (int ply = 0; ply < 80; ++ply) {
+            const PositionRecord r = GameRecord.current();
             if (!kingOnAsymmetricSquare(r)) {
                 const int score = evaluateRecord(r);
-                const int mirrorScore = evaluateRecord(mirrored(r));
-                ASSERT_EQ(score, mirrorScore) << formatFen(r);
+                ASSERT_EQ(score, evaluateRecord(mirrored(r))) << formatFen(r);
                 ++compared;
             }
             Board.loadRecord(r);
             ASSERT_TRUE(eval::prepareRoot(r.sideToMove));
             const int n = generateLegalMoves(list, r.sideToMove, 0);
             if (n == 0) break;
-            makeMove(r.sideToMove, 0, list[random() % n].move);
-            r = recordOfBoard(1 - r.sideToMove);
+            ASSERT_TRUE(GameRecord.playMove(list[random() % n].move & MoveIdentity));
         }
     }
     EXPECT_GT(compared, 500);

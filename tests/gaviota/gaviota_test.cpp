@@ -6,15 +6,12 @@
 #include <gtb-probe.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "egtb/probe.h"
 #include "egtb/registry.h"
 #include "support/table_files.h"
 #include "support/temp_dir.h"
-
-using testing_support::TempDir;
 
 namespace {
 
@@ -44,51 +41,39 @@ std::string gaviotaInMoves(int side, int king, int other, int man, int piece) {
 }  // namespace
 
 TEST(Gaviota, EveryThreeManPositionHasTheSameDistanceToMate) {
-    TempDir dir;
+    testing_support::TempDir dir;
     std::string report;
     ASSERT_EQ(testing_support::runTools("egtb generate kqk krk kbk knk kpk -d " + dir.path(), &report), 0)
         << report;
     egtb::TablebaseSet.release();
     egtb::initTablebases(dir.path().c_str(), 16);
-
     const char** paths = tbpaths_add(tbpaths_init(), GAVIOTA_TABLES);
     tb_init(0, tb_CP4, paths);
     tbcache_init(16 << 20, 0);
     ASSERT_TRUE(tb_availability() & 2) << "the Gaviota three-man tables are not all there";
 
-    struct Table {
-        const char* name;
-        int piece;
-    };
-    for (const Table t :
-         {Table{"kqk", 5}, Table{"krk", 4}, Table{"kbk", 3}, Table{"knk", 2}, Table{"kpk", 1}}) {
-        long compared = 0, differing = 0, mates = 0;
+    // kpk, knk, kbk, krk, kqk: the piece codes of the engine and of Gaviota agree.
+    for (int piece = 1; piece <= 5; ++piece) {
+        int differing = 0;
         for (int king = 0; king < 64; ++king)
             for (int other = 0; other < 64; ++other)
-                for (int man = 0; man < 64; ++man) {
-                    if (king == other || man == king || man == other) continue;
-                    if (t.piece == 1 && (man < 8 || man > 55)) continue;
-                    for (int side = 0; side < 2; ++side) {
+                for (int man = piece == 1 ? 8 : 0; man < (piece == 1 ? 56 : 64); ++man)
+                    for (int side = 0; side < 2 && king != other && man != king && man != other; ++side) {
                         egtb::ProbePosition p;
                         p.king[0] = king;
                         p.king[1] = other;
                         p.menCount[0] = 1;
                         p.menCount[1] = 0;
                         p.square[0][0] = man;
-                        p.piece[0][0] = t.piece;
+                        p.piece[0][0] = piece;
                         const std::string ours = inMoves(egtb::probePosition(p, side));
-                        const std::string theirs = gaviotaInMoves(side, king, other, man, t.piece);
-                        ++compared;
-                        mates += ours.rfind("mate", 0) == 0;
+                        const std::string theirs = gaviotaInMoves(side, king, other, man, piece);
                         if (ours != theirs && differing++ < 5)
                             ADD_FAILURE()
-                                << t.name << " king " << king << " king " << other << " man " << man
+                                << "piece " << piece << " kings " << king << " " << other << " man " << man
                                 << " side " << side << ": engine " << ours << ", Gaviota " << theirs;
                     }
-                }
-        EXPECT_EQ(differing, 0) << t.name;
-        std::printf("%s: %ld positions compared, %ld differ, %ld won for the side to move\n", t.name,
-                    compared, differing, mates);
+        EXPECT_EQ(differing, 0) << "piece " << piece;
     }
     tbcache_done();
     tb_done();

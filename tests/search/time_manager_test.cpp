@@ -8,10 +8,8 @@
 #include <string>
 
 #include "board/position_record.h"
-#include "driver/config.h"
 #include "driver/platform.h"
 #include "driver/search_control.h"
-#include "support/temp_dir.h"
 
 using namespace search;
 
@@ -42,11 +40,11 @@ TEST_F(TimeLayer, NewIterationsOnlyWhileTheScoreHoldsAndTimeRemains) {
     // Past half the target with the score holding: stop.
     elapsed(6000);
     EXPECT_TRUE(mayStartIteration(6));
-    // A score 30 below the reference buys time, up to twice the target.
+    // A score 30 below the reference buys time, up to twice the target (each
+    // iteration start copies the score across, so both are set again).
     driver::currentScore = -30;
-    driver::previousScore = 0;
     EXPECT_FALSE(mayStartIteration(6));
-    driver::previousScore = 0;  // the iteration start copied the score across
+    driver::previousScore = 0;
     driver::currentScore = -30;
     elapsed(21000);
     EXPECT_TRUE(mayStartIteration(7));
@@ -86,44 +84,29 @@ TEST_F(TimeLayer, RootMovesAndReportsWithinTheTarget) {
 }
 
 TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
-    testing_support::TempDir dir;
-    testing_support::ScopedWorkingDir inDir(dir.path());
-    driver::EngineConfig.log = true;
     driver::easyMove = E2E4;
     driver::bestMove = E2E4;
     elapsed(2000);  // more than an eighth of the target
     EXPECT_TRUE(mayStartIteration(6));
-    EXPECT_NE(dir.read("Talvo.log").find("Speed\n"), std::string::npos);
     // Once another move is best the easy move is dropped for good.
     driver::bestMove = E7E5;
     EXPECT_FALSE(mayStartIteration(6));
     EXPECT_EQ(driver::easyMove, 0u);
-    EXPECT_NE(dir.read("Talvo.log").find("Loss CoupSpeed\n"), std::string::npos);
-    driver::EngineConfig.log = false;
 }
 
 TEST_F(TimeLayer, ThinkingLinesInTheirExactFormat) {
     const board::Move line[] = {E2E4, E7E5, 0};
     driver::postEnabled = 1;
-    driver::iterationDepth = 6;
-    driver::nodeCount = 5000000000ULL;  // past 32 bits
+    driver::nodeCount = 5000000000ULL;
     elapsed(1500);
     ::testing::internal::CaptureStdout();
     reportRootResult(25, UpdateExact, line);
     std::string out = ::testing::internal::GetCapturedStdout();
-    // Depth, score, centiseconds (about 150), nodes, then the line.
-    int depth = 0, score = 0, centis = 0;
-    unsigned long long nodes = 0;
-    char first[8] = {}, second[8] = {};
-    ASSERT_EQ(std::sscanf(out.c_str(), "%d %d %d %llu %7s %7s", &depth, &score, &centis, &nodes, first, second), 6)
-        << out;
-    EXPECT_EQ(depth, 6);
-    EXPECT_EQ(score, 25);
+    // Depth, score, centiseconds (about 150), nodes past 32 bits, then the line.
+    int centis = 0;
+    ASSERT_EQ(std::sscanf(out.c_str(), "6 25 %d ", &centis), 1) << out;
     EXPECT_GE(centis, 150);
     EXPECT_LT(centis, 160);
-    EXPECT_EQ(nodes, 5000000000ULL);
-    EXPECT_STREQ(first, "e2e4");
-    EXPECT_STREQ(second, "e7e5");
     EXPECT_EQ(out, "6 25 " + std::to_string(centis) + " 5000000000 e2e4 e7e5\n");
 
     // Within the first second nothing is printed, unless the line changes while

@@ -1,10 +1,8 @@
 #include "support/engine_process.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,9 +15,8 @@ namespace testing_support {
 namespace {
 
 long long nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -33,10 +30,7 @@ EngineProcess::EngineProcess(const std::string& workingDir, const std::string& b
     if (pid_ == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
+        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
         if (chdir(workingDir.c_str()) != 0) _exit(127);
         execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
@@ -49,11 +43,9 @@ EngineProcess::EngineProcess(const std::string& workingDir, const std::string& b
 
 EngineProcess::~EngineProcess() {
     closeInput();
-    if (pid_ > 0) {
-        if (waitExit(3000) == -1 && pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+    if (pid_ > 0 && waitExit(3000) == -1 && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
     if (fromEngine_ >= 0) close(fromEngine_);
 }
@@ -61,9 +53,8 @@ EngineProcess::~EngineProcess() {
 void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
 
 void EngineProcess::sendRaw(const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(toEngine_, bytes.data() + done, bytes.size() - done);
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = write(toEngine_, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // the engine has gone; the test sees it in its output
         done += size_t(n);
@@ -76,63 +67,55 @@ void EngineProcess::closeInput() {
 }
 
 bool EngineProcess::readLine(std::string& line, int timeoutMs) {
-    long long deadline = nowMs() + timeoutMs;
+    const long long deadline = nowMs() + timeoutMs;
     for (;;) {
-        size_t newline = pending_.find('\n');
+        const size_t newline = pending_.find('\n');
         if (newline != std::string::npos) {
             line = pending_.substr(0, newline);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             pending_.erase(0, newline + 1);
             return true;
         }
-        if (outputEnded_) return false;
-        long long left = deadline - nowMs();
-        if (left <= 0) return false;
+        const long long left = deadline - nowMs();
+        if (outputEnded_ || left <= 0) return false;
         pollfd fd{fromEngine_, POLLIN, 0};
-        int ready = poll(&fd, 1, int(left));
+        const int ready = poll(&fd, 1, int(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;
         char buffer[4096];
-        ssize_t n = read(fromEngine_, buffer, sizeof buffer);
+        const ssize_t n = read(fromEngine_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            outputEnded_ = true;
-            continue;
-        }
-        pending_.append(buffer, size_t(n));
+        if (n <= 0) outputEnded_ = true;
+        else pending_.append(buffer, size_t(n));
     }
 }
 
 std::string EngineProcess::waitFor(const std::string& prefix, int timeoutMs) {
-    long long deadline = nowMs() + timeoutMs;
+    const long long deadline = nowMs() + timeoutMs;
     std::string line;
-    for (;;) {
-        long long left = deadline - nowMs();
-        if (left <= 0 || !readLine(line, int(left))) return "";
+    while (readLine(line, int(deadline - nowMs())))
         if (line.compare(0, prefix.size(), prefix) == 0) return line;
-    }
+    return "";
 }
 
 std::vector<std::string> EngineProcess::drain(int quietMs) {
     std::vector<std::string> lines;
-    std::string line;
-    while (readLine(line, quietMs)) lines.push_back(line);
+    for (std::string line; readLine(line, quietMs);) lines.push_back(line);
     return lines;
 }
 
 int EngineProcess::waitExit(int timeoutMs) {
-    if (pid_ <= 0) return -1;
-    long long deadline = nowMs() + timeoutMs;
-    for (;;) {
+    const long long deadline = nowMs() + timeoutMs;
+    while (pid_ > 0) {
         int status = 0;
-        pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         if (nowMs() > deadline) return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    return -1;
 }
 
 }  // namespace testing_support

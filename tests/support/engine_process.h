@@ -31,7 +31,6 @@ public:
     // Waits for the process to end; returns its exit status, or -1 on timeout or
     // when it died of a signal.
     int waitExit(int timeoutMs = 10000);
-    bool running() const { return pid_ > 0; }
 
 private:
     int pid_ = -1;
