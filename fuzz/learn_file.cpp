@@ -7,7 +7,6 @@
 
 #include "board/position_record.h"
 #include "book/learning.h"
-#include "driver/config.h"
 #include "driver/game_record.h"
 #include "scripted_platform.h"
 #include "search/root_search.h"
@@ -31,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     search::TransTable.clear();
-    driver::EngineConfig.learn = true;
+    book::LearnTable.enabled = true;
     book::LearnTable.load(LearnName);
     std::remove(LearnName);
     // A file that is gone by the next game loads nothing.

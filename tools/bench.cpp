@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
-#include "driver/platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
 

@@ -3,17 +3,16 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "base/log.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "driver/config.h"
 #include "eval/pawns.h"
 #include "search/node_search.h"
 
 namespace board {
 
-using driver::EngineConfig;
 using eval::PawnEvaluator;
 using eval::squareBit;
 using eval::SquareSet;
@@ -219,7 +218,7 @@ int findPieceReaching(int s, int t, int kind) {
     // stray text on standard output would corrupt the next protocol line.
     char text[64];
     std::snprintf(text, sizeof text, "bug multitosq, %d, %d", kind, t);
-    EngineConfig.logLine(text);
+    base::logLine(text);
     return -1;
 }
 

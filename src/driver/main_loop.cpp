@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/movegen.h"
@@ -12,7 +14,6 @@
 #include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
 #include "driver/time_budget.h"
@@ -43,7 +44,7 @@ constexpr int MaxDrawValue = 10000;
 
 void sendAndLog(const char* text) {
     sendLine(text);
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 bool sameMove(Move a, Move b) { return (a & board::MoveIdentity) == (b & board::MoveIdentity); }
@@ -61,7 +62,7 @@ void logMoveNumber(Move move) {
     char text[32];
     std::snprintf(text, sizeof text, "%d. %s%s", GameRecord.plyCount / 2 + 1,
                   GameRecord.current().sideToMove ? "... " : "", board::moveToText(move));
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 // The learned positions go into the table at the start of every game: searches
@@ -261,7 +262,7 @@ void searchForMove(const Move* moves, int ponder) {
     }
 
     // Steps 3-4.
-    EngineConfig.logLine(board::formatFen(GameRecord.current()));
+    base::logLine(board::formatFen(GameRecord.current()));
     nodeCount = 0;
     iterationDepth = 0;
     searchStartTick = platform::tickMs();
@@ -298,9 +299,11 @@ void think(const Move* moves, int ponder) {
 
 [[noreturn]] void runEngine() {
     // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
-    // the largest table it may probe, and the draw value.
-    egtb::setUpTablebases();
+    // the largest table it may probe, and the draw value; the learn table whether
+    // LEARN is on.
+    egtb::setUpTablebases(EngineConfig.pathTb, EngineConfig.cacheTb);
     Board.drawValue = boardDrawValue(EngineConfig.drawValue);
+    LearnTable.enabled = EngineConfig.learn;
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
     // Step 4. The first command also chooses the protocol: "uci" switches to UCI

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
 #include "driver/search_control.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
@@ -30,7 +31,7 @@ bool startsWith(const char* line, const char* prefix) {
 
 void sendAndLog(const char* text) {
     sendLine(text);
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 // A leading signed decimal, as atoi reads it (blanks skipped, no digits: 0), but
@@ -89,7 +90,7 @@ void logMoveNumber(Move move) {
     int ply = GameRecord.plyCount;
     std::snprintf(text, sizeof text, "%d. %s%s", ply / 2 + 1, GameRecord.current().sideToMove ? "... " : "",
                   board::moveToText(move));
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 void sendResultIfOver() {
@@ -134,7 +135,7 @@ bool breaksPosition(const PositionRecord& p, Move move) {
 // search: stop at once only when the search already did enough with the time the
 // new budget grants.
 int ponderHitVerdict() {
-    EngineConfig.logLine("Good Ponder");
+    base::logLine("Good Ponder");
     computeTimeBudget();
     if (analyzeMode || depthLimit || lastRootUpdateKind == 2 || iterationDepth < 2 ||
         currentScore <= previousScore - 20)
@@ -143,7 +144,7 @@ int ponderHitVerdict() {
     if (elapsed > targetTime && (currentScore > previousScore || uint64_t(elapsed) > 2ull * targetTime))
         return 1;
     if (easyMove != 0 && bestMove == easyMove && elapsed > targetTime / 8) {
-        EngineConfig.logLine("Speed");
+        base::logLine("Speed");
         return 1;
     }
     return 0;
@@ -182,7 +183,7 @@ int handleMove(const char* line, Move move) {
         GameRecord.playMove(move);
     } else if (predicted) {
         // The opponent chose another reply than the one pondered on.
-        EngineConfig.logLine("Bad Ponder");
+        base::logLine("Bad Ponder");
         GameRecord.takeBack(1);
         logMoveNumber(move);
         GameRecord.playMove(move);

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <strings.h>
 
+#include "base/platform.h"
 #include "board/board.h"
 #include "board/position_record.h"
 #include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
-#include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
 #include "driver/time_budget.h"

@@ -1,5 +1,6 @@
 #include "search/root_search.h"
 
+#include "base/platform.h"
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
@@ -9,7 +10,6 @@
 #include "driver/time_budget.h"
 #include "eval/evaluate.h"
 #include "eval/piece_square.h"
-#include "driver/platform.h"
 #include "search/node_search.h"
 #include "search/time_manager.h"
 #include "search/transposition.h"

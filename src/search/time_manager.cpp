@@ -4,17 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
-#include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
 #include "driver/protocol.h"
 #include "driver/search_control.h"
 #include "driver/uci.h"
 
 namespace search {
 
-using driver::EngineConfig;
 using driver::GameRecord;
 
 namespace {
@@ -42,12 +41,12 @@ bool mayStartIteration(int iteration) {
                 return true;
             // An obvious recapture that is still best needs little thought.
             if (driver::easyMove && driver::easyMove != driver::bestMove) {
-                EngineConfig.logLine("Loss CoupSpeed");
+                base::logLine("Loss CoupSpeed");
                 driver::easyMove = 0;
             }
             if (driver::easyMove && driver::easyMove == driver::bestMove && score >= previous - 20 &&
                 elapsed > target / 8) {
-                EngineConfig.logLine("Speed");
+                base::logLine("Speed");
                 return true;
             }
         }
@@ -90,7 +89,7 @@ bool reportRootResult(int score, int kind, const board::Move* line) {
             length += std::snprintf(text + length, sizeof text - size_t(length), i ? " %s" : "%s",
                                     board::moveToText(line[i]));
         driver::sendLine(text);
-        EngineConfig.logLine(text);
+        base::logLine(text);
     }
 
     if (timeChecksOff() || driver::iterationDepth < 2 || kind == UpdateFailLow || score < driver::previousScore)
@@ -105,7 +104,7 @@ void setEasyMove(board::Move move) {
     if (driver::easyMove) {
         char text[64];
         std::snprintf(text, sizeof text, "SpeedMove : %s", board::moveToText(move));
-        EngineConfig.logLine(text);
+        base::logLine(text);
     }
 }
 

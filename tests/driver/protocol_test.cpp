@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
 #include "driver/search_control.h"
 #include "driver/time_budget.h"
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
-#include "driver/config.h"
-#include "driver/platform.h"
 #include "driver/search_control.h"
 #include "support/temp_dir.h"
 
@@ -88,7 +88,7 @@ TEST_F(TimeLayer, RootMovesAndReportsWithinTheTarget) {
 TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
     testing_support::TempDir dir;
     testing_support::ScopedWorkingDir inDir(dir.path());
-    driver::EngineConfig.log = true;
+    base::logEnabled = true;
     driver::easyMove = E2E4;
     driver::bestMove = E2E4;
     elapsed(2000);  // more than an eighth of the target
@@ -99,7 +99,7 @@ TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
     EXPECT_FALSE(mayStartIteration(6));
     EXPECT_EQ(driver::easyMove, 0u);
     EXPECT_NE(dir.read("Talvo.log").find("Loss CoupSpeed\n"), std::string::npos);
-    driver::EngineConfig.log = false;
+    base::logEnabled = false;
 }
 
 TEST_F(TimeLayer, ThinkingLinesInTheirExactFormat) {
