@@ -37,7 +37,7 @@ bool attackedBy(int square, int by) {
     using namespace board;
     const eval::SquareSet pawnFrom =
         by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
-    if (pawnFrom & eval::PawnEvaluator.pawnSet[by]) return true;
+    if (pawnFrom & board::pawnSet[by]) return true;
     for (int piece : {Knight, King}) {
         const uint8_t* ring = nextDirection[piece][square];
         for (int t = ring[square]; t != square; t = ring[t])

@@ -5,16 +5,10 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
-#include "eval/pawns.h"
-#include "eval/piece_square.h"
 #include "search/node_search.h"
 
 namespace board {
 
-using eval::PawnEvaluator;
-using eval::pieceSquare;
-using eval::squareBit;
-using eval::SquareSet;
 using search::hashMove;
 using search::history;
 using search::nodeCount;
@@ -154,14 +148,14 @@ void appendMove(int score, Move move) {
 // Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
 // squares next to the black king: where the white king may not go.
 SquareSet whiteKingFence() {
-    const SquareSet P = PawnEvaluator.pawnSet[Black];
+    const SquareSet P = pawnSet[Black];
     return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
-           PawnEvaluator.kingNeighbours[pieceList[Black][0]];
+           kingNeighbours[pieceList[Black][0]];
 }
 SquareSet blackKingFence() {
-    const SquareSet W = PawnEvaluator.pawnSet[White];
+    const SquareSet W = pawnSet[White];
     return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
-           PawnEvaluator.kingNeighbours[pieceList[White][0]];
+           kingNeighbours[pieceList[White][0]];
 }
 
 SquareSet kingFence(int side) { return side == White ? whiteKingFence() : blackKingFence(); }
@@ -214,8 +208,8 @@ void pawnEndingBonuses(ScoredMove* list) {
 
 // A push is worth 50 when no pawn stands anywhere in front of its new square.
 inline int pawnEndingPushScore(int s, int f, int t) {
-    const SquareSet front = s == White ? PawnEvaluator.frontSpanUp[t] : PawnEvaluator.frontSpanDown[t];
-    if (!(PawnEvaluator.allPawns & front)) return 50;
+    const SquareSet front = s == White ? frontSpanUp[t] : frontSpanDown[t];
+    if (!(allPawns & front)) return 50;
     return pieceSquare[s][Pawn][t] - pieceSquare[s][Pawn][f];
 }
 

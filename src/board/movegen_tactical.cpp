@@ -8,14 +8,10 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "eval/pawns.h"
 #include "search/node_search.h"
 
 namespace board {
 
-using eval::PawnEvaluator;
-using eval::squareBit;
-using eval::SquareSet;
 
 namespace {
 

@@ -21,6 +21,7 @@ using board::materialSum;
 using board::menCount;
 using board::nonPawnMaterial;
 using board::Pawn;
+using board::pawnSet;
 using board::pieceCount;
 using board::pieceList;
 using board::Queen;
@@ -62,7 +63,7 @@ int bishopSquare(int colour) {
 // Pawns of colour standing on squares of the given colour (1 dark, 0 light).
 int pawnsOnSquareColour(int colour, int shade) {
     int count = 0;
-    for (SquareSet pawns = PawnEvaluator.pawnSet[colour]; pawns; pawns &= pawns - 1)
+    for (SquareSet pawns = pawnSet[colour]; pawns; pawns &= pawns - 1)
         if (squareColour[__builtin_ctzll(pawns)] == shade) ++count;
     return count;
 }
@@ -118,7 +119,7 @@ bool bishopAndPawnsOnly(int colour) {
 }
 
 bool allPawnsOnFile(int colour, int file) {
-    return (PawnEvaluator.pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
+    return (pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
 }
 
 // Can colour still win? Not with a bare king or a single minor piece, nor with the
@@ -193,11 +194,11 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
     } else {
         const int ownKing = pieceList[s][0], enemyKing = pieceList[o][0];
         const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
-        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & PawnEvaluator.pawnSet[s])) {
+        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pawnSet[s])) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        if ((attackers[o][ownKing] & PawnEvaluator.pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
+        if ((attackers[o][ownKing] & pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
     }
 
     // Step 3. Tablebases know the exact value; mates count from here.

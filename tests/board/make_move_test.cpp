@@ -10,7 +10,6 @@
 #include "board/movegen.h"
 #include "board/position_record.h"
 #include "board/zobrist.h"
-#include "eval/pawns.h"
 #include "support/board_state.h"
 
 using namespace board;
@@ -97,7 +96,7 @@ TEST(MakeUnmake, EnPassantSquareOnlyWhenAPawnCanTake) {
     EXPECT_EQ(squares[43].piece, Pawn);
     EXPECT_EQ(squares[43].colour, White);
     EXPECT_EQ(pieceCount[Pawn + 8], 0);
-    EXPECT_EQ(eval::PawnEvaluator.pawnSet[Black], 0u);
+    EXPECT_EQ(board::pawnSet[Black], 0u);
     EXPECT_EQ(positionKey, computeHashKey(Black));
 }
 

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "board/board.h"
 #include "board/types.h"
 #include "eval/pawns.h"
 #include "support/board_state.h"
@@ -19,8 +20,8 @@ void scoreAllPawns() {
     for (int c = 0; c < 2; ++c)
         PawnEvaluator.frontAttackSpan[c] = PawnEvaluator.passedFiles[c] = PawnEvaluator.weakFiles[c] = 0;
     for (int s = 0; s < 64; ++s) {
-        if (PawnEvaluator.pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scoreWhitePawn(s);
-        if (PawnEvaluator.pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scoreBlackPawn(s);
+        if (board::pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scoreWhitePawn(s);
+        if (board::pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scoreBlackPawn(s);
     }
 }
 
@@ -59,7 +60,7 @@ TEST(PawnStructure, HandWorkedStructures) {
     setUpPosition("4k3/8/8/3p4/4P3/8/8/4K3 w - -");
     scoreAllPawns();
     const SquareSet span = PawnEvaluator.frontAttackSpan[0];
-    EXPECT_EQ(span, PawnEvaluator.frontSpanUp[27] | PawnEvaluator.frontSpanUp[29]);
+    EXPECT_EQ(span, board::frontSpanUp[27] | board::frontSpanUp[29]);
     EXPECT_EQ(PawnEvaluator.weakFiles[0] | PawnEvaluator.passedFiles[0], 0u);
 }
 
@@ -68,16 +69,16 @@ TEST(PawnStructure, BlackIsTheMirrorImageOfWhite) {
     for (int trial = 0; trial < 2000; ++trial) {
         const SquareSet inner = 0x00FFFFFFFFFFFF00ULL;
         SquareSet white = random() & random() & inner, black = random() & random() & inner & ~white;
-        PawnEvaluator.pawnSet[0] = white;
-        PawnEvaluator.pawnSet[1] = black;
+        board::pawnSet[0] = white;
+        board::pawnSet[1] = black;
         scoreAllPawns();
         const int structure = PawnEvaluator.structureScore, endgame = PawnEvaluator.endgameScore;
         const uint32_t passed = PawnEvaluator.passedFiles[0], weak = PawnEvaluator.weakFiles[0];
         const SquareSet span = PawnEvaluator.frontAttackSpan[0];
 
         // Turn the board over rank by rank and swap the colours.
-        PawnEvaluator.pawnSet[0] = __builtin_bswap64(black);
-        PawnEvaluator.pawnSet[1] = __builtin_bswap64(white);
+        board::pawnSet[0] = __builtin_bswap64(black);
+        board::pawnSet[1] = __builtin_bswap64(white);
         scoreAllPawns();
         ASSERT_EQ(PawnEvaluator.structureScore, -structure) << std::hex << white << " " << black;
         ASSERT_EQ(PawnEvaluator.endgameScore, -endgame);
