@@ -87,7 +87,7 @@ uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
-    ++search::nodeCount;
+    ++board::ordering->nodeCount;
     computeAttackMap(other, attackMap[other]);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(list, side, ply);

@@ -5,14 +5,11 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
-#include "search/node_search.h"
 
 namespace board {
 
-using search::hashMove;
-using search::history;
-using search::nodeCount;
-
+constinit OrderingContext EmptyOrdering{};
+constinit OrderingContext* ordering = &EmptyOrdering;
 constinit MoveGenWork genWork{};
 constinit int64_t evasionMark[64]{};
 
@@ -25,7 +22,7 @@ inline bool isOwn(int square, int side) { return squares[square].colour == side;
 // The ordering bonus of a move that the search already knows: the hash move,
 // then the killers, then the best move last found at this ply.
 inline int bonus(Move key) {
-    if (key == hashMove) return 10000;
+    if (key == ordering->hashMove) return 10000;
     if (key == genWork.killer1) return 650;
     if (key == genWork.killer2) return 400;
     if (key == genWork.bestMove) return 50;
@@ -82,7 +79,7 @@ inline void scoreAndAdd(int f, int t, Move g) {
 template <bool Evasion>
 void generateMenMoves(int s) {
     const int o = 1 - s;
-    auto marked = [](int square) { return !Evasion || evasionMark[square] == nodeCount; };
+    auto marked = [](int square) { return !Evasion || evasionMark[square] == ordering->nodeCount; };
     for (int slot = menCount[s]; slot >= 1; --slot) {
         const int f = pieceList[s][slot];
         const int piece = squares[f].piece;
@@ -193,9 +190,9 @@ namespace {
 // Moves the search knows get their bonus; the whole word must match, flags included.
 void pawnEndingBonuses(ScoredMove* list) {
     const int n = int(genWork.cursor - list);
-    if (hashMove != 0)
+    if (ordering->hashMove != 0)
         for (int i = 0; i < n; ++i)
-            if (list[i].move == hashMove) {
+            if (list[i].move == ordering->hashMove) {
                 list[i].score += 10000;
                 break;
             }
@@ -224,10 +221,10 @@ void markEvasionSquares(int K, int o) {
         const int towardA = o == White ? K - 9 : K + 7, towardH = o == White ? K - 7 : K + 9;
         if (fileOf(K) != 0 && towardA >= 0 && towardA < 64 && squares[towardA].piece == Pawn &&
             isOwn(towardA, o)) {
-            evasionMark[towardA] = nodeCount;
+            evasionMark[towardA] = ordering->nodeCount;
         } else if (fileOf(K) != 7 && towardH >= 0 && towardH < 64 && squares[towardH].piece == Pawn &&
                    isOwn(towardH, o)) {
-            evasionMark[towardH] = nodeCount;
+            evasionMark[towardH] = ordering->nodeCount;
         }
         return;
     }
@@ -249,14 +246,14 @@ void markEvasionSquares(int K, int o) {
     }
     if (t == K) return;
     if (type == Knight || distance[K][t] == 1) {
-        evasionMark[t] = nodeCount;
+        evasionMark[t] = ordering->nodeCount;
         return;
     }
     // A slider: the checker and every square between it and the king.
     const int df = fileOf(t) - fileOf(K), dr = rankOf(t) - rankOf(K);
     const int step = 8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0));
     for (int x = K + step;; x += step) {
-        evasionMark[x] = nodeCount;
+        evasionMark[x] = ordering->nodeCount;
         if (x == t) break;
     }
 }
@@ -268,14 +265,14 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     genWork.ownMap = attackMap[s];
     genWork.opponentMap = attackMap[o];
     if (ply > 0) {
-        genWork.killer1 = search::killer1[ply];
-        genWork.killer2 = search::killer2[ply];
-        genWork.bestMove = search::bestMoveAtPly[ply];
+        genWork.killer1 = ordering->killer1[ply];
+        genWork.killer2 = ordering->killer2[ply];
+        genWork.bestMove = ordering->bestMoveAtPly[ply];
         genWork.lastTo = moveTo(plyState[ply - 1].move);
     } else {
         genWork.killer1 = genWork.killer2 = genWork.bestMove = 0;
         genWork.lastTo = 64;
-        hashMove = 0;
+        ordering->hashMove = 0;
     }
     // 2. Kings and pawns only.
     if (nonPawnMaterial == 0) return generatePawnEndingMoves(list, s);
@@ -316,12 +313,12 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     const int n = int(genWork.cursor - list);
     int most = 0;
     for (int i = 0; i < n; ++i) {
-        const int h = history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
+        const int h = ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
         if (h > most) most = h;
     }
     if (most > 0)
         for (int i = 0; i < n; ++i)
-            list[i].score += history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * 128 / most;
+            list[i].score += ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * 128 / most;
     return n;
 }
 
@@ -373,7 +370,7 @@ int generateLegalMoves(ScoredMove* list, int s, int ply) {
     computeAttackMap(s, attackMap[s]);
     computeAttackMap(o, attackMap[o]);
     int n = generateMoves(list, s, 0);
-    hashMove = 0;
+    ordering->hashMove = 0;
 
     for (int i = 0; i < n;) {
         makeMove(s, ply, list[i].move);

@@ -8,7 +8,6 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "search/node_search.h"
 
 namespace board {
 
@@ -121,9 +120,9 @@ int generateCaptures(ScoredMove* list, int s, int ply, bool withChecks) {
     genWork.cursor = list;
     genWork.ownMap = attackMap[s];
     genWork.opponentMap = attackMap[o];
-    genWork.killer1 = search::killer1[ply];
-    genWork.killer2 = search::killer2[ply];
-    genWork.bestMove = search::bestMoveAtPly[ply];
+    genWork.killer1 = ordering->killer1[ply];
+    genWork.killer2 = ordering->killer2[ply];
+    genWork.bestMove = ordering->bestMoveAtPly[ply];
     genWork.lastTo = ply > 0 ? moveTo(plyState[ply - 1].move) : 64;
     if (nonPawnMaterial == 0) return generatePawnEndingCaptures(list, s);
 

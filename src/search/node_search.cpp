@@ -15,16 +15,12 @@
 
 namespace search {
 
-constinit int64_t nodeCount = 0;
-constinit board::Move hashMove = 0;
-constinit board::Move killer1[MaxPly]{};
-constinit board::Move killer2[MaxPly]{};
-constinit board::Move bestMoveAtPly[MaxPly]{};
-constinit int history[2][64][64]{};
+constinit board::OrderingContext Ordering{};
 constinit board::ScoredMove moveList[MoveListCapacity + MoveListSlack]{};
 constinit board::Move rootPV[RootLineLength]{};
 
 void clearSearchTables() {
+    board::ordering = &Ordering;
     std::memset(history, 0, sizeof history);
     std::memset(killer1, 0, sizeof killer1);
     std::memset(killer2, 0, sizeof killer2);

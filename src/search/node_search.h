@@ -1,8 +1,9 @@
 // Node search state: the tables the recursive search keeps per ply and per search.
 //
 // Move ordering (board/movegen) reads the killers, the best move of each ply, the
-// history counters and the hash move of the node; the root preparation clears them
-// all before every search. The per-ply key history and the move made at each ply
+// history counters and the hash move of the node through the search's ordering
+// context, which also holds the node counter; clearSearchTables installs it and
+// clears it with the rest before every search. The per-ply key history and the move made at each ply
 // are the save slots of make and unmake: board::plyState[ply].key and .move.
 //
 // Move lists of the whole tree share one array: a node generates at the free
@@ -11,6 +12,7 @@
 #pragma once
 #include <cstdint>
 
+#include "board/movegen.h"
 #include "board/types.h"
 
 namespace search {
@@ -22,22 +24,26 @@ constexpr int MoveListCapacity = 2000;
 constexpr int MoveListSlack = 512;
 constexpr int RootLineLength = 16;  // root move, the node search's line, terminator
 
+// The search's ordering context; the names below are its fields.
+static_assert(MaxPly == board::OrderingPlies);
+extern board::OrderingContext Ordering;
 // Counted at every node; also the stamp that makes evasion marks of earlier nodes
 // lapse. 64 bits, so that a long analysis can never wrap it.
-extern int64_t nodeCount;
+inline constexpr int64_t& nodeCount = Ordering.nodeCount;
 // Transposition-table move of the node being generated; 0 at the root.
-extern board::Move hashMove;
+inline constexpr board::Move& hashMove = Ordering.hashMove;
 // Two killers per ply and the best move last found there (16-bit move parts).
-extern board::Move killer1[MaxPly];
-extern board::Move killer2[MaxPly];
-extern board::Move bestMoveAtPly[MaxPly];
+inline constexpr board::Move (&killer1)[MaxPly] = Ordering.killer1;
+inline constexpr board::Move (&killer2)[MaxPly] = Ordering.killer2;
+inline constexpr board::Move (&bestMoveAtPly)[MaxPly] = Ordering.bestMoveAtPly;
 // By side, from square, to square; capped at 1048576 by the search.
-extern int history[2][64][64];
+inline constexpr int (&history)[2][64][64] = Ordering.history;
 extern board::ScoredMove moveList[MoveListCapacity + MoveListSlack];
 // The best line of the root, 0-terminated.
 extern board::Move rootPV[RootLineLength];
 
-// Clears every table above: called by the root preparation before each search.
+// Installs the ordering context for the generators and clears every table above:
+// called by the root preparation before each search.
 void clearSearchTables();
 
 // ---- The node search ------------------------------------------------------------

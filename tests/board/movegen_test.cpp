@@ -11,7 +11,6 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
-#include "search/node_search.h"
 #include "support/board_state.h"
 
 using namespace board;
@@ -28,7 +27,7 @@ ScoredMove list[256];
 std::vector<ScoredMove> generate(const char* fen, int ply = 0) {
     static int64_t node = 1000;
     const int side = setUpPosition(fen);
-    search::nodeCount = ++node;
+    board::ordering->nodeCount = ++node;
     const int n = generateMoves(list, side, ply);
     return std::vector<ScoredMove>(list, list + n);
 }
@@ -98,7 +97,7 @@ TEST(GenerateMoves, CastlingNeverOutOfOrThroughCheck) {
 TEST(GenerateMoves, PromotionsQueenRookBishopKnightAndSeventhRankFlag) {
     setUpPosition("8/4P3/8/8/8/8/k7/N3K3 w - -");
     plyState[0].move = 0;
-    search::hashMove = makeMoveWord(52, 60, Queen);
+    board::ordering->hashMove = makeMoveWord(52, 60, Queen);
     const int n = generateMoves(list, White, 1);
     std::vector<std::pair<std::string, int>> promotions;
     for (int i = 0; i < n; ++i)
@@ -106,7 +105,7 @@ TEST(GenerateMoves, PromotionsQueenRookBishopKnightAndSeventhRankFlag) {
     const std::vector<std::pair<std::string, int>> expected = {
         {"e7e8Q", 10940}, {"e7e8R", 0}, {"e7e8B", 0}, {"e7e8N", 230}};
     EXPECT_EQ(promotions, expected);
-    search::hashMove = 0;
+    board::ordering->hashMove = 0;
 
     // A pawn reaching its seventh rank is flagged, for either colour; other pushes not.
     for (const ScoredMove& m : generate("8/8/4P3/8/8/3p4/k7/N3K3 w - -"))
