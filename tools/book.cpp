@@ -25,7 +25,7 @@
 #include "book/opening_book.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
-#include "eval/piece_square.h"
+#include "search/node_search.h"
 
 using board::Board;
 using book::OpeningBook;
@@ -113,7 +113,7 @@ const char* sanOf(board::Move move) {
     static board::ScoredMove legal[driver::MaxLegalMoves];
     const int side = GameRecord.current().sideToMove;
     Board.loadRecord(GameRecord.current());
-    eval::prepareRoot(side);
+    search::prepareSearch(side);
     const int count = board::generateLegalMoves(legal, side, 0);
     for (int i = 0; i < count; ++i)
         if ((legal[i].move & board::MoveIdentity) == (move & board::MoveIdentity))

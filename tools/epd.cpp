@@ -13,7 +13,6 @@
 #include "board/san.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -31,7 +30,7 @@ std::string bestMovesField(const std::string& line) {
 // The legal moves of the position the board holds, for SAN lookups.
 int legalMovesOf(const board::PositionRecord& record, board::ScoredMove* list) {
     board::Board.loadRecord(record);
-    if (!driver::isPlayablePosition(record) || !eval::prepareRoot(record.sideToMove)) return 0;
+    if (!driver::isPlayablePosition(record) || !search::prepareSearch(record.sideToMove)) return 0;
     return board::generateLegalMoves(list, record.sideToMove, 0);
 }
 

@@ -19,7 +19,6 @@
 #include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "egtb/registry.h"
-#include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/time_manager.h"
@@ -216,7 +215,7 @@ int listLegalMoves(Move* moves, bool* inCheck) {
     const int side = Board.sideToMove;
     moves[0] = board::NoMove;
     *inCheck = false;
-    if (!eval::prepareRoot(side)) return 0;
+    if (!search::prepareSearch(side)) return 0;
     *inCheck = board::inCheck(side);
     board::ScoredMove* list = search::moveList;
     const int n = board::generateLegalMoves(list, side, 0);
@@ -228,7 +227,7 @@ int listLegalMoves(Move* moves, bool* inCheck) {
 void startSearch(int historyStart) {
     // Step 1. The root list, legal moves only, with their ordering scores.
     const int side = Board.sideToMove;
-    if (!eval::prepareRoot(side)) return;
+    if (!search::prepareSearch(side)) return;
     board::ScoredMove* first = search::moveList;
     const int n = board::generateLegalMoves(first, side, 0);
 

@@ -6,7 +6,6 @@
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "eval/piece_terms.h"
-#include "search/root_search.h"
 
 namespace eval {
 
@@ -30,6 +29,7 @@ using board::squareColour;
 using board::squares;
 using board::White;
 
+constinit int mateLimit = NoMateLimit;
 constinit int positionalAtPly[66]{};
 
 namespace {
@@ -232,10 +232,10 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
 
     // Step 6. A mate search only counts material; at its horizon a king in check
     // with a flight square ends the line, one without goes on being searched.
-    if (search::mateLimit != search::NoMateLimit) {
+    if (mateLimit != NoMateLimit) {
         const int difference = M[s] - M[o];
-        if (ply < search::mateLimit) return difference;
-        if (ply > search::mateLimit || attackMap[o][pieceList[s][0]] == 0) {
+        if (ply < mateLimit) return difference;
+        if (ply > mateLimit || attackMap[o][pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
         }

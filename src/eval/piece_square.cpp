@@ -5,7 +5,6 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "eval/pawns.h"
-#include "search/node_search.h"
 
 namespace eval {
 
@@ -241,9 +240,6 @@ bool prepareRoot(int sideToMove) {
     for (int sq = 0; sq < 64; ++sq)
         if (squares[sq].colour != board::NoColour)
             board::materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
-
-    // 4. Nothing of an earlier search survives.
-    search::clearSearchTables();
     return usable;
 }
 

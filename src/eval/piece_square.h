@@ -40,8 +40,9 @@ void buildPieceSquareTables();
 
 // Empties the pawn evaluator, rebuilds the board's derived state from the squares
 // (board::rebuildDerivedState), then the piece-square tables and the material sums
-// they give, then clears the search tables. Returns false when the position cannot
-// be held (see board::rebuildDerivedState).
+// they give. Returns false when the position cannot be held (see
+// board::rebuildDerivedState). The search's preparation (search::prepareSearch)
+// calls it and then clears the search's own tables.
 bool prepareRoot(int sideToMove);
 
 }  // namespace eval

@@ -10,6 +10,7 @@
 #include "driver/protocol.h"
 #include "driver/search_control.h"
 #include "eval/evaluate.h"
+#include "eval/piece_square.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
 
@@ -20,7 +21,6 @@ constinit board::ScoredMove moveList[MoveListCapacity + MoveListSlack]{};
 constinit board::Move rootPV[RootLineLength]{};
 
 void clearSearchTables() {
-    board::ordering = &Ordering;
     std::memset(history, 0, sizeof history);
     std::memset(killer1, 0, sizeof killer1);
     std::memset(killer2, 0, sizeof killer2);
@@ -29,6 +29,13 @@ void clearSearchTables() {
     std::memset(moveList, 0, sizeof moveList);
     nodeCount = 0;
     hashMove = 0;
+}
+
+bool prepareSearch(int side) {
+    const bool usable = eval::prepareRoot(side);
+    board::ordering = &Ordering;
+    clearSearchTables();
+    return usable;
 }
 
 

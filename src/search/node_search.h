@@ -2,8 +2,8 @@
 //
 // Move ordering (board/movegen) reads the killers, the best move of each ply, the
 // history counters and the hash move of the node through the search's ordering
-// context, which also holds the node counter; clearSearchTables installs it and
-// clears it with the rest before every search. The per-ply key history and the move made at each ply
+// context, which also holds the node counter; prepareSearch installs it and clears
+// it with the rest before every search. The per-ply key history and the move made at each ply
 // are the save slots of make and unmake: board::plyState[ply].key and .move.
 //
 // Move lists of the whole tree share one array: a node generates at the free
@@ -42,9 +42,13 @@ extern board::ScoredMove moveList[MoveListCapacity + MoveListSlack];
 // The best line of the root, 0-terminated.
 extern board::Move rootPV[RootLineLength];
 
-// Installs the ordering context for the generators and clears every table above:
-// called by the root preparation before each search.
+// Clears every table above.
 void clearSearchTables();
+// Before every search (and before the driver lists the legal moves, whose order
+// the history decides): the evaluation's root preparation (eval::prepareRoot),
+// then the ordering context installed and every table above cleared, so that
+// nothing of an earlier search survives. False when the position cannot be held.
+bool prepareSearch(int side);
 
 // ---- The node search ------------------------------------------------------------
 // Deepest ply the search enters: beyond it a node returns its static score.

@@ -20,8 +20,6 @@ using board::Move;
 using board::ScoredMove;
 using driver::searchStopped;
 
-constinit int mateLimit = NoMateLimit;
-
 namespace {
 
 // Window state of a root move between re-searches.
@@ -157,7 +155,7 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     if (!driver::isPlayablePosition(record)) return result;
     board::Board.loadRecord(record);
     const int side = board::Board.sideToMove;
-    if (!eval::prepareRoot(side)) return result;
+    if (!prepareSearch(side)) return result;
     ScoredMove* list = moveList;
     const int n = board::generateLegalMoves(list, side, 0);
     result.legalMoves = n;

@@ -8,13 +8,14 @@
 
 #include "board/position_record.h"
 #include "board/types.h"
+#include "eval/evaluate.h"
 
 namespace search {
 
-// Ply limit of a mate search, set by the root once a mate has been found; 64 means
-// an ordinary search. The evaluation stops valuing positions at this ply.
-constexpr int NoMateLimit = 64;
-extern int mateLimit;
+// Ply limit of a mate search (eval/evaluate.h): the root sets it once a mate has
+// been found, the evaluation stops valuing positions at it.
+using eval::mateLimit;
+using eval::NoMateLimit;
 
 // Searches the root list [first, last) for side. gameKeys are the positions of the
 // game before the root that a repetition may reach. The result is in the search

@@ -13,7 +13,6 @@
 #include "board/position_record.h"
 #include "driver/main_loop.h"
 #include "driver/search_control.h"
-#include "eval/piece_square.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -86,7 +85,7 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     PositionRecord* r = parseFen("4k3/8/8/8/8/8/3Q4/4K3 w - -");
     ASSERT_NE(r, nullptr);
     Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(White));
+    ASSERT_TRUE(search::prepareSearch(White));
     const HashKey key = positionKey;
     search::gameKeysBegin = &key;
     search::gameKeysEnd = &key + 1;
@@ -146,7 +145,7 @@ TEST(Search, HistoryNeverPassesItsCap) {
     PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
     ASSERT_NE(r, nullptr);
     Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(White));
+    ASSERT_TRUE(search::prepareSearch(White));
     for (auto& side : search::history)
         for (auto& from : side)
             for (int& h : from) h = 1048570;
@@ -196,7 +195,7 @@ TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     PositionRecord* r = parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
     ASSERT_NE(r, nullptr);
     Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(White));
+    ASSERT_TRUE(search::prepareSearch(White));
     search::TransTable.clear();
     driver::searchStopped = 0;
     driver::commandsDuringSearch = 0;
@@ -220,7 +219,7 @@ TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
     PositionRecord* r = parseFen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -");
     ASSERT_NE(r, nullptr);
     Board.loadRecord(*r);
-    ASSERT_TRUE(eval::prepareRoot(White));
+    ASSERT_TRUE(search::prepareSearch(White));
     search::TransTable.clear();
     driver::searchStopped = 0;
     driver::commandsDuringSearch = 0;
