@@ -70,7 +70,7 @@ int runBench(int argc, char** argv) {
         if (!record) continue;
         TransTable.clear();
         const uint32_t start = platform::tickMs();
-        const search::SearchResult r = search::searchPosition(*record, {depth, 0});
+        const search::SearchResult r = search::searchPosition(*record, {depth});
         const uint32_t ms = platform::tickMs() - start;
         totalNodes += r.nodes;
         totalMs += ms;

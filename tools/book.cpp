@@ -20,6 +20,7 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
+#include "board/record_rules.h"
 #include "board/san.h"
 #include "book/book_builder.h"
 #include "book/opening_book.h"
@@ -132,7 +133,7 @@ int runProbe(int argc, char** argv) {
         return 2;
     }
     const board::PositionRecord* position = board::parseFen(argv[1]);
-    if (!position || !driver::isPlayablePosition(*position) || !GameRecord.setPositionFromRecord(position)) {
+    if (!position || !board::isPlayablePosition(*position) || !GameRecord.setPositionFromRecord(position)) {
         std::fprintf(stderr, "not a playable position: %s\n", argv[1]);
         return 2;
     }

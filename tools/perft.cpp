@@ -17,7 +17,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
-#include "driver/game_record.h"
+#include "board/record_rules.h"
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
@@ -144,7 +144,7 @@ int runPerft(int argc, char** argv) {
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
     // Counting moves that capture a king would overrun the piece lists.
-    if (!driver::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
+    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
         std::fprintf(stderr, "not a legal position: one king a side, at most 16 men each, no pawn on "
                              "the first or last rank, the side not to move not in check\n");
         return 1;

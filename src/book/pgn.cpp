@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "board/record_rules.h"
 #include "board/san.h"
 #include "driver/game_record.h"
 #include "eval/piece_square.h"
@@ -369,7 +370,7 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
     if (reader.badTag) return fail(*this, "malformed tag pair");
     if (!isChessVariant(reader.variant)) return fail(*this, "variant \"%s\" is not standard chess", reader.variant);
     const board::PositionRecord* start = board::parseFen(reader.fen[0] ? reader.fen : board::StartFen);
-    if (!start || !driver::isPlayablePosition(*start))
+    if (!start || !board::isPlayablePosition(*start))
         return fail(*this, "FEN tag \"%s\" is not a playable position", reader.fen);
     GameRecord.setPositionFromRecord(start);
     nodes[0] = Node{GameRecord.positions[0], GameRecord.keys[0], -1, 0};

@@ -10,15 +10,17 @@
 #include "board/board.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "book/learning.h"
 #include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
+#include "driver/interface_state.h"
 #include "driver/protocol.h"
-#include "driver/search_control.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "egtb/registry.h"
+#include "search/limits.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/time_manager.h"
@@ -27,9 +29,20 @@
 namespace driver {
 
 using board::Board;
+using board::isPlayablePosition;
 using board::Move;
 using book::LearnTable;
 using book::OpeningBook;
+using search::analyzeMode;
+using search::bestMove;
+using search::currentScore;
+using search::iterationDepth;
+using search::pondering;
+using search::ponderMove;
+using search::previousScore;
+using search::recordedNodes;
+using search::searchStartTick;
+using search::searchStopped;
 using search::TransTable;
 
 namespace {
@@ -232,7 +245,7 @@ void startSearch(int historyStart) {
     const int n = board::generateLegalMoves(first, side, 0);
 
     // Steps 2-3. A move the ordering rates far above all others is an easy-move
-    // candidate; the time layer keeps it only when it recaptures.
+    // candidate; the time layer gets it only when it recaptures.
     int best = -board::KingCaptureScore;
     Move candidate = board::NoMove;
     for (int i = 0; i < n; ++i) {
@@ -241,7 +254,7 @@ void startSearch(int historyStart) {
         else if (e > best - EasyMoveMargin) candidate = board::NoMove;
         if (e > best) best = e;
     }
-    search::setEasyMove(candidate);
+    search::setEasyMove(GameRecord.isRecapture(candidate));
 
     // Step 4. The game's keys since the last irreversible move, this position included.
     const board::HashKey* keys = GameRecord.keys;
@@ -262,7 +275,7 @@ void searchForMove(const Move* moves, int ponder) {
 
     // Steps 3-4.
     base::logLine(board::formatFen(GameRecord.current()));
-    nodeCount = 0;
+    recordedNodes = 0;
     iterationDepth = 0;
     searchStartTick = platform::tickMs();
     previousScore = GameRecord.engineScoreBefore();
@@ -297,6 +310,8 @@ void think(const Move* moves, int ponder) {
 }
 
 [[noreturn]] void runEngine() {
+    // Start-up step 0: the search reaches this interface through its hooks.
+    installSearchHooks();
     // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
     // the largest table it may probe, and the draw value; the learn table whether
     // LEARN is on.

@@ -7,11 +7,11 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/movegen_tactical.h"
-#include "driver/protocol.h"
-#include "driver/search_control.h"
 #include "eval/evaluate.h"
 #include "eval/piece_square.h"
+#include "search/limits.h"
 #include "search/root_search.h"
+#include "search/time_manager.h"
 #include "search/transposition.h"
 
 namespace search {
@@ -48,7 +48,6 @@ using board::plyState;
 using board::positionKey;
 using board::ScoredMove;
 using board::squares;
-using driver::searchStopped;
 
 constinit board::Move pvAtPly[MaxPly][LineLength]{};
 constinit int pollCounter = 0;
@@ -150,7 +149,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     // Step 2. Let the interface in every few thousand nodes.
     if (pollCounter > 4000) {
         pollCounter = 0;
-        if (driver::pollCommands(uint64_t(nodeCount))) {
+        if (pollSearch(uint64_t(nodeCount))) {
             searchStopped = 1;
             return 0;
         }
@@ -260,7 +259,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         n = board::generateCaptures(list, s, ply, ply - limit < 3);
         best = e;
     }
-    Move bestMove = 0;
+    Move nodeBestMove = 0;
 
     // Step 12. Enhanced transposition cutoff: a child already known to refute
     // the bound saves the whole search.
@@ -319,21 +318,21 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
         if (v > best) {
             best = v;
-            bestMove = entry.move & board::MoveIdentity;
-            bestMoveAtPly[ply] = bestMove;
-            if (ply < 8) setLine(pvOut, bestMove, pvAtPly[ply]);
+            nodeBestMove = entry.move & board::MoveIdentity;
+            bestMoveAtPly[ply] = nodeBestMove;
+            if (ply < 8) setLine(pvOut, nodeBestMove, pvAtPly[ply]);
             if (v > bound || (s == tieSide && v == bound)) {
                 // Step 15. Cutoff.
                 if (v == bound) --bound;
-                rememberKiller(ply, bestMove);
+                rememberKiller(ply, nodeBestMove);
                 break;
             }
         }
     }
 
     // Step 16. History rewards the move that proved best, more for deeper work.
-    if (bestMove && ply < limit) {
-        int& h = history[s][board::moveFrom(bestMove)][board::moveTo(bestMove)];
+    if (nodeBestMove && ply < limit) {
+        int& h = history[s][board::moveFrom(nodeBestMove)][board::moveTo(nodeBestMove)];
         h += (limit - ply) * (limit - ply);
         if (h > 1048576) h = 1048576;
     }
@@ -341,7 +340,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     // Step 17. The result; no move searched means mate or stalemate.
     if (best != -board::KingCaptureScore) {
         const int storedBound = (best == bound && tieSide != 2 && tieSide != s) ? bound + 1 : bound;
-        store(storedBound, ply, origLimit, best, bestMove);
+        store(storedBound, ply, origLimit, best, nodeBestMove);
         return best;
     }
     const int result = inCheck ? ply - board::MateScore : eval::drawScore(ply);

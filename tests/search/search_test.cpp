@@ -11,8 +11,9 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/interface_state.h"
 #include "driver/main_loop.h"
-#include "driver/search_control.h"
+#include "driver/time_budget.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -28,7 +29,7 @@ SearchResult searchFen(const char* fen, int depth) {
     search::TransTable.clear();
     PositionRecord* r = parseFen(fen);
     EXPECT_NE(r, nullptr) << fen;
-    return searchPosition(*r, {depth, 0});
+    return searchPosition(*r, {depth});
 }
 
 std::string text(Move m) { return moveToText(m); }
@@ -66,7 +67,7 @@ TEST(Search, StalemateAndForcedMovesAndTheRootOrder) {
     search::TransTable.clear();
     PositionRecord* single = parseFen("7k/8/8/8/8/8/1r6/K7 w - -");
     ASSERT_NE(single, nullptr);
-    r = searchPosition(*single, {0, 600000});
+    r = searchPosition(*single, {0, driver::fixedTimeBudget(600000)});
     EXPECT_EQ(r.legalMoves, 1);
     EXPECT_EQ(r.depth, 5);
 
@@ -89,7 +90,7 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     const HashKey key = positionKey;
     search::gameKeysBegin = &key;
     search::gameKeysEnd = &key + 1;
-    driver::searchStopped = 0;
+    search::searchStopped = 0;
     driver::commandsDuringSearch = 0;  // the test's standard input is not an interface
     Board.drawValue = 17;
     ScoredMove in{0, makeMoveWord(12, 20)};
@@ -150,7 +151,7 @@ TEST(Search, HistoryNeverPassesItsCap) {
         for (auto& from : side)
             for (int& h : from) h = 1048570;
     search::TransTable.clear();
-    driver::searchStopped = 0;
+    search::searchStopped = 0;
     driver::commandsDuringSearch = 0;
     ScoredMove in{0, makeMoveWord(52, 36)};
     Move line[search::LineLength];
@@ -197,7 +198,7 @@ TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     Board.loadRecord(*r);
     ASSERT_TRUE(search::prepareSearch(White));
     search::TransTable.clear();
-    driver::searchStopped = 0;
+    search::searchStopped = 0;
     driver::commandsDuringSearch = 0;
     ScoredMove* beyond = search::moveList + search::MoveListCapacity + 1;
     for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
@@ -221,7 +222,7 @@ TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
     Board.loadRecord(*r);
     ASSERT_TRUE(search::prepareSearch(White));
     search::TransTable.clear();
-    driver::searchStopped = 0;
+    search::searchStopped = 0;
     driver::commandsDuringSearch = 0;
     for (int ply : {search::MaxSearchPly, search::MaxSearchPly + 1}) {
         ScoredMove in{0, makeMoveWord(8, 16)};
