@@ -6,6 +6,9 @@ namespace board {
 
 namespace {
 
+constexpr int A1 = 0, C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6, H1 = 7;
+constexpr int A8 = 56, C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62, H8 = 63;
+
 bool isWhiteMan(char c) { return c != 0 && std::strchr("PNBRQK", c) != nullptr; }
 bool isBlackMan(char c) { return c != 0 && std::strchr("pnbrqk", c) != nullptr; }
 bool belongsTo(char c, int side) { return side == 0 ? isWhiteMan(c) : isBlackMan(c); }
@@ -108,6 +111,92 @@ bool isPlayablePosition(const PositionRecord& r) {
     // The side that just moved may not have left its king in check: the search
     // would start by capturing it.
     return !kingAttacked(r, r.sideToMove ? 0 : 1);
+}
+
+void playOnRecord(PositionRecord& p, Move move) {
+    int from = moveFrom(move), to = moveTo(move);
+    char piece = p.squares[from];
+    char promotion = promotionLetter(move);
+    p.halfmoveClock += 1;
+    p.epSquare = 0;
+
+    // A capture; or a pawn moving diagonally to an empty square takes en passant.
+    if (p.squares[to] != ' ') {
+        p.halfmoveClock = 0;
+    } else if ((piece == 'P' || piece == 'p') && fileOf(from) != fileOf(to)) {
+        p.squares[rankOf(from) * 8 + fileOf(to)] = ' ';
+    }
+
+    // A double step leaves an en passant square only when an enemy pawn stands
+    // beside the target and could really take it.
+    if (piece == 'P' || piece == 'p') {
+        p.halfmoveClock = 0;
+        char enemyPawn = piece == 'P' ? 'p' : 'P';
+        bool doubleStep = piece == 'P' ? (rankOf(from) == 1 && rankOf(to) == 3)
+                                       : (rankOf(from) == 6 && rankOf(to) == 4);
+        bool besideLeft = fileOf(to) > 0 && p.squares[to - 1] == enemyPawn;
+        bool besideRight = fileOf(to) < 7 && p.squares[to + 1] == enemyPawn;
+        if (doubleStep && (besideLeft || besideRight)) p.epSquare = (from + to) / 2;
+    }
+
+    // Castling is the king's two-square move; the rook comes along. Any king move
+    // from home ends both rights of its side.
+    if (from == E1 && piece == 'K') {
+        if (to == G1) {
+            p.whiteCastled = 1;
+            p.squares[H1] = ' ';
+            p.squares[F1] = 'R';
+        } else if (to == C1) {
+            p.whiteCastled = 1;
+            p.squares[A1] = ' ';
+            p.squares[D1] = 'R';
+        }
+        if (p.whiteKingside || p.whiteQueenside) {
+            p.whiteKingside = p.whiteQueenside = 0;
+            p.halfmoveClock = 0;
+        }
+    }
+    if (from == E8 && piece == 'k') {
+        if (to == G8) {
+            p.blackCastled = 1;
+            p.squares[H8] = ' ';
+            p.squares[F8] = 'r';
+        } else if (to == C8) {
+            p.blackCastled = 1;
+            p.squares[A8] = ' ';
+            p.squares[D8] = 'r';
+        }
+        if (p.blackKingside || p.blackQueenside) {
+            p.blackKingside = p.blackQueenside = 0;
+            p.halfmoveClock = 0;
+        }
+    }
+
+    // A rook captured on its corner takes its right along.
+    if (to == A1) p.whiteQueenside = 0;
+    if (to == H1) p.whiteKingside = 0;
+    if (to == A8) p.blackQueenside = 0;
+    if (to == H8) p.blackKingside = 0;
+
+    // A rook leaving its corner gives up its right; losing a right is irreversible.
+    int32_t* rightOfCorner = from == A1   ? &p.whiteQueenside
+                             : from == H1 ? &p.whiteKingside
+                             : from == A8 ? &p.blackQueenside
+                             : from == H8 ? &p.blackKingside
+                                          : nullptr;
+    if (rightOfCorner && *rightOfCorner) {
+        *rightOfCorner = 0;
+        p.halfmoveClock = 0;
+    }
+
+    if (promotion) {
+        p.halfmoveClock = 0;
+        p.squares[to] = piece == 'p' ? lowerCase(promotion) : promotion;
+    } else {
+        p.squares[to] = piece;
+    }
+    p.squares[from] = ' ';
+    p.sideToMove = p.sideToMove ? 0 : 1;
 }
 
 }  // namespace board

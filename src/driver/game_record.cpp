@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/record_rules.h"
 #include "search/transposition.h"
 
 namespace driver {
@@ -13,11 +14,6 @@ using board::PositionRecord;
 using search::TransTable;
 
 namespace {
-
-constexpr int A1 = 0, C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6, H1 = 7;
-constexpr int A8 = 56, C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62, H8 = 63;
-
-char lowerCase(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Starting a game: 0 when there is no record, 1 when it equals the stored start
 // position (nothing is reloaded), 2 when the record became the new start.
@@ -59,92 +55,9 @@ bool GameRecordState::playMove(Move move) {
     positions[plyCount + 1] = positions[plyCount];
     ++plyCount;
 
-    PositionRecord& p = positions[plyCount];
-    int from = board::moveFrom(move), to = board::moveTo(move);
-    char piece = p.squares[from];
-    char promotion = board::promotionLetter(move);
-    p.halfmoveClock += 1;
-    p.epSquare = 0;
-
-    // A capture; or a pawn moving diagonally to an empty square takes en passant.
-    if (p.squares[to] != ' ') {
-        p.halfmoveClock = 0;
-    } else if ((piece == 'P' || piece == 'p') && board::fileOf(from) != board::fileOf(to)) {
-        p.squares[board::rankOf(from) * 8 + board::fileOf(to)] = ' ';
-    }
-
-    // A double step leaves an en passant square only when an enemy pawn stands
-    // beside the target and could really take it.
-    if (piece == 'P' || piece == 'p') {
-        p.halfmoveClock = 0;
-        char enemyPawn = piece == 'P' ? 'p' : 'P';
-        bool doubleStep = piece == 'P' ? (board::rankOf(from) == 1 && board::rankOf(to) == 3)
-                                       : (board::rankOf(from) == 6 && board::rankOf(to) == 4);
-        bool besideLeft = board::fileOf(to) > 0 && p.squares[to - 1] == enemyPawn;
-        bool besideRight = board::fileOf(to) < 7 && p.squares[to + 1] == enemyPawn;
-        if (doubleStep && (besideLeft || besideRight)) p.epSquare = (from + to) / 2;
-    }
-
-    // Castling is the king's two-square move; the rook comes along. Any king move
-    // from home ends both rights of its side.
-    if (from == E1 && piece == 'K') {
-        if (to == G1) {
-            p.whiteCastled = 1;
-            p.squares[H1] = ' ';
-            p.squares[F1] = 'R';
-        } else if (to == C1) {
-            p.whiteCastled = 1;
-            p.squares[A1] = ' ';
-            p.squares[D1] = 'R';
-        }
-        if (p.whiteKingside || p.whiteQueenside) {
-            p.whiteKingside = p.whiteQueenside = 0;
-            p.halfmoveClock = 0;
-        }
-    }
-    if (from == E8 && piece == 'k') {
-        if (to == G8) {
-            p.blackCastled = 1;
-            p.squares[H8] = ' ';
-            p.squares[F8] = 'r';
-        } else if (to == C8) {
-            p.blackCastled = 1;
-            p.squares[A8] = ' ';
-            p.squares[D8] = 'r';
-        }
-        if (p.blackKingside || p.blackQueenside) {
-            p.blackKingside = p.blackQueenside = 0;
-            p.halfmoveClock = 0;
-        }
-    }
-
-    // A rook captured on its corner takes its right along.
-    if (to == A1) p.whiteQueenside = 0;
-    if (to == H1) p.whiteKingside = 0;
-    if (to == A8) p.blackQueenside = 0;
-    if (to == H8) p.blackKingside = 0;
-
-    // A rook leaving its corner gives up its right; losing a right is irreversible.
-    int32_t* rightOfCorner = from == A1   ? &p.whiteQueenside
-                             : from == H1 ? &p.whiteKingside
-                             : from == A8 ? &p.blackQueenside
-                             : from == H8 ? &p.blackKingside
-                                          : nullptr;
-    if (rightOfCorner && *rightOfCorner) {
-        *rightOfCorner = 0;
-        p.halfmoveClock = 0;
-    }
-
-    if (promotion) {
-        p.halfmoveClock = 0;
-        p.squares[to] = piece == 'p' ? lowerCase(promotion) : promotion;
-    } else {
-        p.squares[to] = piece;
-    }
-    p.squares[from] = ' ';
-    p.sideToMove = p.sideToMove ? 0 : 1;
-
-    Board.loadRecord(p);
+    // The letters follow the move as the game's rules say (board/record_rules.h).
+    board::playOnRecord(positions[plyCount], move);
+    Board.loadRecord(positions[plyCount]);
     keys[plyCount] = Board.hashKey();
     scores[plyCount] = board::NoScore;
     depths[plyCount] = 0;
