@@ -3,8 +3,9 @@
 // Move ordering (board/movegen) reads the killers, the best move of each ply, the
 // history counters and the hash move of the node through the search's ordering
 // context, which also holds the node counter; prepareSearch installs it and clears
-// it with the rest before every search. The per-ply key history and the move made at each ply
-// are the save slots of make and unmake: board::plyState[ply].key and .move.
+// it with the rest before every search. The per-ply key history and the move made
+// at each ply are the save slots of make and unmake: board::plyState[ply].key and
+// .move.
 //
 // Move lists of the whole tree share one array: a node generates at the free
 // position it is handed and gives its children the position just behind its list.
