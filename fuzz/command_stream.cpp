@@ -15,7 +15,8 @@
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
 #include "driver/protocol.h"
-#include "driver/search_control.h"
+#include "driver/interface_state.h"
+#include "search/limits.h"
 #include "scripted_platform.h"
 
 namespace {
@@ -23,6 +24,7 @@ namespace {
 // Every variable of the conversation back at its start value.
 void resetConversation() {
     using namespace driver;
+    using namespace search;
     forceMode = 1;
     waitingForOpponent = 1;
     engineSide = 0;
@@ -33,7 +35,7 @@ void resetConversation() {
     movesPerSession = 0;
     incrementMs = 0;
     fixedMoveTime = 0;
-    depthLimit = 0;
+    fixedDepth = 0;
     engineClock = 0;
     opponentClock = 0;
     pondering = 0;
@@ -49,7 +51,7 @@ void resetConversation() {
     lastRootUpdateKind = 0;
     iterationDepth = 0;
     rootMovesSearched = 0;
-    nodeCount = 0;
+    recordedNodes = 0;
     easyMove = 0;
     searchStopped = 0;
     commandsDuringSearch = 1;

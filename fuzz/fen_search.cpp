@@ -9,8 +9,9 @@
 
 #include "board/board.h"
 #include "board/position_record.h"
-#include "driver/game_record.h"
+#include "board/record_rules.h"
 #include "driver/main_loop.h"
+#include "driver/time_budget.h"
 #include "scripted_platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -53,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A fixed depth of two or three can take minutes where every move checks;
     // the clock stops a search from its second iteration on, as in a game.
     limits.depth = searchMs ? 0 : 1;
-    limits.timeMs = searchMs;
+    limits.time = searchMs ? driver::fixedTimeBudget(searchMs) : search::NoTimeLimit;
     const search::SearchResult result = search::searchPosition(record, limits);
-    if (!driver::isPlayablePosition(record)) {
+    if (!board::isPlayablePosition(record)) {
         if (result.legalMoves != 0 || result.bestMove != 0) std::abort();
         return 0;
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "board/board.h"
 #include "board/position_record.h"
 #include "driver/config.h"
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (buckets & (buckets - 1)) std::abort();
 
     if (EngineConfig.log) {
-        EngineConfig.logLine("fuzz");
+        base::logLine("fuzz");
         std::remove("Talvo.log");
     }
     board::Board.drawValue = driver::boardDrawValue(EngineConfig.drawValue);

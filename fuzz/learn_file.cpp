@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "book/learning.h"
-#include "driver/config.h"
-#include "driver/game_record.h"
+#include "driver/time_budget.h"
 #include "scripted_platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     search::TransTable.clear();
-    driver::EngineConfig.learn = true;
+    book::LearnTable.enabled = true;
     book::LearnTable.load(LearnName);
     std::remove(LearnName);
     // A file that is gone by the next game loads nothing.
@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(line, data, n);
     line[n] = 0;
     const board::PositionRecord* parsed = board::parseFen(line);
-    if (!parsed || !driver::isPlayablePosition(*parsed)) return 0;
+    if (!parsed || !board::isPlayablePosition(*parsed)) return 0;
     const board::PositionRecord record = *parsed;
     // The table still holds the entries of the first load.
     search::SearchLimits limits;
-    limits.timeMs = 48;  // of the script's clock: a few plies, bounded
+    limits.time = driver::fixedTimeBudget(48);  // of the script's clock: a few plies, bounded
     search::searchPosition(record, limits);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/platform.h"
+#include "base/platform.h"
 
 namespace {
 

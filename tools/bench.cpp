@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
-#include "driver/platform.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
 
@@ -70,7 +70,7 @@ int runBench(int argc, char** argv) {
         if (!record) continue;
         TransTable.clear();
         const uint32_t start = platform::tickMs();
-        const search::SearchResult r = search::searchPosition(*record, {depth, 0});
+        const search::SearchResult r = search::searchPosition(*record, {depth});
         const uint32_t ms = platform::tickMs() - start;
         totalNodes += r.nodes;
         totalMs += ms;

@@ -20,12 +20,13 @@
 
 #include "board/board.h"
 #include "board/movegen.h"
+#include "board/record_rules.h"
 #include "board/san.h"
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
-#include "eval/piece_square.h"
+#include "search/node_search.h"
 
 using board::Board;
 using book::OpeningBook;
@@ -113,7 +114,7 @@ const char* sanOf(board::Move move) {
     static board::ScoredMove legal[driver::MaxLegalMoves];
     const int side = GameRecord.current().sideToMove;
     Board.loadRecord(GameRecord.current());
-    eval::prepareRoot(side);
+    search::prepareSearch(side);
     const int count = board::generateLegalMoves(legal, side, 0);
     for (int i = 0; i < count; ++i)
         if ((legal[i].move & board::MoveIdentity) == (move & board::MoveIdentity))
@@ -132,7 +133,7 @@ int runProbe(int argc, char** argv) {
         return 2;
     }
     const board::PositionRecord* position = board::parseFen(argv[1]);
-    if (!position || !driver::isPlayablePosition(*position) || !GameRecord.setPositionFromRecord(position)) {
+    if (!position || !board::isPlayablePosition(*position) || !GameRecord.setPositionFromRecord(position)) {
         std::fprintf(stderr, "not a playable position: %s\n", argv[1]);
         return 2;
     }

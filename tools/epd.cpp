@@ -10,10 +10,10 @@
 #include "board/board.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "board/san.h"
 #include "driver/config.h"
-#include "driver/game_record.h"
-#include "eval/piece_square.h"
+#include "driver/time_budget.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -31,7 +31,7 @@ std::string bestMovesField(const std::string& line) {
 // The legal moves of the position the board holds, for SAN lookups.
 int legalMovesOf(const board::PositionRecord& record, board::ScoredMove* list) {
     board::Board.loadRecord(record);
-    if (!driver::isPlayablePosition(record) || !eval::prepareRoot(record.sideToMove)) return 0;
+    if (!board::isPlayablePosition(record) || !search::prepareSearch(record.sideToMove)) return 0;
     return board::generateLegalMoves(list, record.sideToMove, 0);
 }
 
@@ -60,7 +60,7 @@ int runEpd(int argc, char** argv) {
         if (wanted.empty() || !parsed) continue;
         const board::PositionRecord record = *parsed;
         search::TransTable.clear();
-        const search::SearchResult r = search::searchPosition(record, {0, ms});
+        const search::SearchResult r = search::searchPosition(record, {0, driver::fixedTimeBudget(ms)});
         const int n = legalMovesOf(record, legal);
         bool found = false;
         for (size_t start = 0; start < wanted.size();) {

@@ -5,12 +5,12 @@
 #include <random>
 #include <vector>
 
+#include "base/platform.h"
 #include "board/board.h"
-#include "board/position_record.h"
-#include "eval/evaluate.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "driver/platform.h"
+#include "board/position_record.h"
+#include "eval/evaluate.h"
 #include "eval/piece_square.h"
 
 #include "tool_arguments.h"

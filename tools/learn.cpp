@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "book/learning.h"
+#include "driver/config.h"
 #include "search/transposition.h"
 
 int runLearn(int argc, char** argv) {
@@ -22,6 +23,7 @@ int runLearn(int argc, char** argv) {
     }
     // The entry is offered to a table first, as the engine would; a small one does.
     search::TransTable.allocate(64);
+    book::LearnTable.enabled = driver::EngineConfig.learn;
     if (!book::appendLearned(score, argv[0], depth, exact)) {
         std::fprintf(stderr, "not learned: bad FEN, LEARN off in Talvo.ini, or %s not writable\n", book::LearnFileName);
         return 1;

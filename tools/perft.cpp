@@ -17,7 +17,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
-#include "driver/game_record.h"
+#include "board/record_rules.h"
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "search/node_search.h"
@@ -37,7 +37,7 @@ bool attackedBy(int square, int by) {
     using namespace board;
     const eval::SquareSet pawnFrom =
         by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
-    if (pawnFrom & eval::PawnEvaluator.pawnSet[by]) return true;
+    if (pawnFrom & board::pawnSet[by]) return true;
     for (int piece : {Knight, King}) {
         const uint8_t* ring = nextDirection[piece][square];
         for (int t = ring[square]; t != square; t = ring[t])
@@ -87,7 +87,7 @@ uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
-    ++search::nodeCount;
+    ++board::ordering->nodeCount;
     computeAttackMap(other, attackMap[other]);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(list, side, ply);
@@ -144,7 +144,7 @@ int runPerft(int argc, char** argv) {
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
     // Counting moves that capture a king would overrun the piece lists.
-    if (!driver::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
+    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
         std::fprintf(stderr, "not a legal position: one king a side, at most 16 men each, no pawn on "
                              "the first or last rank, the side not to move not in check\n");
         return 1;

@@ -7,8 +7,9 @@
 #include <cstring>
 
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "driver/config.h"
-#include "driver/game_record.h"
+#include "driver/time_budget.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
 
@@ -19,7 +20,7 @@ int runSearch(int argc, char** argv) {
     board::PositionRecord* record =
         tool_arguments::positionArgument(argc, argv, 0, "talvo-tools search \"<FEN>\" [depth | --time ms]", &status);
     if (!record) return status;
-    if (!driver::isPlayablePosition(*record)) {
+    if (!board::isPlayablePosition(*record)) {
         std::fprintf(stderr,
                      "not a legal position: one king a side, at most 16 men each, no pawn on the first "
                      "or last rank, the side not to move not in check\n");
@@ -28,13 +29,15 @@ int runSearch(int argc, char** argv) {
     search::SearchLimits limits;
     limits.post = true;
     limits.depth = 8;
+    uint32_t timeMs = 0;
     if (argc >= 3 && std::strcmp(argv[1], "--time") == 0) {
         limits.depth = 0;
-        limits.timeMs = uint32_t(std::atoi(argv[2]));
+        timeMs = uint32_t(std::atoi(argv[2]));
+        limits.time = driver::fixedTimeBudget(timeMs);
     } else if (argc >= 2) {
         limits.depth = std::atoi(argv[1]);
     }
-    if (limits.depth < 0 || limits.depth > 60 || (limits.depth == 0 && limits.timeMs == 0)) {
+    if (limits.depth < 0 || limits.depth > 60 || (limits.depth == 0 && timeMs == 0)) {
         std::fprintf(stderr, "depth must be 1..60, or --time a positive number of milliseconds\n");
         return 2;
     }

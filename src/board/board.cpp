@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/attacks.h"
+#include "board/make_move.h"
 #include "board/zobrist.h"
 
 namespace board {
@@ -19,6 +21,10 @@ constinit int nonPawnMaterial = 0;
 constinit int materialSum[2]{};
 constinit HashKey positionKey{};
 constinit int attackMap[2][64]{};
+constinit SquareSet pawnSet[2]{};
+constinit uint32_t pawnKey = 0;
+constinit SquareSet allPawns = 0;
+constinit int pieceSquare[2][8][64]{};
 
 constinit const int movementIndex[16] = {0, 1, 2, 3, 4, 5, 6, 0, 0, 7, 2, 3, 4, 5, 6, 0};
 constinit const int pieceValue[8] = {0, 100, 330, 350, 520, 1040, 1200, 100};
@@ -28,6 +34,31 @@ constinit uint8_t nextDirection[8][64][64]{};
 constinit int distance[64][64]{};
 constinit int squareColour[64]{};
 constinit int knightPair[64][64]{};
+
+namespace {
+
+// The fixed square masks, worked out from the coordinates at compile time.
+constexpr std::array<SquareSet, 64> kingRings() {
+    std::array<SquareSet, 64> ring{};
+    for (int s = 0; s < 64; ++s)
+        for (int t = 0; t < 64; ++t) {
+            const int df = fileOf(t) - fileOf(s), dr = rankOf(t) - rankOf(s);
+            if (t != s && df >= -1 && df <= 1 && dr >= -1 && dr <= 1) ring[s] |= squareBit(t);
+        }
+    return ring;
+}
+constexpr std::array<SquareSet, 64> fileSpans(int step) {
+    std::array<SquareSet, 64> span{};
+    for (int s = 0; s < 64; ++s)
+        for (int t = s + step; t >= 0 && t < 64; t += step) span[s] |= squareBit(t);
+    return span;
+}
+
+}  // namespace
+
+constinit const std::array<SquareSet, 64> kingNeighbours = kingRings();
+constinit const std::array<SquareSet, 64> frontSpanUp = fileSpans(8);
+constinit const std::array<SquareSet, 64> frontSpanDown = fileSpans(-8);
 
 namespace {
 
@@ -128,6 +159,64 @@ void initTables() {
     for (int a = 0; a < 64; ++a)
         for (int b = 0; b < 64; ++b)
             knightPair[a][b] = (distance[a][b] == 2 && squareColour[a] != squareColour[b]) ? 1 : 0;
+}
+
+bool rebuildDerivedState(int sideToMove) {
+    bool usable = true;
+    int kings[2] = {0, 0};
+
+    // 1-2. Lists, counts and material, men in square order behind the king.
+    menCount[0] = menCount[1] = 0;
+    std::memset(pieceCount, 0, sizeof pieceCount);
+    nonPawnMaterial = 0;
+    for (int sq = 0; sq < 64; ++sq) {
+        const SquareContent& man = squares[sq];
+        if (man.colour == NoColour) continue;
+        const int c = man.colour, k = man.piece;
+        ++pieceCount[k + 8 * c];
+        if (k == King) {
+            if (kings[c]++ == 0) pieceList[c][0] = sq;
+            continue;
+        }
+        if (k != Pawn) nonPawnMaterial += pieceValue[k];
+        // A hand-made position may hold more men than a list has slots.
+        if (menCount[c] == 15) {
+            usable = false;
+            continue;
+        }
+        pieceList[c][++menCount[c]] = sq;
+    }
+    if (kings[0] != 1 || kings[1] != 1) usable = false;
+
+    // 3. Pawn sets and pawn key.
+    pawnSet[0] = pawnSet[1] = 0;
+    pawnKey = 0;
+    for (int sq = 0; sq < 64; ++sq)
+        if (squares[sq].piece == Pawn && squares[sq].colour != NoColour) {
+            const int c = squares[sq].colour;
+            pawnSet[c] |= squareBit(sq);
+            pawnKey ^= pawnKeys[c][sq];
+        }
+
+    // 4. Attack maps; they need both kings on the board.
+    if (usable) {
+        computeAttackMap(White, attackMap[White]);
+        computeAttackMap(Black, attackMap[Black]);
+    } else {
+        std::memset(attackMap, 0, sizeof attackMap);
+    }
+
+    // 5. Material sums with the tables as they stand; the root preparation builds
+    // the tables of this root and sums again.
+    materialSum[0] = materialSum[1] = 0;
+    for (int sq = 0; sq < 64; ++sq)
+        if (squares[sq].colour != NoColour)
+            materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
+
+    // 6. The key from scratch, and no ply played yet.
+    positionKey = computeHashKey(sideToMove);
+    for (PlySlot& slot : plyState) slot = PlySlot{};
+    return usable;
 }
 
 BoardState::BoardState() { initTables(); }

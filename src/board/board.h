@@ -3,14 +3,16 @@
 // The board object itself holds only what the driver copies in (tablebase men limit,
 // draw value) and the side to move; the position lives in plain global arrays that
 // generation, make/unmake, attack maps and evaluation all work on in place. The
-// derived state (piece lists, counts, material, keys) is rebuilt by the root
-// preparation and then kept current by make and unmake.
+// derived state (piece lists, counts, material, pawn sets, keys, attack maps) is
+// rebuilt from the squares by rebuildDerivedState, which the evaluation's root
+// preparation calls, and then kept current by make and unmake.
 //
 // Ray tables: for a movement index m, a from-square s and a square t on one of its
 // rays, nextSquare[m][s][t] is the next square of the same ray (or the first square
 // of the next ray once a ray is used up) and nextDirection[m][s][t] the first square
 // of the next ray. Both chains end by returning to s, so walks need no bounds tests.
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "board/position_record.h"
@@ -40,6 +42,14 @@ extern BoardState Board;  // defined in driver/globals.cpp
 // Builds the key tables (first call only), then the ray, distance and knight tables.
 void initTables();
 
+// Rebuilds the derived state from the squares (piece lists, counts, non-pawn
+// material, pawn sets and pawn key, attack maps, material sums with the
+// piece-square tables as they stand, the hash key) and empties the ply slots.
+// Returns false when the position cannot be held (a side without exactly one king,
+// or with more than 16 men); the board must then not be searched, though nothing
+// was written out of bounds.
+bool rebuildDerivedState(int sideToMove);
+
 // ---- Position state -------------------------------------------------------------
 extern SquareContent squares[64];
 extern int castleRights;      // 1 white O-O, 2 white O-O-O, 4 black O-O, 8 black O-O-O
@@ -53,6 +63,16 @@ extern int nonPawnMaterial;   // pieceValue of every knight, bishop, rook and qu
 extern int materialSum[2];    // piece-square entries (base value included) per side
 extern HashKey positionKey;
 extern int attackMap[2][64];  // per side, see board/attacks.h
+extern SquareSet pawnSet[2];  // by side
+extern uint32_t pawnKey;      // the pawn structure's key (pawnKeys of board/zobrist.h)
+// The union of the two pawn sets as the evaluation's last pawn-cache probe saw it:
+// refreshed by that probe (eval/pawns.h), not by make. The pawn-ending move
+// ordering reads it as it stands.
+extern SquareSet allPawns;
+// The piece-square tables of the current root, by colour, piece code and square:
+// built by the evaluation's root preparation (eval/piece_square.h). Make keeps the
+// material sums with them and the move ordering scores moves with them.
+extern int pieceSquare[2][8][64];
 
 // ---- Fixed tables ---------------------------------------------------------------
 // Movement index by piece + 8 * colour: 1 white pawn, 7 black pawn, 2..6 knight..king.
@@ -64,6 +84,11 @@ extern uint8_t nextDirection[8][64][64];
 extern int distance[64][64];
 extern int squareColour[64];  // 1 on dark squares (a1 is dark)
 extern int knightPair[64][64];
+// Square masks, by square: the king's ring, and the squares ahead on the file
+// towards rank 8 (up) and towards rank 1 (down).
+extern const std::array<SquareSet, 64> kingNeighbours;
+extern const std::array<SquareSet, 64> frontSpanUp;
+extern const std::array<SquareSet, 64> frontSpanDown;
 
 inline bool isEmpty(int square) { return squares[square].colour == NoColour; }
 

@@ -2,14 +2,8 @@
 
 #include "board/board.h"
 #include "board/zobrist.h"
-#include "eval/pawns.h"
-#include "eval/piece_square.h"
 
 namespace board {
-
-using eval::PawnEvaluator;
-using eval::pieceSquare;
-using eval::squareBit;
 
 constinit PlySlot plyState[PlySlots]{};
 
@@ -92,8 +86,8 @@ void makeMove(int s, int ply, Move move) {
         materialSum[o] -= pieceSquare[o][captured][square];
         --pieceCount[captured + 8 * o];
         if (captured == Pawn) {
-            PawnEvaluator.pawnSet[o] &= ~squareBit(square);
-            PawnEvaluator.pawnKey ^= pawnKeys[o][square];
+            pawnSet[o] &= ~squareBit(square);
+            pawnKey ^= pawnKeys[o][square];
         } else {
             nonPawnMaterial -= pieceValue[captured];
         }
@@ -106,8 +100,8 @@ void makeMove(int s, int ply, Move move) {
     if (field != 0) {
         // 4. Promotion: the pawn leaves the pawn structure and becomes a piece.
         halfmoveClock = 0;
-        PawnEvaluator.pawnSet[s] &= ~squareBit(f);
-        PawnEvaluator.pawnKey ^= pawnKeys[s][f];
+        pawnSet[s] &= ~squareBit(f);
+        pawnKey ^= pawnKeys[s][f];
         const int q = promotedPiece(field);
         nonPawnMaterial += pieceValue[q];
         materialSum[s] += pieceSquare[s][q][t] - pieceSquare[s][Pawn][f];
@@ -129,8 +123,8 @@ void makeMove(int s, int ply, Move move) {
         }
         const int piece = squares[f].piece;
         if (piece == Pawn) {
-            PawnEvaluator.pawnSet[s] ^= squareBit(f) | squareBit(t);
-            PawnEvaluator.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
+            pawnSet[s] ^= squareBit(f) | squareBit(t);
+            pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
             if (!(move & MoveCapture)) {
                 halfmoveClock = 0;
                 // A double step opens en passant only when an enemy pawn stands
@@ -181,8 +175,8 @@ void unmakeMove(int ply) {
         pieceList[s][slotOf(s, t, 0)] = f;
         squares[t] = {Empty, NoColour};
         squares[f] = {Pawn, uint8_t(s)};
-        PawnEvaluator.pawnSet[s] |= squareBit(f);
-        PawnEvaluator.pawnKey ^= pawnKeys[s][f];
+        pawnSet[s] |= squareBit(f);
+        pawnKey ^= pawnKeys[s][f];
     } else {
         if (move & MoveCastle) {
             const int rookNow = t > f ? f + 1 : f - 1, rookHome = t > f ? t + 1 : t - 2;
@@ -192,8 +186,8 @@ void unmakeMove(int ply) {
             castled[s] = 0;
         }
         if (m == Pawn) {
-            PawnEvaluator.pawnSet[s] ^= squareBit(f) | squareBit(t);
-            PawnEvaluator.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
+            pawnSet[s] ^= squareBit(f) | squareBit(t);
+            pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
         }
         pieceList[s][slotOf(s, t, 0)] = f;
         squares[t] = {Empty, NoColour};
@@ -204,8 +198,8 @@ void unmakeMove(int ply) {
     if (move & MoveCapture) {
         const int type = slot.capturedPiece, square = slot.captureSquare;
         if (type == Pawn) {
-            PawnEvaluator.pawnSet[o] |= squareBit(square);
-            PawnEvaluator.pawnKey ^= pawnKeys[o][square];
+            pawnSet[o] |= squareBit(square);
+            pawnKey ^= pawnKeys[o][square];
         }
         ++pieceCount[type + 8 * o];
         pieceList[o][++menCount[o]] = square;

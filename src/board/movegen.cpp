@@ -5,20 +5,11 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
-#include "eval/pawns.h"
-#include "eval/piece_square.h"
-#include "search/node_search.h"
 
 namespace board {
 
-using eval::PawnEvaluator;
-using eval::pieceSquare;
-using eval::squareBit;
-using eval::SquareSet;
-using search::hashMove;
-using search::history;
-using search::nodeCount;
-
+constinit OrderingContext EmptyOrdering{};
+constinit OrderingContext* ordering = &EmptyOrdering;
 constinit MoveGenWork genWork{};
 constinit int64_t evasionMark[64]{};
 
@@ -52,7 +43,7 @@ inline bool isOwn(int square, int side) { return squares[square].colour == side;
 // The ordering bonus of a move that the search already knows: the hash move,
 // then the killers, then the best move last found at this ply.
 inline int bonus(Move key) {
-    if (key == hashMove) return HashMoveBonus;
+    if (key == ordering->hashMove) return HashMoveBonus;
     if (key == genWork.killer1) return Killer1Bonus;
     if (key == genWork.killer2) return Killer2Bonus;
     if (key == genWork.bestMove) return PlyBestBonus;
@@ -112,7 +103,7 @@ inline void scoreAndAdd(int from, int to, Move flags) {
 template <bool Evasion>
 void generateMenMoves(int s) {
     const int o = 1 - s;
-    auto marked = [](int square) { return !Evasion || evasionMark[square] == nodeCount; };
+    auto marked = [](int square) { return !Evasion || evasionMark[square] == ordering->nodeCount; };
     for (int slot = menCount[s]; slot >= 1; --slot) {
         const int f = pieceList[s][slot];
         const int piece = squares[f].piece;
@@ -178,14 +169,14 @@ void appendMove(int score, Move move) {
 // Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
 // squares next to the black king: where the white king may not go.
 SquareSet whiteKingFence() {
-    const SquareSet P = PawnEvaluator.pawnSet[Black];
+    const SquareSet P = pawnSet[Black];
     return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
-           PawnEvaluator.kingNeighbours[pieceList[Black][0]];
+           kingNeighbours[pieceList[Black][0]];
 }
 SquareSet blackKingFence() {
-    const SquareSet W = PawnEvaluator.pawnSet[White];
+    const SquareSet W = pawnSet[White];
     return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
-           PawnEvaluator.kingNeighbours[pieceList[White][0]];
+           kingNeighbours[pieceList[White][0]];
 }
 
 SquareSet kingFence(int side) { return side == White ? whiteKingFence() : blackKingFence(); }
@@ -223,9 +214,9 @@ namespace {
 // Moves the search knows get their bonus; the whole word must match, flags included.
 void pawnEndingBonuses(ScoredMove* list) {
     const int n = int(genWork.cursor - list);
-    if (hashMove != 0)
+    if (ordering->hashMove != 0)
         for (int i = 0; i < n; ++i)
-            if (list[i].move == hashMove) {
+            if (list[i].move == ordering->hashMove) {
                 list[i].score += HashMoveBonus;
                 break;
             }
@@ -238,8 +229,8 @@ void pawnEndingBonuses(ScoredMove* list) {
 
 // A push is worth 50 when no pawn stands anywhere in front of its new square.
 inline int pawnEndingPushScore(int s, int f, int t) {
-    const SquareSet front = s == White ? PawnEvaluator.frontSpanUp[t] : PawnEvaluator.frontSpanDown[t];
-    if (!(PawnEvaluator.allPawns & front)) return FreePawnPushScore;
+    const SquareSet front = s == White ? frontSpanUp[t] : frontSpanDown[t];
+    if (!(allPawns & front)) return FreePawnPushScore;
     return pieceSquare[s][Pawn][t] - pieceSquare[s][Pawn][f];
 }
 
@@ -254,10 +245,10 @@ void markEvasionSquares(int K, int o) {
         const int towardA = o == White ? K - 9 : K + 7, towardH = o == White ? K - 7 : K + 9;
         if (fileOf(K) != 0 && towardA >= 0 && towardA < 64 && squares[towardA].piece == Pawn &&
             isOwn(towardA, o)) {
-            evasionMark[towardA] = nodeCount;
+            evasionMark[towardA] = ordering->nodeCount;
         } else if (fileOf(K) != 7 && towardH >= 0 && towardH < 64 && squares[towardH].piece == Pawn &&
                    isOwn(towardH, o)) {
-            evasionMark[towardH] = nodeCount;
+            evasionMark[towardH] = ordering->nodeCount;
         }
         return;
     }
@@ -279,14 +270,14 @@ void markEvasionSquares(int K, int o) {
     }
     if (t == K) return;
     if (type == Knight || distance[K][t] == 1) {
-        evasionMark[t] = nodeCount;
+        evasionMark[t] = ordering->nodeCount;
         return;
     }
     // A slider: the checker and every square between it and the king.
     const int df = fileOf(t) - fileOf(K), dr = rankOf(t) - rankOf(K);
     const int step = 8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0));
     for (int x = K + step;; x += step) {
-        evasionMark[x] = nodeCount;
+        evasionMark[x] = ordering->nodeCount;
         if (x == t) break;
     }
 }
@@ -298,14 +289,14 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     genWork.ownMap = attackMap[s];
     genWork.opponentMap = attackMap[o];
     if (ply > 0) {
-        genWork.killer1 = search::killer1[ply];
-        genWork.killer2 = search::killer2[ply];
-        genWork.bestMove = search::bestMoveAtPly[ply];
+        genWork.killer1 = ordering->killer1[ply];
+        genWork.killer2 = ordering->killer2[ply];
+        genWork.bestMove = ordering->bestMoveAtPly[ply];
         genWork.lastTo = moveTo(plyState[ply - 1].move);
     } else {
         genWork.killer1 = genWork.killer2 = genWork.bestMove = 0;
         genWork.lastTo = 64;
-        hashMove = 0;
+        ordering->hashMove = 0;
     }
     // 2. Kings and pawns only.
     if (nonPawnMaterial == 0) return generatePawnEndingMoves(list, s);
@@ -346,12 +337,12 @@ int generateMoves(ScoredMove* list, int s, int ply) {
     const int n = int(genWork.cursor - list);
     int most = 0;
     for (int i = 0; i < n; ++i) {
-        const int counter = history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
+        const int counter = ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
         if (counter > most) most = counter;
     }
     if (most > 0)
         for (int i = 0; i < n; ++i)
-            list[i].score += history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
+            list[i].score += ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
     return n;
 }
 
@@ -403,7 +394,7 @@ int generateLegalMoves(ScoredMove* list, int s, int ply) {
     computeAttackMap(s, attackMap[s]);
     computeAttackMap(o, attackMap[o]);
     int n = generateMoves(list, s, 0);
-    hashMove = 0;
+    ordering->hashMove = 0;
 
     for (int i = 0; i < n;) {
         makeMove(s, ply, list[i].move);

@@ -10,7 +10,8 @@
 // Order: the men from the last list slot down to slot 1, each along its rays; then
 // the king's ring; then castling, king side first. Scores reward the hash move,
 // killers, captures (more for a recapture), pieces escaping attack and better
-// squares, and punish moves into attack.
+// squares, and punish moves into attack. What the search knows about good moves
+// reaches the generators through an ordering context that the search installs.
 //
 // With only kings and pawns left a lean generator takes over: it guards the king
 // with 64-bit pawn attack sets instead of attack maps.
@@ -20,6 +21,24 @@
 #include "board/types.h"
 
 namespace board {
+
+// What the search knows about good moves, as the ordering reads it, and the node
+// counter that stamps the evasion marks: a mark counts while it equals the counter,
+// so whoever generates advances the counter once per node. The search keeps its
+// own context and installs it before every search; until then, and in tools that
+// generate without searching, the generators read EmptyOrdering.
+constexpr int OrderingPlies = 64;
+struct OrderingContext {
+    Move hashMove;                      // transposition-table move of the node being generated
+    Move killer1[OrderingPlies];        // two killers per ply (16-bit move parts)
+    Move killer2[OrderingPlies];
+    Move bestMoveAtPly[OrderingPlies];  // the best move last found at each ply
+    int history[2][64][64];             // by side, from square, to square
+    int64_t nodeCount;
+};
+extern OrderingContext EmptyOrdering;
+// The installed context; never null. Generation at ply 0 clears its hash move.
+extern OrderingContext* ordering;
 
 // Work variables of the generators, set at the start of every generation and read
 // by the scoring helpers (the quiescence generators share them).
@@ -33,11 +52,13 @@ struct MoveGenWork {
     int lastTo;     // destination of the move that led here; 64 at the root
 };
 extern MoveGenWork genWork;
-// A square is marked as an evasion target while its stamp equals the node counter.
+// A square is marked as an evasion target while its stamp equals the ordering
+// context's node counter.
 extern int64_t evasionMark[64];
 
 // All moves of side, scored; both attack maps must be current and the per-ply move
-// history filled up to ply - 1. At ply 0 the killers and the hash move are cleared.
+// history filled up to ply - 1. At ply 0 the killers are not read and the hash move
+// is cleared.
 int generateMoves(ScoredMove* list, int side, int ply);
 // Kings and pawns only (non-pawn material 0).
 int generatePawnEndingMoves(ScoredMove* list, int side);

@@ -3,20 +3,14 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "base/log.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "driver/config.h"
-#include "eval/pawns.h"
-#include "search/node_search.h"
 
 namespace board {
 
-using driver::EngineConfig;
-using eval::PawnEvaluator;
-using eval::squareBit;
-using eval::SquareSet;
 
 namespace {
 
@@ -148,9 +142,9 @@ int generateCaptures(ScoredMove* list, int s, int ply, bool withChecks) {
     genWork.cursor = list;
     genWork.ownMap = attackMap[s];
     genWork.opponentMap = attackMap[o];
-    genWork.killer1 = search::killer1[ply];
-    genWork.killer2 = search::killer2[ply];
-    genWork.bestMove = search::bestMoveAtPly[ply];
+    genWork.killer1 = ordering->killer1[ply];
+    genWork.killer2 = ordering->killer2[ply];
+    genWork.bestMove = ordering->bestMoveAtPly[ply];
     genWork.lastTo = ply > 0 ? moveTo(plyState[ply - 1].move) : 64;
     if (nonPawnMaterial == 0) return generatePawnEndingCaptures(list, s);
 
@@ -241,7 +235,7 @@ int findPieceReaching(int s, int t, int kind) {
     // stray text on standard output would corrupt the next protocol line.
     char text[64];
     std::snprintf(text, sizeof text, "bug multitosq, %d, %d", kind, t);
-    EngineConfig.logLine(text);
+    base::logLine(text);
     return -1;
 }
 

@@ -1,5 +1,5 @@
-// The engine's basic vocabulary: squares, pieces, colours, the packed move word,
-// move-list entries, hash keys and the sentinels that stand for "no answer".
+// The engine's basic vocabulary: squares, square sets, pieces, colours, the packed
+// move word, move-list entries, hash keys and the sentinels that stand for "no answer".
 #pragma once
 #include <cstdint>
 
@@ -8,6 +8,10 @@ namespace board {
 // Squares run a1 = 0, b1 = 1, ... h8 = 63; file = square & 7, rank = square >> 3.
 constexpr int fileOf(int square) { return square & 7; }
 constexpr int rankOf(int square) { return square >> 3; }
+
+// A set of squares in 64 bits: bit n stands for square n.
+using SquareSet = uint64_t;
+constexpr SquareSet squareBit(int square) { return SquareSet(1) << square; }
 
 // Piece codes double as indices into every per-piece table.
 enum Piece : int { Empty = 0, Pawn = 1, Knight = 2, Bishop = 3, Rook = 4, Queen = 5, King = 6 };

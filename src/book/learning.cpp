@@ -3,15 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
 #include "board/board.h"
 #include "board/position_record.h"
-#include "driver/config.h"
 #include "search/transposition.h"
 
 namespace book {
 
 using board::Board;
-using driver::EngineConfig;
 using search::TransTable;
 
 namespace {
@@ -66,7 +65,7 @@ int learnedDepth(const char* line) {
 }
 
 int appendLearned(int score, const char* fen, int depth, bool exact) {
-    if (!EngineConfig.learn || !fen) return 0;
+    if (!LearnTable.enabled || !fen) return 0;
     // A line break in the text would split the record; a line the reader would
     // cut into pieces could never be read back.
     if (std::strchr(fen, '\n') || std::strlen(fen) > LearnLineSize - 64) return 0;
@@ -85,7 +84,7 @@ int appendLearned(int score, const char* fen, int depth, bool exact) {
 }
 
 int LearnTableState::load(const char* fileName) {
-    if (!EngineConfig.learn) return 0;
+    if (!enabled) return 0;
     int count = 0;
     if (std::FILE* file = std::fopen(fileName, "r")) {
         char line[LearnLineSize];
@@ -108,7 +107,7 @@ int LearnTableState::load(const char* fileName) {
     loadedCount = count;
     char text[64];
     std::snprintf(text, sizeof text, "Add %d learn", count);
-    EngineConfig.logLine(text);
+    base::logLine(text);
     return count;
 }
 

@@ -30,7 +30,7 @@ int learnedScore(const char* line, int* exact);
 int learnedDepth(const char* line);
 
 // Adds one learned position: offers it to the table and, when the table took it,
-// appends its line to "Talvo.lrn". 0 when LEARN is off, the FEN does not parse,
+// appends its line to "Talvo.lrn". 0 when learning is off (LearnTable.enabled), the FEN does not parse,
 // the table refused the entry or the file cannot be written; else 1.
 int appendLearned(int score, const char* fen, int depth, bool exact);
 
@@ -39,11 +39,12 @@ struct LearnTableState {
     LearnTableState() = default;
 
     // Offers every good line of the file to the table, up to the first bad one,
-    // and logs "Add N learn". Does nothing when LEARN is off. Returns N, the lines
+    // and logs "Add N learn". Does nothing when learning is off. Returns N, the lines
     // offered (a refused store counts too). The board is left on the last
     // position read.
     int load(const char* fileName);
 
+    bool enabled = true;  // LEARN: the driver copies the setting in at start-up
     int loadedCount = 0;  // N of the last load
 };
 extern LearnTableState LearnTable;  // defined in driver/globals.cpp

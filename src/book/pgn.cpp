@@ -8,16 +8,14 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "board/record_rules.h"
 #include "board/san.h"
-#include "driver/game_record.h"
-#include "eval/piece_square.h"
 
 namespace book {
 
 using board::Board;
 using board::Move;
 using board::ScoredMove;
-using driver::GameRecord;
 
 namespace {
 
@@ -360,6 +358,20 @@ Move matchMoveText(const char* text, const ScoredMove* legal, int count, bool* a
     return exact ? exact : matchLoosely(text, legal, count, ambiguous);
 }
 
+namespace {
+
+// The position after move from node from, as the engine's game record keeps
+// positions, with the key the engine computes for it.
+PgnReplay::Node advance(const PgnReplay::Node& from, Move move, int parent, int ply) {
+    PgnReplay::Node next{from.position, {}, parent, ply};
+    board::playOnRecord(next.position, move & board::MoveIdentity);
+    Board.loadRecord(next.position);
+    next.key = Board.hashKey();
+    return next;
+}
+
+}  // namespace
+
 bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
     static_assert(MaxLineKeys > 50, "a book line reaches ply 50");
     board::HashKey keys[MaxLineKeys + 1];
@@ -369,10 +381,10 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
     if (reader.badTag) return fail(*this, "malformed tag pair");
     if (!isChessVariant(reader.variant)) return fail(*this, "variant \"%s\" is not standard chess", reader.variant);
     const board::PositionRecord* start = board::parseFen(reader.fen[0] ? reader.fen : board::StartFen);
-    if (!start || !driver::isPlayablePosition(*start))
+    if (!start || !board::isPlayablePosition(*start))
         return fail(*this, "FEN tag \"%s\" is not a playable position", reader.fen);
-    GameRecord.setPositionFromRecord(start);
-    nodes[0] = Node{GameRecord.positions[0], GameRecord.keys[0], -1, 0};
+    Board.loadRecord(*start);
+    nodes[0] = Node{*start, Board.hashKey(), -1, 0};
     nodeCount = 1;
 
     // The node the next move is played from; for each open variation, the node
@@ -417,11 +429,11 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         if (nodeCount > MaxGameMoves) return fail(*this, "more than %d moves", MaxGameMoves);
         // The board is rebuilt from the record only where a variation moved us to
         // another position; along a line it follows the moves as the search's
-        // board does. Rebuilding clears the engine's caches and costs far more.
+        // board does, which costs far less.
         const int side = from.position.sideToMove;
         if (boardNode != current) {
             Board.loadRecord(from.position);
-            eval::prepareRoot(side);
+            board::rebuildDerivedState(side);
         }
         // Castling names no square; any text that the moves to its square do not
         // settle is read again among all legal moves, which also gives the reason.
@@ -435,12 +447,10 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         }
         if (!move) return fail(*this, "%s move \"%s\" at ply %d", ambiguous ? "ambiguous" : "illegal", reader.text, ply);
 
-        // The record may load the squares it starts from, the board's own; then the
-        // board plays the move, and the record reads the same squares back.
-        GameRecord.setPositionFromRecord(&from.position);
+        // The board plays the move, and the record of the position reached reads the
+        // same squares back.
         board::makeMove(side, AdvanceSlot, move);
-        GameRecord.playMove(move & board::MoveIdentity);
-        nodes[nodeCount] = Node{GameRecord.positions[1], GameRecord.keys[1], current, ply};
+        nodes[nodeCount] = advance(from, move, current, ply);
         current = boardNode = nodeCount++;
         lineHasMove = true;
     }

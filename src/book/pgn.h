@@ -9,11 +9,13 @@
 // plays 1... c5 from the position after 1. e4. Variations nest. Every line of a
 // game, the main line and each variation from the start position on, ends once.
 //
-// The replay plays each move through the engine's own game record, so the keys it
-// reports are those the engine computes when it meets these positions in play (en
-// passant squares only where a pawn can take, castling rights as the record keeps
-// them). A game that starts from a FEN tag starts at ply 0 there, as the engine's
-// record does after "setboard".
+// The replay keeps the positions of a game in its own nodes and plays each move on
+// them by the rules of the engine's game record (board/record_rules.h), so the keys
+// it reports are those the engine computes when it meets these positions in play
+// (en passant squares only where a pawn can take, castling rights as the record
+// keeps them). A game that starts from a FEN tag starts at ply 0 there, as the
+// engine's record does after "setboard". Legal moves come from the board's own
+// generator on the engine's board.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -80,6 +82,7 @@ struct PgnReplay {
     // lines of the game already.
     bool replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies);
 
+    // The game tree as far as it was read: every position with its key.
     struct Node {
         board::PositionRecord position;
         board::HashKey key;

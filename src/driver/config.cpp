@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
+
 namespace driver {
 
 namespace {
@@ -65,6 +67,7 @@ void EngineConfigState::setDefaults() {
     wb2 = true;
     pathTb[0] = 0;
     timeReserve = 2000;
+    base::logEnabled = log;
 }
 
 void EngineConfigState::readIni(const char* fileName) {
@@ -85,15 +88,7 @@ void EngineConfigState::readIni(const char* fileName) {
         if (startsWith(line, "TIME_RESERVE")) timeReserve = readNumber(line + 12);
     }
     std::fclose(file);
-}
-
-void EngineConfigState::logLine(const char* text) const {
-    if (!log) return;
-    FILE* file = std::fopen("Talvo.log", "a");
-    if (!file) return;
-    std::fputs(text, file);
-    std::fputc('\n', file);
-    std::fclose(file);
+    base::logEnabled = log;
 }
 
 }  // namespace driver

@@ -1,5 +1,5 @@
-// Settings read once from "Talvo.ini" at start-up, and the log "Talvo.log".
-// Each line of the settings file is tested against every key in a fixed order; a
+// Settings read once from "Talvo.ini" at start-up. The LOG setting switches the
+// log (base/log.h) on or off. Each line of the settings file is tested against every key in a fixed order; a
 // key matches any line that begins with its letters. Later lines win. Nothing is
 // ever reported about the file: a missing or broken file simply leaves defaults.
 #pragma once
@@ -12,7 +12,7 @@ struct EngineConfigState {
     int drawValue = 0;          // DRAW_VALUE: a draw's worth from the engine's side
     bool enableResign = true;   // ENABLE_RESIGN
     bool enableBook = true;     // ENABLE_BOOK
-    bool log = false;           // LOG: "Talvo.log" is written only when set
+    bool log = false;           // LOG: "Talvo.log" is written only when set (base::logEnabled follows it)
     bool learn = true;          // LEARN: read "Talvo.lrn" at start-up
     bool wb2 = true;            // WB2: answer "protover" with feature lines
     char pathTb[256] = {};      // PATH_TB: tablebase directories, "," or ";" apart
@@ -22,11 +22,9 @@ struct EngineConfigState {
         setDefaults();
         readIni("Talvo.ini");
     }
+    // Both leave the log switched as the LOG field says.
     void setDefaults();
     void readIni(const char* fileName);
-    // Appends one line to "Talvo.log" when logging is on; opened and closed per line
-    // so that the log is complete on disk whatever happens to the process.
-    void logLine(const char* text) const;
 };
 
 extern EngineConfigState EngineConfig;  // defined in driver/globals.cpp

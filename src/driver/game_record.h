@@ -15,13 +15,6 @@ namespace driver {
 
 constexpr int MaxGamePly = 2048;  // positions the record can hold
 
-// A position the engine can search: one king per side, at most 16 men per side
-// (the board's piece lists), no more men of a kind than promotions can give, no
-// pawn on the first or last rank, and the side that just moved not left in check.
-bool isPlayablePosition(const board::PositionRecord& record);
-// The king of side stands attacked on the letters of the record.
-bool kingAttacked(const board::PositionRecord& record, int side);
-
 struct GameRecordState {
     // A new game from FEN text; the transposition table is cleared when the start
     // position changes. False (ply 0, old position kept) when the text does not parse.

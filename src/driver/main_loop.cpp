@@ -4,21 +4,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "book/learning.h"
 #include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
+#include "driver/interface_state.h"
 #include "driver/protocol.h"
-#include "driver/search_control.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "egtb/registry.h"
-#include "eval/piece_square.h"
+#include "search/limits.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/time_manager.h"
@@ -27,9 +29,20 @@
 namespace driver {
 
 using board::Board;
+using board::isPlayablePosition;
 using board::Move;
 using book::LearnTable;
 using book::OpeningBook;
+using search::analyzeMode;
+using search::bestMove;
+using search::currentScore;
+using search::iterationDepth;
+using search::pondering;
+using search::ponderMove;
+using search::previousScore;
+using search::recordedNodes;
+using search::searchStartTick;
+using search::searchStopped;
 using search::TransTable;
 
 namespace {
@@ -43,7 +56,7 @@ constexpr int MaxDrawValue = 10000;
 
 void sendAndLog(const char* text) {
     sendLine(text);
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 bool sameMove(Move a, Move b) { return (a & board::MoveIdentity) == (b & board::MoveIdentity); }
@@ -61,7 +74,7 @@ void logMoveNumber(Move move) {
     char text[32];
     std::snprintf(text, sizeof text, "%d. %s%s", GameRecord.plyCount / 2 + 1,
                   GameRecord.current().sideToMove ? "... " : "", board::moveToText(move));
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 // The learned positions go into the table at the start of every game: searches
@@ -215,7 +228,7 @@ int listLegalMoves(Move* moves, bool* inCheck) {
     const int side = Board.sideToMove;
     moves[0] = board::NoMove;
     *inCheck = false;
-    if (!eval::prepareRoot(side)) return 0;
+    if (!search::prepareSearch(side)) return 0;
     *inCheck = board::inCheck(side);
     board::ScoredMove* list = search::moveList;
     const int n = board::generateLegalMoves(list, side, 0);
@@ -227,12 +240,12 @@ int listLegalMoves(Move* moves, bool* inCheck) {
 void startSearch(int historyStart) {
     // Step 1. The root list, legal moves only, with their ordering scores.
     const int side = Board.sideToMove;
-    if (!eval::prepareRoot(side)) return;
+    if (!search::prepareSearch(side)) return;
     board::ScoredMove* first = search::moveList;
     const int n = board::generateLegalMoves(first, side, 0);
 
     // Steps 2-3. A move the ordering rates far above all others is an easy-move
-    // candidate; the time layer keeps it only when it recaptures.
+    // candidate; the time layer gets it only when it recaptures.
     int best = -board::KingCaptureScore;
     Move candidate = board::NoMove;
     for (int i = 0; i < n; ++i) {
@@ -241,7 +254,7 @@ void startSearch(int historyStart) {
         else if (e > best - EasyMoveMargin) candidate = board::NoMove;
         if (e > best) best = e;
     }
-    search::setEasyMove(candidate);
+    search::setEasyMove(GameRecord.isRecapture(candidate));
 
     // Step 4. The game's keys since the last irreversible move, this position included.
     const board::HashKey* keys = GameRecord.keys;
@@ -261,8 +274,8 @@ void searchForMove(const Move* moves, int ponder) {
     }
 
     // Steps 3-4.
-    EngineConfig.logLine(board::formatFen(GameRecord.current()));
-    nodeCount = 0;
+    base::logLine(board::formatFen(GameRecord.current()));
+    recordedNodes = 0;
     iterationDepth = 0;
     searchStartTick = platform::tickMs();
     previousScore = GameRecord.engineScoreBefore();
@@ -297,10 +310,14 @@ void think(const Move* moves, int ponder) {
 }
 
 [[noreturn]] void runEngine() {
+    // Start-up step 0: the search reaches this interface through its hooks.
+    installSearchHooks();
     // Start-up steps 1-2: the tablebases of PATH_TB and their cache; the board learns
-    // the largest table it may probe, and the draw value.
-    egtb::setUpTablebases();
+    // the largest table it may probe, and the draw value; the learn table whether
+    // LEARN is on.
+    egtb::setUpTablebases(EngineConfig.pathTb, EngineConfig.cacheTb);
     Board.drawValue = boardDrawValue(EngineConfig.drawValue);
+    LearnTable.enabled = EngineConfig.learn;
     // Step 3. Without memory for the table the engine plays on without one.
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
     // Step 4. The first command also chooses the protocol: "uci" switches to UCI

@@ -3,18 +3,37 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
-#include "driver/search_control.h"
+#include "driver/interface_state.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
+#include "search/limits.h"
+#include "search/time_manager.h"
 
 namespace driver {
 
+using board::isPlayablePosition;
 using board::Move;
 using board::PositionRecord;
+using search::analyzeMode;
+using search::bestMove;
+using search::currentScore;
+using search::easyMove;
+using search::fixedDepth;
+using search::iterationDepth;
+using search::lastRootUpdateKind;
+using search::pondering;
+using search::ponderMove;
+using search::previousScore;
+using search::recordedNodes;
+using search::rootMovesSearched;
+using search::searchStartTick;
+using search::targetTime;
 
 namespace {
 
@@ -30,7 +49,7 @@ bool startsWith(const char* line, const char* prefix) {
 
 void sendAndLog(const char* text) {
     sendLine(text);
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 // A leading signed decimal, as atoi reads it (blanks skipped, no digits: 0), but
@@ -89,7 +108,7 @@ void logMoveNumber(Move move) {
     int ply = GameRecord.plyCount;
     std::snprintf(text, sizeof text, "%d. %s%s", ply / 2 + 1, GameRecord.current().sideToMove ? "... " : "",
                   board::moveToText(move));
-    EngineConfig.logLine(text);
+    base::logLine(text);
 }
 
 void sendResultIfOver() {
@@ -134,16 +153,16 @@ bool breaksPosition(const PositionRecord& p, Move move) {
 // search: stop at once only when the search already did enough with the time the
 // new budget grants.
 int ponderHitVerdict() {
-    EngineConfig.logLine("Good Ponder");
+    base::logLine("Good Ponder");
     computeTimeBudget();
-    if (analyzeMode || depthLimit || lastRootUpdateKind == 2 || iterationDepth < 2 ||
+    if (analyzeMode || fixedDepth || lastRootUpdateKind == 2 || iterationDepth < 2 ||
         currentScore <= previousScore - 20)
         return 0;
     uint32_t elapsed = platform::tickMs() - searchStartTick;
     if (elapsed > targetTime && (currentScore > previousScore || uint64_t(elapsed) > 2ull * targetTime))
         return 1;
     if (easyMove != 0 && bestMove == easyMove && elapsed > targetTime / 8) {
-        EngineConfig.logLine("Speed");
+        base::logLine("Speed");
         return 1;
     }
     return 0;
@@ -182,7 +201,7 @@ int handleMove(const char* line, Move move) {
         GameRecord.playMove(move);
     } else if (predicted) {
         // The opponent chose another reply than the one pondered on.
-        EngineConfig.logLine("Bad Ponder");
+        base::logLine("Bad Ponder");
         GameRecord.takeBack(1);
         logMoveNumber(move);
         GameRecord.playMove(move);
@@ -268,13 +287,13 @@ void setLevel(const char* rest) {
             incrementMs = secondsTextToMs(second + 1);
     }
     fixedMoveTime = 0;
-    depthLimit = 0;
+    fixedDepth = 0;
 }
 
 void sendStatus() {
     char text[128];
     uint32_t elapsed = platform::tickMs() - searchStartTick;
-    std::snprintf(text, sizeof text, "stat01: %u %llu %d %d %d", elapsed / 10, (unsigned long long)nodeCount,
+    std::snprintf(text, sizeof text, "stat01: %u %llu %d %d %d", elapsed / 10, (unsigned long long)recordedNodes,
                   iterationDepth, rootMoveCount - rootMovesSearched, rootMoveCount);
     sendLine(text);
 }
@@ -310,7 +329,7 @@ constexpr Command Commands[] = {
      [](const char*, const char*, bool&) {
          GameRecord.setPositionFromFen(board::StartFen);
          forceMode = 0;
-         depthLimit = 0;
+         fixedDepth = 0;
          clockKnown = 0;  // the interface sends the new game's clock before it starts
          newGameStarted = 1;
          forgetSearchResult();
@@ -347,7 +366,7 @@ constexpr Command Commands[] = {
      }},
     {"st ", Match::Prefix,
      [](const char*, const char* rest, bool&) {
-         depthLimit = 0;
+         fixedDepth = 0;
          fixedMoveTime = toMilliseconds(leadingNumber(rest), 1000);
          return 0;
      }},
@@ -355,7 +374,7 @@ constexpr Command Commands[] = {
      [](const char*, const char* rest, bool&) {
          // A depth below 1 would stop every search before it found a move.
          long long depth = leadingNumber(rest);
-         depthLimit = depth < 0 ? 0 : depth > MaxDepth ? MaxDepth : int(depth);
+         fixedDepth = depth < 0 ? 0 : depth > MaxDepth ? MaxDepth : int(depth);
          return 0;
      }},
     {"time ", Match::Prefix,
@@ -565,14 +584,23 @@ int readCommand(bool wait) {
     }
 }
 
-int pollCommands(uint64_t nodes) {
-    nodeCount = nodes;
-    if (commandsDuringSearch && (uciMode ? uciPollCommands() : readCommand(false)) != 0) return 1;
-    // A fixed depth still keeps to a known clock (computeTimeBudget leaves no limit
-    // without one): a game is not to be lost on time for it.
-    if (analyzeMode || pondering || iterationDepth < 2) return 0;
-    const uint64_t elapsed = platform::tickMs() - searchStartTick;
-    return elapsed + stopMargin >= hardTimeLimit ? 1 : 0;
+void installSearchHooks() { search::Interface = {readCommandsDuringSearch, sendRootLine}; }
+
+int readCommandsDuringSearch() {
+    return commandsDuringSearch && (uciMode ? uciPollCommands() : readCommand(false)) != 0 ? 1 : 0;
+}
+
+void sendRootLine(int score, int kind, const Move* line, bool lineChanged, uint32_t elapsedMs) {
+    if (uciMode) {
+        sendUciInfo(score, kind, line);
+        return;
+    }
+    const bool changed = lineChanged && (fritzMode || analyzeMode);
+    if (!postEnabled || !(elapsedMs > 1000 || changed)) return;
+    char text[512];
+    search::formatThinkingLine(text, sizeof text, score, line, elapsedMs);
+    sendLine(text);
+    base::logLine(text);
 }
 
 }  // namespace driver

@@ -1,12 +1,14 @@
 // The xboard conversation: the line reader on standard input, the line writer on
-// standard output, the command interpreter, the poll through which a running
-// search lets commands in, and the time budget derived from the clocks.
+// standard output, the command interpreter, and the hooks through which a running
+// search lets commands in and sends its thinking (search/limits.h).
 //
 // There is one thread. The main loop reads commands waiting; the search reads only
 // what is already waiting. A command's result says whether a running search has
 // lost its point: 1 stop, 0 go on ("?" answers with the best move found so far).
 #pragma once
 #include <cstdint>
+
+#include "board/types.h"
 
 namespace driver {
 
@@ -39,7 +41,15 @@ void sendLine(const char* text);
 int readCommand(bool wait);
 // Handles one line as readCommand would, without reading on after "time"/"otim".
 int handleCommandLine(const char* line);
-// Called by the search every few thousand nodes: 1 when it must stop now.
-int pollCommands(uint64_t nodes);
+// Installs the two hooks below as the search's interface (search::Interface); the
+// main routine does it at start-up.
+void installSearchHooks();
+// The search's poll: reads the commands waiting (UCI or xboard) unless
+// commandsDuringSearch is off; 1 when one of them ends the search.
+int readCommandsDuringSearch();
+// A new best root line: a UCI info line, or with "post" an xboard thinking line
+// (after the first second, or at every change of the line in fritz or analysis
+// mode), also written to the log.
+void sendRootLine(int score, int kind, const board::Move* line, bool lineChanged, uint32_t elapsedMs);
 
 }  // namespace driver

@@ -2,9 +2,15 @@
 
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/search_control.h"
+#include "driver/interface_state.h"
+#include "search/limits.h"
 
 namespace driver {
+
+using search::fixedDepth;
+using search::hardTimeLimit;
+using search::stopMargin;
+using search::targetTime;
 
 namespace {
 
@@ -30,19 +36,20 @@ void setBudget(uint64_t hard, uint64_t target, uint32_t margin) {
     stopMargin = margin;
 }
 
-// "st N": the whole time is the hard limit; the target lies far beyond it, so only
-// the limit ends the search. The answer leaves a twentieth early, up to 100 ms.
-void fixedTimeBudget() {
-    const uint32_t margin = fixedMoveTime / 20 < MaxFixedTimeMargin ? fixedMoveTime / 20 : MaxFixedTimeMargin;
-    setBudget(fixedMoveTime, 4ull * fixedMoveTime, margin);
-}
 
 // A fixed depth without a clock (analysis of a position, tests): no time limit.
-bool depthWithoutClock() { return depthLimit && !fixedMoveTime && !clockKnown; }
+bool depthWithoutClock() { return fixedDepth && !fixedMoveTime && !clockKnown; }
 
 uint32_t timeReserve() { return EngineConfig.timeReserve < 0 ? 0 : uint32_t(EngineConfig.timeReserve); }
 
 }  // namespace
+
+// "st N": the whole time is the hard limit; the target lies far beyond it, so only
+// the limit ends the search. The answer leaves a twentieth early, up to 100 ms.
+search::TimeBudget fixedTimeBudget(uint32_t ms) {
+    const uint32_t margin = ms / 20 < MaxFixedTimeMargin ? ms / 20 : MaxFixedTimeMargin;
+    return {ms, saturate(4ull * ms), margin};
+}
 
 uint32_t secondsTextToMs(const char* text) {
     while (*text == ' ' || *text == '\t') ++text;
@@ -65,7 +72,8 @@ void computeTimeBudget() {
         return;
     }
     if (fixedMoveTime) {
-        fixedTimeBudget();
+        const search::TimeBudget fixed = fixedTimeBudget(fixedMoveTime);
+        setBudget(fixed.hardTimeLimit, fixed.targetTime, fixed.stopMargin);
         return;
     }
     if (depthWithoutClock()) {

@@ -8,11 +8,18 @@
 #pragma once
 #include <cstdint>
 
+#include "search/limits.h"
+
 namespace driver {
 
-// Sets hardTimeLimit, targetTime and stopMargin for the search about to start (or,
-// after a ponder hit, the search going on) from the clock and the time control.
+// Sets hardTimeLimit, targetTime and stopMargin of search/limits.h for the search
+// about to start (or, after a ponder hit, the search going on) from the clock and
+// the time control.
 void computeTimeBudget();
+
+// The xboard budget of a fixed time per move ("st"), also for the tools' searches
+// of a position (search::SearchLimits).
+search::TimeBudget fixedTimeBudget(uint32_t ms);
 
 // The UCI budget alone, whatever the protocol (the xboard one is the default).
 void computeUciTimeBudget();

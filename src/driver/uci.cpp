@@ -8,22 +8,33 @@
 #include <cstring>
 #include <strings.h>
 
+#include "base/platform.h"
 #include "board/board.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "book/opening_book.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
+#include "driver/interface_state.h"
 #include "driver/main_loop.h"
-#include "driver/platform.h"
 #include "driver/protocol.h"
-#include "driver/search_control.h"
 #include "driver/time_budget.h"
+#include "search/limits.h"
 #include "search/transposition.h"
 
 namespace driver {
 
 using board::Board;
+using board::isPlayablePosition;
 using board::Move;
+using search::analyzeMode;
+using search::bestMove;
+using search::fixedDepth;
+using search::iterationDepth;
+using search::pondering;
+using search::ponderMove;
+using search::recordedNodes;
+using search::searchStartTick;
 using search::TransTable;
 
 namespace {
@@ -238,8 +249,8 @@ void go(const char* args) {
     movesToGo = movesToGoValue > 0 ? int(movesToGoValue > 100000 ? 100000 : movesToGoValue) : 0;
     movesPerSession = movesToGo;
     fixedMoveTime = clampMs(moveTime);
-    depthLimit = depth > 0 ? int(depth > 64 ? 64 : depth) : 0;
-    const bool timed = timeGiven[side] || moveTime > 0 || depthLimit > 0;
+    fixedDepth = depth > 0 ? int(depth > 64 ? 64 : depth) : 0;
+    const bool timed = timeGiven[side] || moveTime > 0 || fixedDepth > 0;
     // Without any limit the search runs until "stop", as for "go infinite".
     if (!timed && !request.ponder) request.infinite = true;
 
@@ -314,7 +325,7 @@ void sendUciInfo(int score, int kind, const Move* line) {
                                kind == 1   ? " lowerbound"
                                : kind == 2 ? " upperbound"
                                            : "",
-                               elapsed, nodeCount, elapsed ? nodeCount * 1000 / elapsed : 0);
+                               elapsed, recordedNodes, elapsed ? recordedNodes * 1000 / elapsed : 0);
     for (int i = 0; line[i] && length < int(sizeof text) - 8; ++i)
         length += std::snprintf(text + length, sizeof text - size_t(length), " %s", uciMoveText(line[i]));
     sendLine(text);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/platform.h"
+#include "base/platform.h"
 
 namespace egtb {
 

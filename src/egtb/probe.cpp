@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "board/board.h"
 #include "board/types.h"
-#include "driver/config.h"
 #include "egtb/datacomp.h"
 #include "egtb/indexing.h"
 #include "egtb/registry.h"
@@ -15,7 +15,6 @@ namespace egtb {
 
 using board::pieceList;
 using board::squares;
-using driver::EngineConfig;
 
 constinit BlockCacheState BlockCache{};
 
@@ -243,7 +242,7 @@ void setCacheSize(int cacheMegabytes) {
     if (TablebaseSet.pieceCount == 0) return;
     char line[64];
     std::snprintf(line, sizeof line, "Nalimov> %d pieces", TablebaseSet.pieceCount);
-    EngineConfig.logLine(line);
+    base::logLine(line);
 
     // Step 3. The size: CACHE_TB megabytes, kept within what 32 bits can count.
     if (cacheMegabytes < 0) cacheMegabytes = 0;
@@ -258,7 +257,7 @@ void setCacheSize(int cacheMegabytes) {
     TablebaseSet.cacheMemory = static_cast<char*>(std::malloc(size));
     if (!TablebaseSet.cacheMemory) {
         std::snprintf(line, sizeof line, "Nalimov> malloc(%d) error", int(size));
-        EngineConfig.logLine(line);
+        base::logLine(line);
         return;
     }
     closeTableFiles();
@@ -289,7 +288,7 @@ void setCacheSize(int cacheMegabytes) {
 
     // Step 8.
     std::snprintf(line, sizeof line, "Nalimov> cache = %d", int(size));
-    EngineConfig.logLine(line);
+    base::logLine(line);
 }
 
 }  // namespace egtb

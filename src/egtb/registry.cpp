@@ -5,9 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "base/platform.h"
 #include "board/board.h"
-#include "driver/config.h"
-#include "driver/platform.h"
 #include "egtb/datacomp.h"
 #include "egtb/indexing.h"
 #include "egtb/probe.h"
@@ -15,7 +14,6 @@
 namespace egtb {
 
 using board::Board;
-using driver::EngineConfig;
 
 namespace {
 
@@ -236,8 +234,8 @@ void initTablebases(const char* pathList, int cacheMegabytes) {
 
 int findTable(const int counts[10]) { return MaterialIndex.lookup(counts); }
 
-void setUpTablebases() {
-    initTablebases(EngineConfig.pathTb, EngineConfig.cacheTb);
+void setUpTablebases(const char* paths, int cacheMegabytes) {
+    initTablebases(paths, cacheMegabytes);
     Board.tbMenLimit = TablebaseSet.pieceCount;
 }
 

@@ -193,8 +193,8 @@ void initTablebases(const char* pathList, int cacheMegabytes);
 int registerTable(const char* directory, int n, int side);
 // Signed table number for the ten counts (see MaterialIndexState).
 int findTable(const int counts[10]);
-// The start-up step: tables from PATH_TB with CACHE_TB, then the men limit that the
-// evaluation reads.
-void setUpTablebases();
+// The start-up step: tables from the directories of paths (PATH_TB) with a cache of
+// cacheMegabytes (CACHE_TB), then the men limit that the evaluation reads.
+void setUpTablebases(const char* paths, int cacheMegabytes);
 
 }  // namespace egtb

@@ -6,7 +6,6 @@
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "eval/piece_terms.h"
-#include "search/root_search.h"
 
 namespace eval {
 
@@ -21,6 +20,7 @@ using board::materialSum;
 using board::menCount;
 using board::nonPawnMaterial;
 using board::Pawn;
+using board::pawnSet;
 using board::pieceCount;
 using board::pieceList;
 using board::Queen;
@@ -29,6 +29,7 @@ using board::squareColour;
 using board::squares;
 using board::White;
 
+constinit int mateLimit = NoMateLimit;
 constinit int positionalAtPly[66]{};
 
 namespace {
@@ -70,7 +71,7 @@ int bishopSquare(int colour) {
 // Pawns of colour standing on squares of the given colour (1 dark, 0 light).
 int pawnsOnSquareColour(int colour, int shade) {
     int count = 0;
-    for (SquareSet pawns = PawnEvaluator.pawnSet[colour]; pawns; pawns &= pawns - 1)
+    for (SquareSet pawns = pawnSet[colour]; pawns; pawns &= pawns - 1)
         if (squareColour[__builtin_ctzll(pawns)] == shade) ++count;
     return count;
 }
@@ -126,7 +127,7 @@ bool bishopAndPawnsOnly(int colour) {
 }
 
 bool allPawnsOnFile(int colour, int file) {
-    return (PawnEvaluator.pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
+    return (pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
 }
 
 // Can colour still win? Not with a bare king or a single minor piece, nor with the
@@ -193,11 +194,11 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
     } else {
         const int ownKing = pieceList[s][0], enemyKing = pieceList[o][0];
         const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
-        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & PawnEvaluator.pawnSet[s])) {
+        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pawnSet[s])) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        if ((attackers[o][ownKing] & PawnEvaluator.pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
+        if ((attackers[o][ownKing] & pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
     }
 
     // Step 3. Tablebases know the exact value; mates count from here.
@@ -231,10 +232,10 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
 
     // Step 6. A mate search only counts material; at its horizon a king in check
     // with a flight square ends the line, one without goes on being searched.
-    if (search::mateLimit != search::NoMateLimit) {
+    if (mateLimit != NoMateLimit) {
         const int difference = M[s] - M[o];
-        if (ply < search::mateLimit) return difference;
-        if (ply > search::mateLimit || attackMap[o][pieceList[s][0]] == 0) {
+        if (ply < mateLimit) return difference;
+        if (ply > mateLimit || attackMap[o][pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
         }

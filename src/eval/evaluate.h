@@ -18,6 +18,12 @@ enum EvalStatus : int {
     EvalLeaf = 2,    // stop searching here and return the score
 };
 
+// Ply limit of a mate search, set by the root search once a mate has been found;
+// NoMateLimit means an ordinary search. The evaluation stops valuing positions at
+// this ply.
+constexpr int NoMateLimit = 64;
+extern int mateLimit;
+
 // The piece-terms score computed or inherited at each ply of the current line,
 // from the point of view of the side to move at that ply.
 extern int positionalAtPly[66];

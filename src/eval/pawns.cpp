@@ -1,14 +1,20 @@
 #include "eval/pawns.h"
 
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace eval {
 
+using board::allPawns;
 using board::fileOf;
+using board::frontSpanDown;
+using board::frontSpanUp;
+using board::kingNeighbours;
+using board::pawnKey;
+using board::pawnSet;
 using board::rankOf;
 
 namespace {
@@ -49,19 +55,6 @@ void PawnEvaluatorState::buildMasks() {
     for (int f = 0; f < 8; ++f) {
         fileMask[f] = 0;
         for (int r = 0; r < 8; ++r) fileMask[f] |= squareBit(r * 8 + f);
-    }
-    for (int s = 0; s < 64; ++s) {
-        int f = fileOf(s), r = rankOf(s);
-        // Worked out from the coordinates: the king distance table of the board is
-        // not built yet when this object comes to life.
-        kingNeighbours[s] = 0;
-        for (int t = 0; t < 64; ++t) {
-            int df = std::abs(fileOf(t) - f), dr = std::abs(rankOf(t) - r);
-            if ((df > dr ? df : dr) == 1) kingNeighbours[s] |= squareBit(t);
-        }
-        frontSpanUp[s] = frontSpanDown[s] = 0;
-        for (int t = s + 8; t < 64; t += 8) frontSpanUp[s] |= squareBit(t);
-        for (int t = s - 8; t >= 0; t -= 8) frontSpanDown[s] |= squareBit(t);
     }
     for (int s = 0; s < 64; ++s) {
         int f = fileOf(s), r = rankOf(s);

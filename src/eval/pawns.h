@@ -8,17 +8,19 @@
 // passed and of weak pawns and each side's front attack span, which the piece terms
 // read later without recomputing.
 //
-// The object also owns the two pawn sets and the pawn key; make and unmake keep
-// them current, the root preparation rebuilds them. Its square masks are fixed
-// tables that move generation and the other evaluation terms use as well.
+// The two pawn sets and the pawn key belong to the board (board/board.h), whose
+// make and unmake keep them current; so do the king's ring and the file spans
+// among the square masks. The object's own masks are fixed tables that the other
+// evaluation terms use as well.
 #pragma once
 #include <cstdint>
 
+#include "board/types.h"
+
 namespace eval {
 
-using SquareSet = uint64_t;  // bit n stands for square n
-
-constexpr SquareSet squareBit(int square) { return SquareSet(1) << square; }
+using board::SquareSet;
+using board::squareBit;
 
 // One cached structure. The pawn sets verify the hit; the rest is what a fresh
 // pass over the pawns would have produced.
@@ -36,18 +38,12 @@ constexpr int PawnCacheEntries = 32768;
 constexpr uint32_t PawnCacheIndexMask = PawnCacheEntries - 1;
 
 struct PawnEvaluatorState {
-    // Kept current by the board: make, unmake and the root preparation.
-    SquareSet pawnSet[2];
-    SquareSet allPawns;  // union of the two, refreshed by every probe
     // Squares in front of each scored pawn on the two neighbouring files: where
     // that side's pawns may one day attack. Below each pawn for Black.
     SquareSet frontAttackSpan[2];
 
     // Fixed masks, by square unless noted. "Up" is towards rank 8.
-    SquareSet kingNeighbours[64];
     SquareSet fileMask[8];
-    SquareSet frontSpanUp[64];
-    SquareSet frontSpanDown[64];
     SquareSet passedMaskWhite[64];    // front span of the square and of its neighbours
     SquareSet passedMaskBlack[64];
     SquareSet supportMaskWhite[64];   // neighbouring files, on its rank and below
@@ -69,7 +65,6 @@ struct PawnEvaluatorState {
     uint32_t weakFiles[2];  // isolated or backward
     int32_t structureScore;  // White's terms minus Black's
     int32_t endgameScore;
-    uint32_t pawnKey;        // kept current by the board
 
     PawnEvaluatorState() {
         resetPawnEvaluator();
@@ -77,7 +72,8 @@ struct PawnEvaluatorState {
     }
 
     // The cached score for the side to move, or NoScore (32000) when this
-    // structure is not cached; a miss clears the sums and by-products.
+    // structure is not cached; a miss clears the sums and by-products. Refreshes
+    // board::allPawns first.
     int probePawnCache(int phase, int side);
     // Add one pawn of colour Us to the running sums (in any order); White's terms
     // count up, Black's down.
@@ -85,7 +81,8 @@ struct PawnEvaluatorState {
     void scorePawn(int square);
     // The blended score for the side to move; with store set the sums are cached first.
     int finishPawnScore(int phase, int side, bool store);
-    // Empties the pawn sets, the pawn key and the whole cache.
+    // Empties the board's pawn sets and pawn key and the whole cache; refreshes
+    // board::allPawns, the union of the pawn sets, like every probe.
     void resetPawnEvaluator();
     void buildMasks();
 };

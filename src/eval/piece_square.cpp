@@ -1,14 +1,10 @@
 #include "eval/piece_square.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "board/attacks.h"
 #include "board/board.h"
-#include "board/make_move.h"
-#include "board/zobrist.h"
 #include "eval/pawns.h"
-#include "search/node_search.h"
 
 namespace eval {
 
@@ -17,11 +13,11 @@ using board::distance;
 using board::fileOf;
 using board::menCount;
 using board::pieceList;
+using board::pieceSquare;
 using board::rankOf;
 using board::squares;
 using eval::PawnEvaluator;
 
-constinit int pieceSquare[2][8][64]{};
 constinit int gamePhase = 0;
 
 namespace {
@@ -182,7 +178,7 @@ void addSquareTerms(const RootShape& root, int q, int knight, int kingPull, int 
 
     table[board::Pawn][q] += PawnTable[turned];
     // No friendly pawn on a neighbouring file: a pawn here would be isolated.
-    if (!(PawnEvaluator.pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
+    if (!(board::pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
     // Castled on opposite wings, the pawns in front of the enemy king become a storm.
     const int kingFile = root.kingFile[Us];
     if (root.oppositeWings && ((kingFile <= 3 && file >= 5) || (kingFile >= 4 && file <= 2)))
@@ -241,63 +237,17 @@ void buildPieceSquareTables() {
 }
 
 bool prepareRoot(int sideToMove) {
-    using namespace board;
-    bool usable = true;
-    int kings[2] = {0, 0};
-
-    // 1-2. Lists, counts and material, men in square order behind the king.
-    menCount[0] = menCount[1] = 0;
-    std::memset(pieceCount, 0, sizeof pieceCount);
-    nonPawnMaterial = 0;
-    materialSum[0] = materialSum[1] = 0;
-    for (int sq = 0; sq < 64; ++sq) {
-        const SquareContent& man = squares[sq];
-        if (man.colour == NoColour) continue;
-        const int c = man.colour, k = man.piece;
-        ++pieceCount[k + 8 * c];
-        if (k == King) {
-            if (kings[c]++ == 0) pieceList[c][0] = sq;
-            continue;
-        }
-        if (k != Pawn) nonPawnMaterial += pieceValue[k];
-        // A hand-made position may hold more men than a list has slots.
-        if (menCount[c] == 15) {
-            usable = false;
-            continue;
-        }
-        pieceList[c][++menCount[c]] = sq;
-    }
-    if (kings[0] != 1 || kings[1] != 1) usable = false;
-
-    // 3. Pawn sets and pawn key.
+    // 1. The pawn evaluator starts over: no pawn sets, no pawn key, an empty cache.
     PawnEvaluator.resetPawnEvaluator();
-    for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].piece == Pawn && squares[sq].colour != NoColour) {
-            int c = squares[sq].colour;
-            PawnEvaluator.pawnSet[c] |= squareBit(sq);
-            PawnEvaluator.pawnKey ^= pawnKeys[c][sq];
-        }
+    // 2. The board's derived state from the squares.
+    const bool usable = board::rebuildDerivedState(sideToMove);
 
-    // 4. Attack maps; they need both kings on the board.
-    if (usable) {
-        computeAttackMap(White, attackMap[White]);
-        computeAttackMap(Black, attackMap[Black]);
-    } else {
-        std::memset(attackMap, 0, sizeof attackMap);
-    }
-
-    // 5-6. Tables for this root, then the material sums they give.
+    // 3. Tables for this root, then the material sums they give.
     buildPieceSquareTables();
+    board::materialSum[0] = board::materialSum[1] = 0;
     for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].colour != NoColour)
-            materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
-
-    // 7. The key from scratch.
-    positionKey = computeHashKey(sideToMove);
-
-    // 8. Nothing of an earlier search survives.
-    search::clearSearchTables();
-    for (PlySlot& slot : plyState) slot = PlySlot{};
+        if (squares[sq].colour != board::NoColour)
+            board::materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
     return usable;
 }
 

@@ -7,11 +7,13 @@
 // Each entry includes the man's base value, so a side's materialSum is material
 // and placement in one number that make and unmake keep with plain look-ups.
 #pragma once
+#include "board/board.h"
 
 namespace eval {
 
-// By colour, piece code and square; codes 0 and 7 stay 0.
-extern int pieceSquare[2][8][64];
+// By colour, piece code and square; codes 0 and 7 stay 0. The tables live with the
+// board, whose make and move ordering read them; this part builds them.
+using board::pieceSquare;
 // 0 with full material .. 10 in the endgame; set by the evaluation.
 extern int gamePhase;
 
@@ -36,11 +38,11 @@ int pawnRunState(int square);
 // Builds the tables from the current squares, pawn sets and attack maps.
 void buildPieceSquareTables();
 
-// Rebuilds piece lists, counts, material, pawn sets and pawn key, attack maps,
-// piece-square tables, material sums and the hash key from the squares, then
-// clears the search tables. Returns false when the position cannot be held (a side
-// without exactly one king, or with more than 16 men); the board must then not be
-// searched, though nothing was written out of bounds.
+// Empties the pawn evaluator, rebuilds the board's derived state from the squares
+// (board::rebuildDerivedState), then the piece-square tables and the material sums
+// they give. Returns false when the position cannot be held (see
+// board::rebuildDerivedState). The search's preparation (search::prepareSearch)
+// calls it and then clears the search's own tables.
 bool prepareRoot(int sideToMove);
 
 }  // namespace eval

@@ -20,6 +20,8 @@ using board::nextDirection;
 using board::nextSquare;
 using board::NoColour;
 using board::Pawn;
+using board::pawnKey;
+using board::pawnSet;
 using board::pieceCount;
 using board::pieceList;
 using board::Queen;
@@ -232,7 +234,7 @@ int bishopTerm(Scoring& s, int sq) {
 
 // ---- Rooks and queens ----------------------------------------------------------
 bool pawnOnRank(int colour, int rank) {
-    return (PawnEvaluator.pawnSet[colour] & (SquareSet(0xFF) << (8 * rank))) != 0;
+    return (pawnSet[colour] & (SquareSet(0xFF) << (8 * rank))) != 0;
 }
 
 // The first pawn of either colour on a file, walking the ranks from `from` by step.
@@ -262,9 +264,9 @@ int rookTerm(Scoring& s, int sq) {
 
     const int file = board::fileOf(sq), rank = board::rankOf(sq);
     const SquareSet fileSet = PawnEvaluator.fileMask[file];
-    if ((PawnEvaluator.pawnSet[s.c] & fileSet) == 0) {
+    if ((pawnSet[s.c] & fileSet) == 0) {
         x += 10;
-        if ((PawnEvaluator.pawnSet[s.e] & fileSet) == 0) x += 4;
+        if ((pawnSet[s.e] & fileSet) == 0) x += 4;
     }
 
     // Rooks belong behind passed pawns of either colour: below a white one, above
@@ -468,7 +470,7 @@ int passedPawnTerm(int sideToMove) {
     // Late in the endgame a passed pawn far from the other pawns stretches the
     // defending king.
     if (gamePhase > 8) {
-        SquareSet pawns = PawnEvaluator.pawnSet[White] | PawnEvaluator.pawnSet[Black];
+        SquareSet pawns = pawnSet[White] | pawnSet[Black];
         int files = 0, count = 0;
         for (; pawns; pawns &= pawns - 1) {
             files += __builtin_ctzll(pawns) & 7;
@@ -507,7 +509,7 @@ int pawnRaceTerm(int sideToMove) {
 
 int shelterScore(int kingSquare, int colour) {
     const int file = board::fileOf(kingSquare), rank = board::rankOf(kingSquare);
-    const SquareSet own = PawnEvaluator.pawnSet[colour], enemy = PawnEvaluator.pawnSet[1 - colour];
+    const SquareSet own = pawnSet[colour], enemy = pawnSet[1 - colour];
     const int forward = colour == White ? 8 : -8;
     // A king that has wandered to its seventh or eighth rank has no shield left.
     const bool shielded = colour == White ? rank < 6 : rank > 1;
@@ -529,7 +531,7 @@ int kingShelterTerm(int sideToMove) {
     const int whiteKing = pieceList[White][0], blackKing = pieceList[Black][0];
     const int rights = board::castleRights & 15;
     const uint32_t key = board::castleKeys[rights ^ 15].low ^ board::pieceKeys[King][whiteKing].low ^
-                         board::pieceKeys[King + 8][blackKing].low ^ PawnEvaluator.pawnKey;
+                         board::pieceKeys[King + 8][blackKing].low ^ pawnKey;
     KingShelterCacheState::Entry& entry = KingShelterCache.entries[key & (KingShelterCacheState::Entries - 1)];
     int v;
     if (entry.key == key && entry.value != KingShelterCacheState::Unusable) {

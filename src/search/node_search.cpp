@@ -7,20 +7,16 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/movegen_tactical.h"
-#include "driver/protocol.h"
-#include "driver/search_control.h"
 #include "eval/evaluate.h"
+#include "eval/piece_square.h"
+#include "search/limits.h"
 #include "search/root_search.h"
+#include "search/time_manager.h"
 #include "search/transposition.h"
 
 namespace search {
 
-constinit int64_t nodeCount = 0;
-constinit board::Move hashMove = 0;
-constinit board::Move killer1[MaxPly]{};
-constinit board::Move killer2[MaxPly]{};
-constinit board::Move bestMoveAtPly[MaxPly]{};
-constinit int history[2][64][64]{};
+constinit board::OrderingContext Ordering{};
 constinit board::ScoredMove moveList[MoveListCapacity + MoveListSlack]{};
 constinit board::Move rootPV[RootLineLength]{};
 
@@ -35,6 +31,13 @@ void clearSearchTables() {
     hashMove = 0;
 }
 
+bool prepareSearch(int side) {
+    const bool usable = eval::prepareRoot(side);
+    board::ordering = &Ordering;
+    clearSearchTables();
+    return usable;
+}
+
 
 // ---- The node search ------------------------------------------------------------
 
@@ -45,7 +48,6 @@ using board::plyState;
 using board::positionKey;
 using board::ScoredMove;
 using board::squares;
-using driver::searchStopped;
 
 constinit board::Move pvAtPly[MaxPly][LineLength]{};
 constinit int pollCounter = 0;
@@ -173,7 +175,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     // Step 2. Let the interface in every few thousand nodes.
     if (pollCounter > PollInterval) {
         pollCounter = 0;
-        if (driver::pollCommands(uint64_t(nodeCount))) {
+        if (pollSearch(uint64_t(nodeCount))) {
             searchStopped = 1;
             return 0;
         }
@@ -287,7 +289,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         n = board::generateCaptures(list, s, ply, ply - limit < QuiescenceCheckPlies);
         best = staticScore;
     }
-    Move bestMove = 0;
+    Move nodeBestMove = 0;
 
     // Step 12. Enhanced transposition cutoff: a child already known to refute
     // the bound saves the whole search.
@@ -346,21 +348,21 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
         if (score > best) {
             best = score;
-            bestMove = entry.move & board::MoveIdentity;
-            bestMoveAtPly[ply] = bestMove;
-            if (ply < LinePlies) setLine(pvOut, bestMove, pvAtPly[ply]);
+            nodeBestMove = entry.move & board::MoveIdentity;
+            bestMoveAtPly[ply] = nodeBestMove;
+            if (ply < LinePlies) setLine(pvOut, nodeBestMove, pvAtPly[ply]);
             if (score > bound || (s == tieSide && score == bound)) {
                 // Step 14. Cutoff.
                 if (score == bound) --bound;
-                rememberKiller(ply, bestMove);
+                rememberKiller(ply, nodeBestMove);
                 break;
             }
         }
     }
 
     // Step 15. History rewards the move that proved best, more for deeper work.
-    if (bestMove && ply < limit) {
-        int& counter = history[s][board::moveFrom(bestMove)][board::moveTo(bestMove)];
+    if (nodeBestMove && ply < limit) {
+        int& counter = history[s][board::moveFrom(nodeBestMove)][board::moveTo(nodeBestMove)];
         counter += (limit - ply) * (limit - ply);
         if (counter > HistoryCap) counter = HistoryCap;
     }
@@ -368,7 +370,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     // Step 16. The result; no move searched means mate or stalemate.
     if (best != -board::KingCaptureScore) {
         const int storedBound = (best == bound && tieSide != NoTieSide && tieSide != s) ? bound + 1 : bound;
-        store(storedBound, ply, origLimit, best, bestMove);
+        store(storedBound, ply, origLimit, best, nodeBestMove);
         return best;
     }
     const int result = inCheck ? ply - board::MateScore : eval::drawScore(ply);

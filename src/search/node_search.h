@@ -1,9 +1,11 @@
 // Node search state: the tables the recursive search keeps per ply and per search.
 //
 // Move ordering (board/movegen) reads the killers, the best move of each ply, the
-// history counters and the hash move of the node; the root preparation clears them
-// all before every search. The per-ply key history and the move made at each ply
-// are the save slots of make and unmake: board::plyState[ply].key and .move.
+// history counters and the hash move of the node through the search's ordering
+// context, which also holds the node counter; prepareSearch installs it and clears
+// it with the rest before every search. The per-ply key history and the move made
+// at each ply are the save slots of make and unmake: board::plyState[ply].key and
+// .move.
 //
 // Move lists of the whole tree share one array: a node generates at the free
 // position it is handed and gives its children the position just behind its list.
@@ -11,6 +13,7 @@
 #pragma once
 #include <cstdint>
 
+#include "board/movegen.h"
 #include "board/types.h"
 
 namespace search {
@@ -22,26 +25,34 @@ constexpr int MoveListCapacity = 2000;
 constexpr int MoveListSlack = 512;
 constexpr int RootLineLength = 16;  // root move, the node search's line, terminator
 
+// The search's ordering context; the names below are its fields.
+static_assert(MaxPly == board::OrderingPlies);
+extern board::OrderingContext Ordering;
 // Counted at every node; also the stamp that makes evasion marks of earlier nodes
 // lapse. 64 bits, so that a long analysis can never wrap it.
-extern int64_t nodeCount;
+inline constexpr int64_t& nodeCount = Ordering.nodeCount;
 // Transposition-table move of the node being generated; 0 at the root.
-extern board::Move hashMove;
+inline constexpr board::Move& hashMove = Ordering.hashMove;
 // Two killers per ply and the best move last found there (16-bit move parts).
-extern board::Move killer1[MaxPly];
-extern board::Move killer2[MaxPly];
-extern board::Move bestMoveAtPly[MaxPly];
+inline constexpr board::Move (&killer1)[MaxPly] = Ordering.killer1;
+inline constexpr board::Move (&killer2)[MaxPly] = Ordering.killer2;
+inline constexpr board::Move (&bestMoveAtPly)[MaxPly] = Ordering.bestMoveAtPly;
 // By side, from square, to square: the sum of depth squared over the nodes where
 // the move proved best. Capped at 2^20 so that the ordering's scaling (times 128)
 // cannot overflow an int.
 constexpr int HistoryCap = 1048576;
-extern int history[2][64][64];
+inline constexpr int (&history)[2][64][64] = Ordering.history;
 extern board::ScoredMove moveList[MoveListCapacity + MoveListSlack];
 // The best line of the root, 0-terminated.
 extern board::Move rootPV[RootLineLength];
 
-// Clears every table above: called by the root preparation before each search.
+// Clears every table above.
 void clearSearchTables();
+// Before every search (and before the driver lists the legal moves, whose order
+// the history decides): the evaluation's root preparation (eval::prepareRoot),
+// then the ordering context installed and every table above cleared, so that
+// nothing of an earlier search survives. False when the position cannot be held.
+bool prepareSearch(int side);
 
 // ---- The node search ------------------------------------------------------------
 // Deepest ply the search enters: beyond it a node returns its static score.

@@ -1,15 +1,11 @@
 #include "search/root_search.h"
 
+#include "base/platform.h"
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "driver/game_record.h"
-#include "driver/protocol.h"
-#include "driver/search_control.h"
-#include "driver/time_budget.h"
+#include "board/record_rules.h"
 #include "eval/evaluate.h"
-#include "eval/piece_square.h"
-#include "driver/platform.h"
 #include "search/node_search.h"
 #include "search/time_manager.h"
 #include "search/transposition.h"
@@ -18,9 +14,6 @@ namespace search {
 
 using board::Move;
 using board::ScoredMove;
-using driver::searchStopped;
-
-constinit int mateLimit = NoMateLimit;
 
 namespace {
 
@@ -182,43 +175,42 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     SearchResult result;
     // The game never sets up a position the search cannot hold (no king, a side
     // that could take the other's king at once); tools pass any text they get.
-    if (!driver::isPlayablePosition(record)) return result;
+    if (!board::isPlayablePosition(record)) return result;
     board::Board.loadRecord(record);
     const int side = board::Board.sideToMove;
-    if (!eval::prepareRoot(side)) return result;
+    if (!prepareSearch(side)) return result;
     ScoredMove* list = moveList;
     const int n = board::generateLegalMoves(list, side, 0);
     result.legalMoves = n;
     if (n == 0) return result;
 
-    // The search control as the driver would set it, without the interface.
-    driver::depthLimit = limits.depth;
-    driver::fixedMoveTime = limits.depth ? 0 : limits.timeMs;
-    driver::analyzeMode = 0;
-    driver::pondering = 0;
-    driver::postEnabled = limits.post ? 1 : 0;
-    driver::fritzMode = limits.post ? 1 : 0;  // a line for every change of the best line
-    driver::commandsDuringSearch = 0;
-    driver::computeTimeBudget();
-    driver::nodeCount = 0;
-    driver::iterationDepth = 0;
-    driver::currentScore = 0;
-    driver::previousScore = 0;
-    driver::bestMove = list[0].move & board::MoveIdentity;
-    driver::ponderMove = 0;
-    driver::easyMove = 0;
-    driver::searchStopped = 0;
-    driver::searchStartTick = platform::tickMs();
+    // The limits as the driver would set them, and no interface: no input is read,
+    // and thinking lines are printed only when asked for.
+    fixedDepth = limits.depth;
+    hardTimeLimit = limits.time.hardTimeLimit;
+    targetTime = limits.time.targetTime;
+    stopMargin = limits.time.stopMargin;
+    analyzeMode = 0;
+    pondering = 0;
+    recordedNodes = 0;
+    iterationDepth = 0;
+    currentScore = 0;
+    previousScore = 0;
+    bestMove = list[0].move & board::MoveIdentity;
+    ponderMove = 0;
+    easyMove = 0;
+    searchStopped = 0;
+    searchStartTick = platform::tickMs();
+    const InterfaceHooks driverHooks = Interface;
+    Interface = {noCommands, limits.post ? printThinkingLine : noRootLine};
 
     searchRoot(side, list, list + n, nullptr, nullptr, NoMateLimit);
 
-    driver::commandsDuringSearch = 1;
-    driver::postEnabled = 0;
-    driver::fritzMode = 0;
-    result.bestMove = driver::bestMove;
-    result.ponderMove = driver::ponderMove;
-    result.score = driver::currentScore;
-    result.depth = driver::iterationDepth;
+    Interface = driverHooks;
+    result.bestMove = bestMove;
+    result.ponderMove = ponderMove;
+    result.score = currentScore;
+    result.depth = iterationDepth;
     result.nodes = uint64_t(nodeCount);
     return result;
 }

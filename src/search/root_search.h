@@ -8,13 +8,15 @@
 
 #include "board/position_record.h"
 #include "board/types.h"
+#include "eval/evaluate.h"
+#include "search/limits.h"
 
 namespace search {
 
-// Ply limit of a mate search, set by the root once a mate has been found; 64 means
-// an ordinary search. The evaluation stops valuing positions at this ply.
-constexpr int NoMateLimit = 64;
-extern int mateLimit;
+// Ply limit of a mate search (eval/evaluate.h): the root sets it once a mate has
+// been found, the evaluation stops valuing positions at it.
+using eval::mateLimit;
+using eval::NoMateLimit;
 
 // Searches the root list [first, last) for side. gameKeys are the positions of the
 // game before the root that a repetition may reach. The result is in the search
@@ -23,13 +25,14 @@ void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, con
                 const board::HashKey* gameKeysEnd, int initialMateLimit);
 
 // A search of one position outside the game, for tools and tests: it never reads
-// the interface and plays nothing. depth 0 means no depth limit; timeMs 0 means
-// none (one of the two must be given). A position the game would refuse to set
-// up (see driver::isPlayablePosition) is not searched: no legal move, no result.
+// the interface and plays nothing. depth 0 means no depth limit; the time budget
+// comes from the caller (driver::fixedTimeBudget for a time per move), none by
+// default (one of the two must be given). A position the game would refuse to set
+// up (see board::isPlayablePosition) is not searched: no legal move, no result.
 struct SearchLimits {
     int depth = 0;
-    uint32_t timeMs = 0;
-    bool post = false;  // print thinking lines on standard output
+    TimeBudget time = NoTimeLimit;
+    bool post = false;  // print thinking lines on standard output (printThinkingLine)
 };
 struct SearchResult {
     board::Move bestMove = 0;

@@ -4,109 +4,114 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
-#include "driver/config.h"
-#include "driver/game_record.h"
-#include "driver/platform.h"
-#include "driver/protocol.h"
-#include "driver/search_control.h"
-#include "driver/uci.h"
+#include "search/limits.h"
 
 namespace search {
 
-using driver::EngineConfig;
-using driver::GameRecord;
-
 namespace {
 
-uint32_t elapsedMs() { return platform::tickMs() - driver::searchStartTick; }
+uint32_t elapsedMs() { return platform::tickMs() - searchStartTick; }
 
 // Pondering, analysis and a fixed depth leave the clock alone.
-bool timeChecksOff() { return driver::analyzeMode || driver::pondering || driver::depthLimit; }
+bool timeChecksOff() { return analyzeMode || pondering || fixedDepth; }
 
 }  // namespace
 
-void setNodeCount(uint64_t nodes) { driver::nodeCount = nodes; }
+void setNodeCount(uint64_t nodes) { recordedNodes = nodes; }
 
 bool mayStartIteration(int iteration) {
-    driver::rootMovesSearched = 0;
-    if (!driver::analyzeMode) {
-        if (driver::depthLimit && iteration > driver::depthLimit) return true;
+    rootMovesSearched = 0;
+    if (!analyzeMode) {
+        if (fixedDepth && iteration > fixedDepth) return true;
         if (!timeChecksOff() && iteration >= 6) {
-            const uint32_t elapsed = elapsedMs(), target = driver::targetTime;
-            const int score = driver::currentScore, previous = driver::previousScore;
+            const uint32_t elapsed = elapsedMs(), target = targetTime;
+            const int score = currentScore, previous = previousScore;
             // Past half the budget a new iteration rarely finishes: stop while the
             // score holds, or when the budget is spent anyway.
             if (elapsed > target / 2 &&
                 (score >= previous || (score >= previous - 20 && elapsed > target) || elapsed > 2 * target))
                 return true;
             // An obvious recapture that is still best needs little thought.
-            if (driver::easyMove && driver::easyMove != driver::bestMove) {
-                EngineConfig.logLine("Loss CoupSpeed");
-                driver::easyMove = 0;
+            if (easyMove && easyMove != bestMove) {
+                base::logLine("Loss CoupSpeed");
+                easyMove = 0;
             }
-            if (driver::easyMove && driver::easyMove == driver::bestMove && score >= previous - 20 &&
-                elapsed > target / 8) {
-                EngineConfig.logLine("Speed");
+            if (easyMove && easyMove == bestMove && score >= previous - 20 && elapsed > target / 8) {
+                base::logLine("Speed");
                 return true;
             }
         }
     }
-    driver::iterationDepth = iteration;
-    if (driver::previousScore < board::MateBound) driver::previousScore = driver::currentScore;
+    iterationDepth = iteration;
+    if (previousScore < board::MateBound) previousScore = currentScore;
     return false;
 }
 
 bool mayStartMove(board::Move /*move*/, int index, int /*count*/) {
-    driver::rootMovesSearched = index + 1;
-    if (timeChecksOff() || driver::iterationDepth < 2) return false;
+    rootMovesSearched = index + 1;
+    if (timeChecksOff() || iterationDepth < 2) return false;
     const uint32_t elapsed = elapsedMs();
-    if (elapsed <= driver::targetTime) return false;
-    const int score = driver::currentScore, previous = driver::previousScore;
-    return score > previous || (score > previous - 20 && elapsed > 2 * driver::targetTime);
+    if (elapsed <= targetTime) return false;
+    const int score = currentScore, previous = previousScore;
+    return score > previous || (score > previous - 20 && elapsed > 2 * targetTime);
 }
 
 bool reportRootResult(int score, int kind, const board::Move* line) {
-    bool changed = false;
+    bool lineChanged = false;
     const board::Move first = line[0] & board::MoveIdentity;
     const board::Move second = first ? line[1] & board::MoveIdentity : 0;
-    if (first != driver::bestMove || second != driver::ponderMove) {
-        driver::bestMove = first;
-        driver::ponderMove = second;
-        changed = driver::fritzMode || driver::analyzeMode;
+    if (first != bestMove || second != ponderMove) {
+        bestMove = first;
+        ponderMove = second;
+        lineChanged = true;
     }
-    driver::currentScore = score;
-    driver::lastRootUpdateKind = kind;
+    currentScore = score;
+    lastRootUpdateKind = kind;
 
     const uint32_t elapsed = elapsedMs();
-    if (driver::uciMode) {
-        driver::sendUciInfo(score, kind, line);
-    } else if (driver::postEnabled && (elapsed > 1000 || changed)) {
-        // depth, score, centiseconds, nodes, then the line in coordinate moves.
-        char text[512];
-        int length = std::snprintf(text, sizeof text, "%d %d %u %" PRId64 " ", driver::iterationDepth, score,
-                                   elapsed / 10, int64_t(driver::nodeCount));
-        for (int i = 0; line[i] && length < int(sizeof text) - 8; ++i)
-            length += std::snprintf(text + length, sizeof text - size_t(length), i ? " %s" : "%s",
-                                    board::moveToText(line[i]));
-        driver::sendLine(text);
-        EngineConfig.logLine(text);
-    }
+    Interface.rootLine(score, kind, line, lineChanged, elapsed);
 
-    if (timeChecksOff() || driver::iterationDepth < 2 || kind == UpdateFailLow || score < driver::previousScore)
-        return false;
-    return elapsed > driver::targetTime;
+    if (timeChecksOff() || iterationDepth < 2 || kind == UpdateFailLow || score < previousScore) return false;
+    return elapsed > targetTime;
 }
 
-void setEasyMove(board::Move move) {
-    driver::easyMove = move;
-    if (!move) return;
-    driver::easyMove = GameRecord.isRecapture(move);
-    if (driver::easyMove) {
-        char text[64];
-        std::snprintf(text, sizeof text, "SpeedMove : %s", board::moveToText(move));
-        EngineConfig.logLine(text);
-    }
+void setEasyMove(board::Move recapture) {
+    easyMove = recapture;
+    if (!recapture) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "SpeedMove : %s", board::moveToText(recapture));
+    base::logLine(text);
+}
+
+int pollSearch(uint64_t nodes) {
+    recordedNodes = nodes;
+    if (Interface.readCommands() != 0) return 1;
+    // A fixed depth still keeps to a known clock (the driver's budget leaves no
+    // limit without one): a game is not to be lost on time for it.
+    if (analyzeMode || pondering || iterationDepth < 2) return 0;
+    const uint64_t elapsed = platform::tickMs() - searchStartTick;
+    return elapsed + stopMargin >= hardTimeLimit ? 1 : 0;
+}
+
+void formatThinkingLine(char* text, size_t size, int score, const board::Move* line, uint32_t elapsedMs) {
+    // depth, score, centiseconds, nodes, then the line in coordinate moves.
+    int length = std::snprintf(text, size, "%d %d %u %" PRId64 " ", iterationDepth, score, elapsedMs / 10,
+                               int64_t(recordedNodes));
+    for (int i = 0; line[i] && length < int(size) - 8; ++i)
+        length += std::snprintf(text + length, size - size_t(length), i ? " %s" : "%s", board::moveToText(line[i]));
+}
+
+void printThinkingLine(int score, int /*kind*/, const board::Move* line, bool lineChanged, uint32_t elapsedMs) {
+    if (elapsedMs <= 1000 && !lineChanged) return;
+    char text[512];
+    formatThinkingLine(text, sizeof text, score, line, elapsedMs);
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    base::logLine(text);
 }
 
 }  // namespace search

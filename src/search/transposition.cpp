@@ -1,6 +1,6 @@
 #include "search/transposition.h"
 
-#include "driver/platform.h"
+#include "base/platform.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,7 +9,6 @@
 
 #include "board/movegen.h"
 #include "board/position_record.h"
-#include "search/node_search.h"
 #include "support/board_state.h"
 
 using namespace board;
@@ -24,7 +23,7 @@ ScoredMove list[256];
 std::vector<std::string> generate(const char* fen) {
     static int64_t node = 1000;
     const int side = setUpPosition(fen);
-    search::nodeCount = ++node;
+    board::ordering->nodeCount = ++node;
     const int n = generateMoves(list, side, 0);
     std::vector<std::string> moves;
     for (int i = 0; i < n; ++i) moves.push_back(moveToText(list[i].move));

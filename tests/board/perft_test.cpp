@@ -14,7 +14,6 @@
 #include "board/movegen.h"
 #include "board/position_record.h"
 #include "board/zobrist.h"
-#include "search/node_search.h"
 #include "support/board_state.h"
 
 using namespace board;
@@ -26,7 +25,7 @@ namespace {
 // maps, each move kept when it leaves the own king unattacked.
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
-    ++search::nodeCount;
+    ++board::ordering->nodeCount;
     EXPECT_EQ(positionKey, computeHashKey(side));
     computeAttackMap(side, attackMap[side]);
     computeAttackMap(other, attackMap[other]);

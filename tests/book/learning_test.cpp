@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/log.h"
 #include "board/board.h"
 #include "board/position_record.h"
 #include "book/learning.h"
-#include "driver/config.h"
 #include "search/transposition.h"
 #include "support/temp_dir.h"
 
@@ -49,9 +49,9 @@ TEST(LearnFile, AppendedLinesReadBackWithTheirScoreDepthAndBound) {
                                          " ;eva>250;prf=9;Talvo 5.30;\n");
 
     TransTable.clear();
-    driver::EngineConfig.log = true;
+    base::logEnabled = true;
     EXPECT_EQ(LearnTable.load("Talvo.lrn"), 2);
-    driver::EngineConfig.log = false;
+    base::logEnabled = false;
     EXPECT_EQ(dir.read("Talvo.log"), "Add 2 learn\n");
 
     // Exact: usable against any bound, down to its own depth only.
@@ -65,10 +65,10 @@ TEST(LearnFile, AppendedLinesReadBackWithTheirScoreDepthAndBound) {
 
     // With LEARN off nothing is read or written.
     TransTable.clear();
-    driver::EngineConfig.learn = false;
+    LearnTable.enabled = false;
     EXPECT_EQ(LearnTable.load("Talvo.lrn"), 0);
     EXPECT_EQ(book::appendLearned(1, Italian, 3, true), 0);
-    driver::EngineConfig.learn = true;
+    LearnTable.enabled = true;
     EXPECT_EQ(usableScore(Italian, 0, 1), board::NoScore);
 }
 

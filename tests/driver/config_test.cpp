@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/log.h"
 #include "support/temp_dir.h"
 
 using driver::EngineConfigState;
@@ -73,18 +74,18 @@ TEST(LogFile, WrittenOnlyWhenLoggingIsOn) {
     TempDir dir;
     testing_support::ScopedWorkingDir inDir(dir.path());
     EngineConfigState c = readFrom(dir, "LOG FALSE\n");
-    c.logLine("first");
+    base::logLine("first");
     EXPECT_FALSE(dir.exists("Talvo.log"));
     c = readFrom(dir, "LOG TRUE\n");
-    c.logLine("1. e2e4");
-    c.logLine("1. ... e7e5");
+    base::logLine("1. e2e4");
+    base::logLine("1. ... e7e5");
     EXPECT_EQ(dir.read("Talvo.log"), "1. e2e4\n1. ... e7e5\n");
 
     // A log that cannot be opened for writing (here a folder holds its name)
     // drops its lines, and the engine goes on.
     std::remove(dir.file("Talvo.log").c_str());
     ASSERT_EQ(mkdir(dir.file("Talvo.log").c_str(), 0700), 0);
-    c.logLine("2. d2d4");
+    base::logLine("2. d2d4");
     EXPECT_TRUE(dir.exists("Talvo.log"));
     rmdir(dir.file("Talvo.log").c_str());
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "board/record_rules.h"
 #include "search/transposition.h"
 
 using board::parseMoveText;
@@ -137,9 +138,9 @@ TEST(PlayablePosition, KingsPawnsMenAndTheSideThatJustMoved) {
           // more than promotions give: fifteen queens (found by fuzzing: the first
           // iteration ran for minutes), three knights beside eight pawns
           "qqqqkrqq/qqqqqqqq/8/8/8/8/QQQQQQQQ/QQQQKQQQ w - -", "4k3/8/8/8/8/PPPPPPPP/8/NNN1K3 w - -"})
-        EXPECT_FALSE(driver::isPlayablePosition(parsed(fen))) << fen;
+        EXPECT_FALSE(board::isPlayablePosition(parsed(fen))) << fen;
     for (const char* fen : {board::StartFen, "k7/8/7P/8/8/8/8/4K3 w - -",  // no wrap round the board
                             "4k3/8/8/8/8/8/8/K3R3 b - -",                  // the side to move may be in check
                             "qqqqkqqq/qq6/8/8/8/8/QQ6/QQQQKQQQ w - -"})      // nine queens: eight promoted
-        EXPECT_TRUE(driver::isPlayablePosition(parsed(fen))) << fen;
+        EXPECT_TRUE(board::isPlayablePosition(parsed(fen))) << fen;
 }

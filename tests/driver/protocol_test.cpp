@@ -3,14 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
 #include "driver/game_record.h"
-#include "driver/platform.h"
-#include "driver/search_control.h"
+#include "driver/interface_state.h"
+#include "search/limits.h"
+#include "search/time_manager.h"
 #include "driver/time_budget.h"
 
 using namespace driver;
+using search::analyzeMode;
+using search::bestMove;
+using search::fixedDepth;
+using search::hardTimeLimit;
+using search::iterationDepth;
+using search::pondering;
+using search::ponderMove;
+using search::searchStartTick;
+using search::targetTime;
 
 namespace {
 
@@ -42,7 +53,7 @@ TEST(Commands, TimeBudgetFromTheClockAndTheTimeControl) {
                  {"level -40 0:30 99999999999", "time 99999999999"});
     EXPECT_EQ(movesPerSession, 0);
     line("sd 99999999999");
-    EXPECT_EQ(depthLimit, 64);
+    EXPECT_EQ(fixedDepth, 64);
     line("time -5");
     EXPECT_EQ(engineClock, 0u);
 }
@@ -86,17 +97,17 @@ TEST(Commands, TimeBudgetOnShortClocksAndMixedLimits) {
     commandsDuringSearch = 0;
     iterationDepth = 2;
     searchStartTick = platform::tickMs() - 200;
-    EXPECT_EQ(pollCommands(0), 1);
+    EXPECT_EQ(search::pollSearch(0), 1);
     // Without a clock a fixed depth has no time limit.
     expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu, {"new", "sd 12"});
-    EXPECT_EQ(pollCommands(0), 0);
+    EXPECT_EQ(search::pollSearch(0), 0);
 
     // "st 1" stops a little early, so that the move arrives within the second.
     expectBudget(1000, 4000, {"st 1"});
     searchStartTick = platform::tickMs() - 960;
-    EXPECT_EQ(pollCommands(0), 1);
+    EXPECT_EQ(search::pollSearch(0), 1);
     searchStartTick = platform::tickMs() - 900;
-    EXPECT_EQ(pollCommands(0), 0);
+    EXPECT_EQ(search::pollSearch(0), 0);
     commandsDuringSearch = 1;
     iterationDepth = 0;
 }
@@ -106,7 +117,7 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
     uciMode = 1;
     clockKnown = 1;
     uciMoveOverhead = 30;
-    depthLimit = 0;
+    fixedDepth = 0;
     fixedMoveTime = 0;
     incrementMs = 20;
     movesToGo = 0;
@@ -145,9 +156,9 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
             }
     // "go depth" without a clock: no limit.
     clockKnown = 0;
-    depthLimit = 8;
+    fixedDepth = 8;
     expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
-    depthLimit = 0;
+    fixedDepth = 0;
     movesToGo = 0;
     incrementMs = 0;
     uciMode = 0;

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "board/position_record.h"
+#include "board/record_rules.h"
 #include "driver/game_record.h"
 #include "egtb/probe.h"
 #include "egtb/registry.h"
@@ -63,9 +64,9 @@ int playOut(const char* fen, int maxPlies, Check check) {
     for (int ply = 0; ply < maxPlies; ++ply) {
         check(GameRecord.current());
         search::TransTable.clear();
-        const search::SearchResult r = search::searchPosition(GameRecord.current(), {3, 0});
+        const search::SearchResult r = search::searchPosition(GameRecord.current(), {3});
         if (r.legalMoves == 0)
-            return driver::kingAttacked(GameRecord.current(), GameRecord.current().sideToMove) ? moves : -1;
+            return board::kingAttacked(GameRecord.current(), GameRecord.current().sideToMove) ? moves : -1;
         if (GameRecord.current().sideToMove == winner) ++moves;
         GameRecord.playMove(r.bestMove);
     }

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "board/board.h"
 #include "board/types.h"
 #include "eval/pawns.h"
 
@@ -17,8 +18,8 @@ void scoreAllPawns() {
     for (int c = 0; c < 2; ++c)
         PawnEvaluator.frontAttackSpan[c] = PawnEvaluator.passedFiles[c] = PawnEvaluator.weakFiles[c] = 0;
     for (int s = 0; s < 64; ++s) {
-        if (PawnEvaluator.pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::White>(s);
-        if (PawnEvaluator.pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::Black>(s);
+        if (board::pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::White>(s);
+        if (board::pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::Black>(s);
     }
 }
 
@@ -27,16 +28,16 @@ TEST(PawnStructure, BlackIsTheMirrorImageOfWhite) {
     for (int trial = 0; trial < 2000; ++trial) {
         const SquareSet inner = 0x00FFFFFFFFFFFF00ULL;
         SquareSet white = random() & random() & inner, black = random() & random() & inner & ~white;
-        PawnEvaluator.pawnSet[0] = white;
-        PawnEvaluator.pawnSet[1] = black;
+        board::pawnSet[0] = white;
+        board::pawnSet[1] = black;
         scoreAllPawns();
         const int structure = PawnEvaluator.structureScore, endgame = PawnEvaluator.endgameScore;
         const uint32_t passed = PawnEvaluator.passedFiles[0], weak = PawnEvaluator.weakFiles[0];
         const SquareSet span = PawnEvaluator.frontAttackSpan[0];
 
         // Turn the board over rank by rank and swap the colours.
-        PawnEvaluator.pawnSet[0] = __builtin_bswap64(black);
-        PawnEvaluator.pawnSet[1] = __builtin_bswap64(white);
+        board::pawnSet[0] = __builtin_bswap64(black);
+        board::pawnSet[1] = __builtin_bswap64(white);
         scoreAllPawns();
         ASSERT_EQ(PawnEvaluator.structureScore, -structure) << std::hex << white << " " << black;
         ASSERT_EQ(PawnEvaluator.endgameScore, -endgame);

@@ -12,9 +12,9 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
+#include "driver/interface_state.h"
 #include "driver/main_loop.h"
-#include "driver/search_control.h"
-#include "eval/piece_square.h"
+#include "driver/time_budget.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
 #include "search/transposition.h"
@@ -31,7 +31,7 @@ SearchResult searchFen(const char* fen, int depth) {
     search::TransTable.clear();
     PositionRecord* r = parseFen(fen);
     EXPECT_NE(r, nullptr) << fen;
-    return searchPosition(*r, {depth, 0});
+    return searchPosition(*r, {depth});
 }
 
 std::string text(Move m) { return moveToText(m); }
@@ -40,10 +40,9 @@ std::string text(Move m) { return moveToText(m); }
 // and no polling (the test's standard input is not an interface).
 void prepareNodeSearch(const char* fen) {
     Board.loadRecord(*parseFen(fen));
-    ASSERT_TRUE(eval::prepareRoot(Board.sideToMove));
+    ASSERT_TRUE(search::prepareSearch(Board.sideToMove));
     search::TransTable.clear();
-    driver::searchStopped = 0;
-    driver::commandsDuringSearch = 0;
+    search::searchStopped = 0;
 }
 
 }  // namespace
@@ -71,7 +70,7 @@ TEST(Search, AForcedMoveEndsTheSearchAfterFiveIterations) {
     // A single legal reply still gets five iterations, then the search ends on its
     // own even without a depth limit.
     search::TransTable.clear();
-    const SearchResult r = searchPosition(*parseFen("7k/8/8/8/8/8/1r6/K7 w - -"), {0, 600000});
+    const SearchResult r = searchPosition(*parseFen("7k/8/8/8/8/8/1r6/K7 w - -"), {0, driver::fixedTimeBudget(600000)});
     EXPECT_EQ(r.legalMoves, 1);
     EXPECT_EQ(r.depth, 5);
 
@@ -99,7 +98,6 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     halfmoveClock = 2;
     EXPECT_EQ(search::searchNode(White, 2, 4, search::moveList, &in, 0, line, 8, 0, 2), 17);
     Board.drawValue = 0;
-    driver::commandsDuringSearch = 1;
 }
 
 TEST(Search, AStalemateMetAgainDeeperStaysADraw) {
@@ -108,19 +106,14 @@ TEST(Search, AStalemateMetAgainDeeperStaysADraw) {
     // Met at ply 1 and again at ply 3, as a transposition brings it, the refutations
     // come from the table the second time; were they kept as mates, they would read
     // as mates two plies nearer, and the stalemate would score as a loss.
-    Board.loadRecord(*parseFen("k7/1r1N4/1P6/8/8/5Q2/8/7K b - -"));
-    ASSERT_TRUE(eval::prepareRoot(Black));
-    search::TransTable.clear();
+    prepareNodeSearch("k7/1r1N4/1P6/8/8/5Q2/8/7K b - -");
     search::gameKeysBegin = search::gameKeysEnd = nullptr;
-    driver::searchStopped = 0;
-    driver::commandsDuringSearch = 0;
     halfmoveClock = 0;
     ScoredMove in{0, makeMoveWord(14, 21)};  // Qg2-f3 pinned the rook
     Move line[search::LineLength];
     EXPECT_EQ(search::searchNode(Black, 1, 3, search::moveList, &in, -50, line, 8, 0, 2), 0);
     // A window the first result does not settle, so the node is searched again.
     EXPECT_EQ(search::searchNode(Black, 3, 5, search::moveList, &in, 50, line, 8, 0, 2), 0);
-    driver::commandsDuringSearch = 1;
 }
 
 TEST(Search, TheDrawValueIsBoundedSoADrawNeverLooksLikeAMate) {
@@ -163,7 +156,6 @@ TEST(Search, HistoryNeverPassesItsCap) {
     ScoredMove in{0, makeMoveWord(52, 36)};
     Move line[search::LineLength];
     search::searchNode(White, 1, 6, search::moveList, &in, 0, line, 8, 0, 2);
-    driver::commandsDuringSearch = 1;
     int most = 0;
     for (auto& side : search::history)
         for (auto& from : side)
@@ -205,7 +197,6 @@ TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     Move line[search::LineLength];
     const int64_t before = search::nodeCount;
     search::searchNode(White, 1, 4, beyond, &in, 0, line, 8, 0, 2);
-    driver::commandsDuringSearch = 1;
     EXPECT_EQ(search::nodeCount, before + 1);  // no child was searched
     for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
         ASSERT_EQ(p->move, 0x5a5au);
@@ -223,5 +214,4 @@ TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
         search::searchNode(White, ply, search::MaxPly + 8, search::moveList, &in, -20000, line, 8, 0, 2);
         EXPECT_LE(search::nodeCount, before + 2) << ply;
     }
-    driver::commandsDuringSearch = 1;
 }

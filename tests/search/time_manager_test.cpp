@@ -7,9 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/log.h"
+#include "base/platform.h"
 #include "board/position_record.h"
-#include "driver/platform.h"
-#include "driver/search_control.h"
+#include "driver/interface_state.h"
+#include "driver/protocol.h"
+#include "search/limits.h"
+#include "support/temp_dir.h"
 
 using namespace search;
 
@@ -18,15 +22,14 @@ namespace {
 class TimeLayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace driver;
-        analyzeMode = pondering = depthLimit = fritzMode = postEnabled = 0;
+        analyzeMode = pondering = fixedDepth = driver::fritzMode = driver::postEnabled = 0;
         targetTime = 10000;
         currentScore = previousScore = 0;
         easyMove = bestMove = ponderMove = 0;
         iterationDepth = 6;
         elapsed(0);
     }
-    static void elapsed(uint32_t ms) { driver::searchStartTick = platform::tickMs() - ms; }
+    static void elapsed(uint32_t ms) { searchStartTick = platform::tickMs() - ms; }
 };
 
 const board::Move E2E4 = board::parseMoveText("e2e4"), E7E5 = board::parseMoveText("e7e5");
@@ -40,16 +43,16 @@ TEST_F(TimeLayer, NewIterationsOnlyWhileTheScoreHoldsAndTimeRemains) {
     // Past half the target with the score holding: stop.
     elapsed(6000);
     EXPECT_TRUE(mayStartIteration(6));
-    // A score 30 below the reference buys time, up to twice the target (each
-    // iteration start copies the score across, so both are set again).
-    driver::currentScore = -30;
+    // A score 30 below the reference buys time, up to twice the target.
+    currentScore = -30;
+    previousScore = 0;
     EXPECT_FALSE(mayStartIteration(6));
-    driver::previousScore = 0;
-    driver::currentScore = -30;
+    previousScore = 0;  // the iteration start copied the score across
+    currentScore = -30;
     elapsed(21000);
     EXPECT_TRUE(mayStartIteration(7));
     // A fixed depth ends the search after that iteration, whatever the clock says.
-    driver::depthLimit = 4;
+    fixedDepth = 4;
     elapsed(0);
     EXPECT_FALSE(mayStartIteration(4));
     EXPECT_TRUE(mayStartIteration(5));
@@ -57,47 +60,49 @@ TEST_F(TimeLayer, NewIterationsOnlyWhileTheScoreHoldsAndTimeRemains) {
 
 TEST_F(TimeLayer, RootMovesAndReportsWithinTheTarget) {
     elapsed(12000);  // past the target
-    driver::currentScore = 10;
-    driver::previousScore = 0;
+    currentScore = 10;
+    previousScore = 0;
     EXPECT_TRUE(mayStartMove(E2E4, 3, 20));
-    EXPECT_EQ(driver::rootMovesSearched, 4);
-    driver::currentScore = -25;  // dropped: keep searching until twice the target
+    EXPECT_EQ(rootMovesSearched, 4);
+    currentScore = -25;  // dropped: keep searching until twice the target
     EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
     elapsed(21000);
     EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
-    driver::currentScore = -15;
+    currentScore = -15;
     EXPECT_TRUE(mayStartMove(E2E4, 3, 20));
 
     // A fail low never stops the search by itself; an exact report past the target does.
     const board::Move line[] = {E2E4, E7E5, 0};
     elapsed(12000);
-    driver::previousScore = 0;
+    previousScore = 0;
     EXPECT_FALSE(reportRootResult(-200, UpdateFailLow, line));
     EXPECT_TRUE(reportRootResult(5, UpdateExact, line));
-    EXPECT_EQ(driver::bestMove, E2E4);
-    EXPECT_EQ(driver::ponderMove, E7E5);
-    EXPECT_EQ(driver::currentScore, 5);
+    EXPECT_EQ(bestMove, E2E4);
+    EXPECT_EQ(ponderMove, E7E5);
+    EXPECT_EQ(currentScore, 5);
     // Pondering and analysis leave the clock alone.
-    driver::pondering = 1;
+    pondering = 1;
     EXPECT_FALSE(reportRootResult(5, UpdateExact, line));
     EXPECT_FALSE(mayStartMove(E2E4, 3, 20));
 }
 
 TEST_F(TimeLayer, EasyMoveStopsEarlyOnlyWhileItStaysBest) {
-    driver::easyMove = E2E4;
-    driver::bestMove = E2E4;
+    easyMove = E2E4;
+    bestMove = E2E4;
     elapsed(2000);  // more than an eighth of the target
     EXPECT_TRUE(mayStartIteration(6));
     // Once another move is best the easy move is dropped for good.
-    driver::bestMove = E7E5;
+    bestMove = E7E5;
     EXPECT_FALSE(mayStartIteration(6));
-    EXPECT_EQ(driver::easyMove, 0u);
+    EXPECT_EQ(easyMove, 0u);
 }
 
 TEST_F(TimeLayer, ThinkingLinesInTheirExactFormat) {
     const board::Move line[] = {E2E4, E7E5, 0};
+    driver::installSearchHooks();  // the interface prints what the time layer reports
     driver::postEnabled = 1;
-    driver::nodeCount = 5000000000ULL;
+    iterationDepth = 6;
+    recordedNodes = 5000000000ULL;  // past 32 bits
     elapsed(1500);
     ::testing::internal::CaptureStdout();
     reportRootResult(25, UpdateExact, line);

@@ -8,13 +8,11 @@
 
 #include "board/make_move.h"
 #include "board/position_record.h"
-#include "eval/pawns.h"
 #include "eval/piece_square.h"
 
 namespace testing_support {
 
 using board::Board;
-using eval::PawnEvaluator;
 
 int setUpPosition(const std::string& fen) {
     board::PositionRecord* record = board::parseFen(fen.c_str());
@@ -37,12 +35,12 @@ BoardSnapshot BoardSnapshot::take() {
         s.men[c].assign(board::pieceList[c] + 1, board::pieceList[c] + 1 + board::menCount[c]);
         std::sort(s.men[c].begin(), s.men[c].end());
         s.materialSum[c] = board::materialSum[c];
-        s.pawnSet[c] = PawnEvaluator.pawnSet[c];
+        s.pawnSet[c] = board::pawnSet[c];
     }
     std::memcpy(s.pieceCount, board::pieceCount, sizeof s.pieceCount);
     s.nonPawnMaterial = board::nonPawnMaterial;
     s.key = board::positionKey;
-    s.pawnKey = PawnEvaluator.pawnKey;
+    s.pawnKey = board::pawnKey;
     return s;
 }
 
@@ -82,8 +80,8 @@ BoardSnapshot freshDerivedState(int sideToMove) {
     std::memcpy(savedSlots, board::plyState, sizeof savedSlots);
     const int savedNonPawn = board::nonPawnMaterial;
     const board::HashKey savedKey = board::positionKey;
-    const uint64_t savedPawnSets[2] = {PawnEvaluator.pawnSet[0], PawnEvaluator.pawnSet[1]};
-    const uint32_t savedPawnKey = PawnEvaluator.pawnKey;
+    const uint64_t savedPawnSets[2] = {board::pawnSet[0], board::pawnSet[1]};
+    const uint32_t savedPawnKey = board::pawnKey;
 
     eval::prepareRoot(sideToMove);
     BoardSnapshot fresh = BoardSnapshot::take();
@@ -102,9 +100,9 @@ BoardSnapshot freshDerivedState(int sideToMove) {
     std::memcpy(board::plyState, savedSlots, sizeof savedSlots);
     board::nonPawnMaterial = savedNonPawn;
     board::positionKey = savedKey;
-    PawnEvaluator.pawnSet[0] = savedPawnSets[0];
-    PawnEvaluator.pawnSet[1] = savedPawnSets[1];
-    PawnEvaluator.pawnKey = savedPawnKey;
+    board::pawnSet[0] = savedPawnSets[0];
+    board::pawnSet[1] = savedPawnSets[1];
+    board::pawnKey = savedPawnKey;
     return fresh;
 }
 

@@ -1,4 +1,4 @@
-#include "driver/platform.h"
+#include "base/platform.h"
 
 #include <poll.h>
 #include <sys/mman.h>
