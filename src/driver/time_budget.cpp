@@ -17,9 +17,10 @@ namespace {
 constexpr uint32_t MaxMs = 0xFFFFFFFFu;
 // xboard: above the reserve plus this much, the clock is spent normally.
 constexpr uint32_t LowClockSpan = 1000;
-// A fixed time per move is answered this much early (at most), so that the move
-// is on the interface's side of the line before the time is up.
-constexpr uint32_t MaxFixedTimeMargin = 100;
+// A fixed time per move is answered a tenth early, at most this much, so that the
+// move is on the interface's side of the line before the time is up even when the
+// machine is busy.
+constexpr uint32_t MaxFixedTimeMargin = 200;
 // UCI without "movestogo": the moves still to play are guessed from the game's
 // length, from this many at the start down to the floor below.
 constexpr uint32_t MovesLeftAtStart = 50;
@@ -45,9 +46,9 @@ uint32_t timeReserve() { return EngineConfig.timeReserve < 0 ? 0 : uint32_t(Engi
 }  // namespace
 
 // "st N": the whole time is the hard limit; the target lies far beyond it, so only
-// the limit ends the search. The answer leaves a twentieth early, up to 100 ms.
+// the limit ends the search. The answer leaves a tenth early, up to 200 ms.
 search::TimeBudget fixedTimeBudget(uint32_t ms) {
-    const uint32_t margin = ms / 20 < MaxFixedTimeMargin ? ms / 20 : MaxFixedTimeMargin;
+    const uint32_t margin = ms / 10 < MaxFixedTimeMargin ? ms / 10 : MaxFixedTimeMargin;
     return {ms, saturate(4ull * ms), margin};
 }
 
@@ -81,13 +82,13 @@ void computeTimeBudget() {
         return;
     }
     // The reserve stays back for the interface and the pipes. A clock that short
-    // is still spent when time comes back (an increment, or the next control), but
-    // only half of it; without either, the engine answers as fast as it can.
+    // is still spent when an increment comes back after every move, but only half
+    // of it; without one, the engine answers as fast as it can.
     const uint32_t reserve = timeReserve();
     uint64_t remaining;
     if (uint64_t(engineClock) > uint64_t(reserve) + LowClockSpan)
         remaining = engineClock - reserve;
-    else if (incrementMs > 0 || movesPerSession > 0)
+    else if (incrementMs > 0)
         remaining = engineClock / 2;
     else
         remaining = 1;
@@ -136,9 +137,10 @@ void computeUciTimeBudget() {
     // The increment comes back after this move; most of it can be spent on it.
     uint64_t target = available / movesLeft + (movesLeft > 1 ? incrementMs * 3ull / 4 : incrementMs);
     uint64_t hard = 4 * target;
-    // Never more than the clock holds, and while more moves follow before time
-    // comes back, never more than half of it.
-    const uint64_t cap = movesLeft > 1 ? available / 2 : available;
+    // Never more than the clock holds: while more moves follow before time comes
+    // back, half of it at most; on the last move before a control, three quarters,
+    // so that a busy machine cannot turn a long last search into a loss on time.
+    const uint64_t cap = movesLeft > 1 ? available / 2 : available * 3 / 4;
     if (hard > cap) hard = cap;
     if (target > hard / 2) target = hard / 2;
     setBudget(hard, target, 0);
