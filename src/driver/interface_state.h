@@ -30,7 +30,7 @@ inline constinit int clockKnown = 0;
 // With UCI the interface counts the moves to the next time control itself.
 inline constinit int movesToGo = 0;  // 0: not given
 // UCI "Move Overhead": milliseconds kept back from every move for the interface.
-constexpr uint32_t DefaultMoveOverheadMs = 30;
+constexpr uint32_t DefaultMoveOverheadMs = 10;
 inline constinit uint32_t uciMoveOverhead = DefaultMoveOverheadMs;
 // A game began ("new", a new position): the learned positions go to the table
 // before the next search.

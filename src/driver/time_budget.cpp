@@ -126,7 +126,6 @@ void computeUciTimeBudget() {
         setBudget(MaxMs, MaxMs, 0);
         return;
     }
-    const uint64_t available = engineClock > overhead ? engineClock - overhead : 0;
     uint64_t movesLeft;
     if (movesToGo > 0) {
         movesLeft = uint64_t(movesToGo) < MaxMovesToGo ? uint64_t(movesToGo) : MaxMovesToGo;
@@ -134,12 +133,18 @@ void computeUciTimeBudget() {
         const uint64_t played = uint64_t(GameRecord.plyCount / 2);
         movesLeft = played / 2 + MovesLeftFloor < MovesLeftAtStart ? MovesLeftAtStart - played / 2 : MovesLeftFloor;
     }
-    // The increment comes back after this move; most of it can be spent on it.
-    uint64_t target = available / movesLeft + (movesLeft > 1 ? incrementMs * 3ull / 4 : incrementMs);
+    // Every move costs the interface's overhead besides the search, and the
+    // increment comes back after each: this move gets its share of what the clock
+    // and the increments of the moves to go hold once each move's overhead is paid.
+    // Charged per move, the overhead keeps a short clock from draining away.
+    const int64_t pool = int64_t(engineClock) + int64_t(incrementMs) * int64_t(movesLeft - 1) -
+                         int64_t(overhead) * int64_t(movesLeft + 1);
+    uint64_t target = pool > 0 ? uint64_t(pool) / movesLeft : 0;
     uint64_t hard = 4 * target;
     // Never more than the clock holds: while more moves follow before time comes
     // back, half of it at most; on the last move before a control, three quarters,
     // so that a busy machine cannot turn a long last search into a loss on time.
+    const uint64_t available = engineClock > overhead ? engineClock - overhead : 0;
     const uint64_t cap = movesLeft > 1 ? available / 2 : available * 3 / 4;
     if (hard > cap) hard = cap;
     if (target > hard / 2) target = hard / 2;

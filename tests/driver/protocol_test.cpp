@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/platform.h"
 #include "board/position_record.h"
 #include "driver/config.h"
@@ -116,26 +118,41 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
     line("new");
     uciMode = 1;
     clockKnown = 1;
-    uciMoveOverhead = 30;
+    uciMoveOverhead = DefaultMoveOverheadMs;
     fixedDepth = 0;
     fixedMoveTime = 0;
     incrementMs = 20;
     movesToGo = 0;
     engineClock = 2000;
-    // 1970 ms over 50 moves, and most of the increment.
-    expectBudget(216, 54);
+    // 2000 ms and 49 increments less 51 overheads, over 50 moves.
+    expectBudget(196, 49);
     // The last move before the control may use three quarters of what is left.
     movesToGo = 1;
     incrementMs = 0;
-    expectBudget(1477, 738);
+    expectBudget(1492, 746);
     // 40 moves in a minute.
     movesToGo = 40;
     engineClock = 60000;
-    expectBudget(5996, 1499);
+    expectBudget(5956, 1489);
     // A fixed time per move loses the overhead.
     fixedMoveTime = 100;
-    expectBudget(70, 280);
+    expectBudget(90, 360);
     fixedMoveTime = 0;
+
+    // 1 s + 0.01 s with 5 ms lost to the pipes at every move, each search as long
+    // as its target: the clock settles well above the overhead instead of draining.
+    movesToGo = 0;
+    incrementMs = 10;
+    engineClock = 1000;
+    uint32_t least = engineClock;
+    for (int move = 0; move < 150; ++move) {
+        GameRecord.plyCount = 2 * move;
+        computeTimeBudget();
+        engineClock = engineClock - targetTime - 5 + incrementMs;
+        least = std::min(least, engineClock);
+    }
+    GameRecord.plyCount = 0;
+    EXPECT_GE(least, 100u);
 
     // Never past the clock minus the overhead, nor past half of it while more
     // moves follow before time comes back.
@@ -146,7 +163,7 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
                 incrementMs = increment;
                 engineClock = clock;
                 computeTimeBudget();
-                const uint32_t available = clock > 30 ? clock - 30 : 0;
+                const uint32_t available = clock > DefaultMoveOverheadMs ? clock - DefaultMoveOverheadMs : 0;
                 EXPECT_LE(hardTimeLimit, togo == 1 ? available * 3 / 4 : available / 2) << clock << " " << togo;
                 EXPECT_LE(targetTime, hardTimeLimit);
                 // A clock that holds something is spent, not played away at once.
