@@ -5,8 +5,6 @@
 
 namespace board {
 
-constinit PlySlot plyState[PlySlots]{};
-
 namespace {
 
 // Castling rights that survive a move from or to each square: a king or rook that

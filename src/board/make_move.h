@@ -12,23 +12,10 @@
 // side's list, and the man that used to be last keeps the slot it was moved into.
 // Generation order, and so the search, therefore depends on the path taken.
 #pragma once
+#include "board/position.h"
 #include "board/types.h"
 
 namespace board {
-
-struct PlySlot {
-    Move move;     // the move played at this ply, 0 for a null move
-    HashKey key;   // the key before it: the key history of the repetition test
-    int castleRights;
-    int epSquare;
-    int halfmoveClock;
-    int materialSum[2];
-    int nonPawnMaterial;
-    int capturedPiece;
-    int captureSquare;
-};
-constexpr int PlySlots = 64;
-extern PlySlot plyState[PlySlots];
 
 // Plays move for side, saving into slot ply. No legality test.
 void makeMove(int side, int ply, Move move);

@@ -16,7 +16,8 @@ namespace eval   { KingShelterCacheState KingShelterCache; }  // emptied first
 namespace search { TransTableState       TransTable;       }  // memory comes later, from main
 namespace eval   { PawnEvaluatorState    PawnEvaluator;    }  // clears its cache, builds masks
 namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
-namespace board  { BoardState            Board;            }  // builds key and ray tables
+namespace board  { FixedTablesState      FixedTables;      }  // builds key and ray tables
+namespace board  { Position              Board;            }  // empty until a game sets one up
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
 namespace egtb   { TablebaseSetState     TablebaseSet;     }  // empty: tables come later, from main
