@@ -115,10 +115,10 @@ const char* sanOf(board::Move move) {
     const int side = GameRecord.current().sideToMove;
     Board.loadRecord(GameRecord.current());
     search::prepareSearch(side);
-    const int count = board::generateLegalMoves(legal, side, 0);
+    const int count = board::generateLegalMoves(board::Board, legal, side, 0);
     for (int i = 0; i < count; ++i)
         if ((legal[i].move & board::MoveIdentity) == (move & board::MoveIdentity))
-            return board::moveToSan(legal[i].move, legal, count);
+            return board::moveToSan(board::Board, legal[i].move, legal, count);
     return "?";
 }
 

@@ -30,12 +30,12 @@ int measureSpeed() {
         for (int ply = 0; ply < 60; ++ply) {
             Board.loadRecord(record);
             if (!eval::prepareRoot(record.sideToMove)) break;
-            const int n = board::generateLegalMoves(list, record.sideToMove, 0);
+            const int n = board::generateLegalMoves(board::Board, list, record.sideToMove, 0);
             if (n == 0) break;
             const board::Move m = list[random() % n].move;
             corpus.push_back(record);
             // Play it on the record's letters through a fresh board round trip.
-            board::makeMove(record.sideToMove, 0, m);
+            board::makeMove(board::Board, record.sideToMove, 0, m);
             for (int sq = 0; sq < 64; ++sq) {
                 static const char Letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
                                                    {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};

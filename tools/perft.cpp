@@ -88,16 +88,16 @@ uint64_t countLeaves(int side, int ply, int depth) {
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
     ++board::ordering->nodeCount;
-    computeAttackMap(other, attackMap[other]);
+    computeAttackMap(board::Board, other, attackMap[other]);
     ScoredMove* list = lists[ply];
-    const int n = generateMoves(list, side, ply);
+    const int n = generateMoves(board::Board, list, side, ply);
     const int king = pieceList[side][0];
     const bool inCheck = attackMap[other][king] != 0;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         const Move move = list[i].move;
         const bool enPassant = (move & MoveCapture) && isEmpty(moveTo(move));
-        makeMove(side, ply, move);
+        makeMove(board::Board, side, ply, move);
         if (depth == 1) {
             // The generator keeps the king off attacked squares. Out of check, any
             // other move can only expose the king along a line through the square
@@ -110,10 +110,10 @@ uint64_t countLeaves(int side, int ply, int depth) {
             else
                 leaves += !attackedBy(king, other);
         } else {
-            computeAttackMap(other, attackMap[other]);
+            computeAttackMap(board::Board, other, attackMap[other]);
             if (attackMap[other][pieceList[side][0]] == 0) leaves += countLeaves(other, ply + 1, depth - 1);
         }
-        unmakeMove(ply);
+        unmakeMove(board::Board, ply);
     }
     return leaves;
 }
@@ -152,15 +152,15 @@ int runPerft(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     board::ScoredMove* root = search::moveList;
-    const int n = board::generateLegalMoves(root, side, 0);
+    const int n = board::generateLegalMoves(board::Board, root, side, 0);
     uint64_t total = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t leaves = 1;
         if (depth > 1) {
-            board::makeMove(side, 0, root[i].move);
-            board::computeAttackMap(1 - side, board::attackMap[1 - side]);
+            board::makeMove(board::Board, side, 0, root[i].move);
+            board::computeAttackMap(board::Board, 1 - side, board::attackMap[1 - side]);
             leaves = countLeaves(1 - side, 1, depth - 1);
-            board::unmakeMove(0);
+            board::unmakeMove(board::Board, 0);
         }
         if (divide) std::printf("%s %llu\n", board::moveToText(root[i].move), (unsigned long long)leaves);
         total += leaves;

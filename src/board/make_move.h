@@ -1,4 +1,4 @@
-// Make and unmake: playing a move on the one search board and taking it back.
+// Make and unmake: playing a move on a position and taking it back.
 //
 // Everything derived from the squares is updated incrementally: piece lists,
 // counts, non-pawn material, the material sums (through the root's piece-square
@@ -18,12 +18,10 @@
 namespace board {
 
 // Plays move for side, saving into slot ply. No legality test.
-void makeMove(int side, int ply, Move move);
-void unmakeMove(int ply);
+void makeMove(Position& pos, int side, int ply, Move move);
+void unmakeMove(Position& pos, int ply);
 // Passes the move (null-move search); the squares are untouched.
-void makeNullMove(int side, int ply);
-void unmakeNullMove(int ply);
-// Moves one man from -> to in its side's list, squares, material sum and key.
-void movePiece(int* list, int from, int to, int colour, int piece);
+void makeNullMove(Position& pos, int side, int ply);
+void unmakeNullMove(Position& pos, int ply);
 
 }  // namespace board

@@ -18,6 +18,7 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace board {
@@ -59,30 +60,30 @@ extern int64_t evasionMark[64];
 // All moves of side, scored; both attack maps must be current and the per-ply move
 // history filled up to ply - 1. At ply 0 the killers are not read and the hash move
 // is cleared.
-int generateMoves(ScoredMove* list, int side, int ply);
+int generateMoves(Position& pos, ScoredMove* list, int side, int ply);
 // Kings and pawns only (non-pawn material 0).
-int generatePawnEndingMoves(ScoredMove* list, int side);
+int generatePawnEndingMoves(const Position& pos, ScoredMove* list, int side);
 // Exactly the legal moves, MoveCheck set on those that give check. Plays each move
 // in save slot ply. Leaves the attack maps of the last move tried behind.
-int generateLegalMoves(ScoredMove* list, int side, int ply);
+int generateLegalMoves(Position& pos, ScoredMove* list, int side, int ply);
 
 // ---- Shared with the capture and check generators --------------------------------
 // Appends one entry at the cursor.
 void appendMove(int score, Move move);
 // With kings and pawns only: the squares side's king may not enter (enemy pawn
 // attacks and the enemy king's neighbours).
-uint64_t kingFence(int side);
+uint64_t kingFence(const Position& pos, int side);
 // With kings and pawns only, side's king checked by a pawn: the pawn captures of
 // the checker, en passant included.
-void appendPawnEndingCheckCaptures(int side, int kingSquare);
+void appendPawnEndingCheckCaptures(const Position& pos, int side, int kingSquare);
 // A pawn capture (score 100) in a pawn ending.
 void appendPawnCapture(int from, int to);
 // c is side's en passant target with the enemy pawn behind it.
-bool isEnPassantTarget(int c, int side);
+bool isEnPassantTarget(const Position& pos, int c, int side);
 
 // Scores one move and appends it (four entries for a promotion).
-void scoreAndAddMove(int from, int to, Move flags);
+void scoreAndAddMove(const Position& pos, int from, int to, Move flags);
 // Marks the squares where a man can end the single check on the king's square.
-void markEvasionSquares(int kingSquare, int attackerSide);
+void markEvasionSquares(const Position& pos, int kingSquare, int attackerSide);
 
 }  // namespace board

@@ -47,8 +47,8 @@ bool Position::rebuildDerivedState(int side) {
 
     // 4. Attack maps; they need both kings on the board.
     if (usable) {
-        computeAttackMap(White, attackMap[White]);
-        computeAttackMap(Black, attackMap[Black]);
+        computeAttackMap(*this, White, attackMap[White]);
+        computeAttackMap(*this, Black, attackMap[Black]);
     } else {
         std::memset(attackMap, 0, sizeof attackMap);
     }
@@ -61,7 +61,7 @@ bool Position::rebuildDerivedState(int side) {
             materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
 
     // 6. The key from scratch, and no ply played yet.
-    key = computeHashKey(side);
+    key = computeHashKey(*this, side);
     for (PlySlot& slot : slots) slot = PlySlot{};
     return usable;
 }
@@ -97,6 +97,6 @@ void Position::loadRecord(const PositionRecord& record) {
     sideToMove = record.sideToMove ? 1 : 0;
 }
 
-HashKey Position::hashKey() const { return computeHashKey(sideToMove); }
+HashKey Position::hashKey() const { return computeHashKey(*this, sideToMove); }
 
 }  // namespace board

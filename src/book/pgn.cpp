@@ -210,17 +210,17 @@ int lastSquareNamed(const char* text) {
 int legalMovesTo(ScoredMove* out, int side, int to) {
     static ScoredMove pseudoLegal[256];
     std::memset(board::evasionMark, 0, sizeof board::evasionMark);
-    board::computeAttackMap(side, board::attackMap[side]);
-    board::computeAttackMap(1 - side, board::attackMap[1 - side]);
-    const int count = board::generateMoves(pseudoLegal, side, 0);
+    board::computeAttackMap(board::Board, side, board::attackMap[side]);
+    board::computeAttackMap(board::Board, 1 - side, board::attackMap[1 - side]);
+    const int count = board::generateMoves(board::Board, pseudoLegal, side, 0);
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         if (board::moveTo(pseudoLegal[i].move) != to) continue;
         int opponentAttacks[64];
-        board::makeMove(side, TrialSlot, pseudoLegal[i].move);
-        board::computeAttackMap(1 - side, opponentAttacks);
+        board::makeMove(board::Board, side, TrialSlot, pseudoLegal[i].move);
+        board::computeAttackMap(board::Board, 1 - side, opponentAttacks);
         const bool legal = opponentAttacks[board::pieceList[side][0]] == 0;
-        board::unmakeMove(TrialSlot);
+        board::unmakeMove(board::Board, TrialSlot);
         if (legal) out[kept++] = pseudoLegal[i];
     }
     return kept;
@@ -354,7 +354,7 @@ PgnToken PgnReader::nextToken() {
 
 Move matchMoveText(const char* text, const ScoredMove* legal, int count, bool* ambiguous) {
     *ambiguous = false;
-    const Move exact = board::parseSan(text, legal, count);
+    const Move exact = board::parseSan(board::Board, text, legal, count);
     return exact ? exact : matchLoosely(text, legal, count, ambiguous);
 }
 
@@ -442,14 +442,14 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         Move move = board::NoMove;
         if (to >= 0) move = matchMoveText(reader.text, legal, legalMovesTo(legal, side, to), &ambiguous);
         if (!move) {
-            const int count = board::generateLegalMoves(legal, side, TrialSlot);
+            const int count = board::generateLegalMoves(board::Board, legal, side, TrialSlot);
             move = matchMoveText(reader.text, legal, count, &ambiguous);
         }
         if (!move) return fail(*this, "%s move \"%s\" at ply %d", ambiguous ? "ambiguous" : "illegal", reader.text, ply);
 
         // The board plays the move, and the record of the position reached reads the
         // same squares back.
-        board::makeMove(side, AdvanceSlot, move);
+        board::makeMove(board::Board, side, AdvanceSlot, move);
         nodes[nodeCount] = advance(from, move, current, ply);
         current = boardNode = nodeCount++;
         lineHasMove = true;

@@ -229,9 +229,9 @@ int listLegalMoves(Move* moves, bool* inCheck) {
     moves[0] = board::NoMove;
     *inCheck = false;
     if (!search::prepareSearch(side)) return 0;
-    *inCheck = board::inCheck(side);
+    *inCheck = board::inCheck(board::Board, side);
     board::ScoredMove* list = search::moveList;
-    const int n = board::generateLegalMoves(list, side, 0);
+    const int n = board::generateLegalMoves(board::Board, list, side, 0);
     for (int i = 0; i < n; ++i) moves[i] = list[i].move & board::MoveIdentity;
     moves[n] = board::NoMove;
     return n;
@@ -242,7 +242,7 @@ void startSearch(int historyStart) {
     const int side = Board.sideToMove;
     if (!search::prepareSearch(side)) return;
     board::ScoredMove* first = search::moveList;
-    const int n = board::generateLegalMoves(first, side, 0);
+    const int n = board::generateLegalMoves(board::Board, first, side, 0);
 
     // Steps 2-3. A move the ordering rates far above all others is an easy-move
     // candidate; the time layer gets it only when it recaptures.

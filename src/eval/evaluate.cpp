@@ -184,12 +184,12 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
     // Step 2. A king that can be taken means the last move was illegal. The maps
     // built here serve the piece terms below.
     if (nonPawnMaterial != 0) {
-        board::computeAttackMap(s, attackMap[s]);
+        board::computeAttackMap(board::Board, s, attackMap[s]);
         if (attackMap[s][pieceList[o][0]] != 0) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        board::computeAttackMap(o, attackMap[o]);
+        board::computeAttackMap(board::Board, o, attackMap[o]);
         if (attackMap[o][pieceList[s][0]] != 0 && moveIn) moveIn->move |= board::MoveCheck;
     } else {
         const int ownKing = pieceList[s][0], enemyKing = pieceList[o][0];

@@ -132,21 +132,21 @@ void store(int bound, int ply, int depthLimit, int score, Move move) {
 bool mateThreatened(int s, int ply, ScoredMove* scratch) {
     const int o = 1 - s;
     bool threatened = false;
-    board::makeNullMove(s, ply);
-    const int n = board::generateChecks(scratch, o);
+    board::makeNullMove(board::Board, s, ply);
+    const int n = board::generateChecks(board::Board, scratch, o);
     int map[64];
     for (int i = 0; i < n && !threatened; ++i) {
-        board::makeMove(o, ply + 1, scratch[i].move);
-        board::computeAttackMap(o, map);
+        board::makeMove(board::Board, o, ply + 1, scratch[i].move);
+        board::computeAttackMap(board::Board, o, map);
         const int king = board::pieceList[s][0];
         bool flight = false;
         for (int t = board::nextSquare[board::King][king][king]; t != king && !flight;
              t = board::nextSquare[board::King][king][t])
             flight = map[t] == 0 && squares[t].colour != s;
-        board::unmakeMove(ply + 1);
+        board::unmakeMove(board::Board, ply + 1);
         threatened = !flight;
     }
-    board::unmakeNullMove(ply);
+    board::unmakeNullMove(board::Board, ply);
     return threatened;
 }
 
@@ -238,12 +238,12 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         int nullLimit = limit - NullMoveReduction;
         if (nullLimit <= ply + 1) nullLimit = limit - NullMoveReductionNearHorizon;
         NullMoveEntry.move = 0;
-        board::makeNullMove(s, ply);
+        board::makeNullMove(board::Board, s, ply);
         TransTable.prefetch(positionKey);
         const int nullScore = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound,
                                           pvAtPly[ply], budget, -swing, tieSide);
         if (searchStopped) return 0;
-        board::unmakeNullMove(ply);
+        board::unmakeNullMove(board::Board, ply);
         if (nullScore > bound) {
             store(bound, ply, origLimit, nullScore, ttMove);
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
@@ -254,8 +254,8 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
             return nullScore;
         }
-        board::computeAttackMap(s, attackMap[s]);
-        board::computeAttackMap(o, attackMap[o]);
+        board::computeAttackMap(board::Board, s, attackMap[s]);
+        board::computeAttackMap(board::Board, o, attackMap[o]);
         if (budget > 0 && nullScore < MateThreatScore && mateThreatened(s, ply, freeList)) {
             ++limit;
             --budget;
@@ -278,7 +278,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     int best;
     const bool quiescence = !(ply < limit || inCheck);
     if (!quiescence) {
-        n = board::generateMoves(list, s, ply);
+        n = board::generateMoves(board::Board, list, s, ply);
         if (n == 1 && !(list[0].move & NoSingleReplyExtension) && ply <= limit) ++limit;
         best = -board::KingCaptureScore;
     } else {
@@ -286,7 +286,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
             store(bound, ply, origLimit, staticScore, 0);
             return staticScore;
         }
-        n = board::generateCaptures(list, s, ply, ply - limit < QuiescenceCheckPlies);
+        n = board::generateCaptures(board::Board, list, s, ply, ply - limit < QuiescenceCheckPlies);
         best = staticScore;
     }
     Move nodeBestMove = 0;
@@ -297,7 +297,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         for (int i = 0; i < n;) {
             selectBest(list, i, n);
             const Move move = list[i].move;
-            board::makeMove(s, ply, move);
+            board::makeMove(board::Board, s, ply, move);
             bool known = false;
             int childScore = 0;
             if (repeats(ply + 1)) {
@@ -307,7 +307,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
                 Move ignored = 0;
                 known = TransTable.probe(positionKey, -bound, ply + 1, limit, &childScore, &ignored) != 0;
             }
-            board::unmakeMove(ply);
+            board::unmakeMove(board::Board, ply);
             const int score = -childScore;
             if (known && (score > bound || (s == tieSide && score == bound))) {
                 if (score == bound) --bound;
@@ -339,12 +339,12 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         int childSwing = swing;
         if (entry.move & board::MoveCapture) childSwing += board::pieceValue[squares[board::moveTo(entry.move)].piece];
 
-        board::makeMove(s, ply, entry.move);
+        board::makeMove(board::Board, s, ply, entry.move);
         TransTable.prefetch(positionKey);
         const int score = -searchNode(o, ply + 1, limit, list + n, &entry, -bound, pvAtPly[ply], budget,
                                       -childSwing, tieSide);
         if (searchStopped) return 0;
-        board::unmakeMove(ply);
+        board::unmakeMove(board::Board, ply);
 
         if (score > best) {
             best = score;

@@ -100,7 +100,7 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
                                      : 0;
             if (mayStartMove(entry->move & board::MoveIdentity, index, count)) return;
 
-            board::makeMove(s, 0, entry->move);
+            board::makeMove(board::Board, s, 0, entry->move);
             Window window = Fresh;
             bool toFront = false;
             for (;;) {
@@ -152,7 +152,7 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
                 setNodeCount(uint64_t(nodeCount));
                 if (reportRootResult(score, UpdateFailLow, rootPV)) return;
             }
-            board::unmakeMove(0);
+            board::unmakeMove(board::Board, 0);
             if (toFront) {
                 const ScoredMove moved = *entry;
                 for (ScoredMove* q = entry; q > first; --q) *q = *(q - 1);
@@ -180,7 +180,7 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     const int side = board::Board.sideToMove;
     if (!prepareSearch(side)) return result;
     ScoredMove* list = moveList;
-    const int n = board::generateLegalMoves(list, side, 0);
+    const int n = board::generateLegalMoves(board::Board, list, side, 0);
     result.legalMoves = n;
     if (n == 0) return result;
 

@@ -40,20 +40,20 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
         int ply = 0;
         for (; ply < 40; ++ply) {
             before[ply] = BoardSnapshot::take();
-            computeAttackMap(side, attackMap[side]);
-            computeAttackMap(1 - side, attackMap[1 - side]);
-            nullAt[ply] = !inCheck(side) && random() % 8 == 0;
+            computeAttackMap(Board, side, attackMap[side]);
+            computeAttackMap(Board, 1 - side, attackMap[1 - side]);
+            nullAt[ply] = !inCheck(Board, side) && random() % 8 == 0;
             if (nullAt[ply]) {
-                makeNullMove(side, ply);
+                makeNullMove(Board, side, ply);
                 ASSERT_EQ(plyState[ply].move, NoMove);
                 ASSERT_EQ(epSquare, 0);
             } else {
-                const int n = generateLegalMoves(list, side, ply);
+                const int n = generateLegalMoves(Board, list, side, ply);
                 if (n == 0) break;
-                makeMove(side, ply, list[random() % n].move);
+                makeMove(Board, side, ply, list[random() % n].move);
             }
             side = 1 - side;
-            ASSERT_EQ(positionKey, computeHashKey(side));
+            ASSERT_EQ(positionKey, computeHashKey(Board, side));
             const std::string changed = freshDerivedState(side).differences(BoardSnapshot::take());
             ASSERT_EQ(changed, "") << "after making " << moveToText(plyState[ply].move) << " in game " << game;
             ++checks;
@@ -61,9 +61,9 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
         while (ply-- > 0) {
             side = 1 - side;
             if (nullAt[ply])
-                unmakeNullMove(ply);
+                unmakeNullMove(Board, ply);
             else
-                unmakeMove(ply);
+                unmakeMove(Board, ply);
             // The state before the make was itself checked against a fresh preparation.
             ASSERT_EQ(before[ply].differences(BoardSnapshot::take()), "")
                 << "after unmaking " << moveToText(plyState[ply].move) << " in game " << game;
@@ -75,10 +75,10 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
 TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
     for (int field : {1, 6}) {
         setUpPosition("8/4P3/8/8/8/8/k7/4K3 w - -");
-        makeMove(White, 0, makeMoveWord(52, 60, field));
+        makeMove(Board, White, 0, makeMoveWord(52, 60, field));
         EXPECT_EQ(squares[60].piece, Knight) << field;
         EXPECT_EQ(nonPawnMaterial, 330);
-        unmakeMove(0);
+        unmakeMove(Board, 0);
         EXPECT_EQ(squares[52].piece, Pawn);
     }
 }

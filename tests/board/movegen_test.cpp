@@ -24,7 +24,7 @@ std::vector<std::string> generate(const char* fen) {
     static int64_t node = 1000;
     const int side = setUpPosition(fen);
     board::ordering->nodeCount = ++node;
-    const int n = generateMoves(list, side, 0);
+    const int n = generateMoves(Board, list, side, 0);
     std::vector<std::string> moves;
     for (int i = 0; i < n; ++i) moves.push_back(moveToText(list[i].move));
     std::sort(moves.begin(), moves.end());

@@ -26,18 +26,18 @@ namespace {
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
     ++board::ordering->nodeCount;
-    EXPECT_EQ(positionKey, computeHashKey(side));
-    computeAttackMap(side, attackMap[side]);
-    computeAttackMap(other, attackMap[other]);
-    const int n = generateMoves(list, side, ply);
+    EXPECT_EQ(positionKey, computeHashKey(Board, side));
+    computeAttackMap(Board, side, attackMap[side]);
+    computeAttackMap(Board, other, attackMap[other]);
+    const int n = generateMoves(Board, list, side, ply);
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         const BoardSnapshot before = BoardSnapshot::take();
-        makeMove(side, ply, list[i].move);
-        computeAttackMap(other, attackMap[other]);
+        makeMove(Board, side, ply, list[i].move);
+        computeAttackMap(Board, other, attackMap[other]);
         if (attackMap[other][pieceList[side][0]] == 0)
             leaves += depth == 1 ? 1 : enginePerft(other, ply + 1, depth - 1, list + n);
-        unmakeMove(ply);
+        unmakeMove(Board, ply);
         const std::string changed = before.differences(BoardSnapshot::take());
         if (!changed.empty()) {
             ADD_FAILURE() << moveToText(list[i].move) << " at ply " << ply << " not undone:" << changed;
@@ -52,13 +52,13 @@ uint64_t perftFromRoot(const std::string& fen, int depth) {
     const int side = testing_support::setUpPosition(fen);
     if (side < 0) return 0;
     static ScoredMove lists[64 * 256];
-    const int n = generateLegalMoves(lists, side, 0);
+    const int n = generateLegalMoves(Board, lists, side, 0);
     if (depth == 1) return uint64_t(n);
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
-        makeMove(side, 0, lists[i].move);
+        makeMove(Board, side, 0, lists[i].move);
         leaves += enginePerft(1 - side, 1, depth - 1, lists + n);
-        unmakeMove(0);
+        unmakeMove(Board, 0);
     }
     return leaves;
 }

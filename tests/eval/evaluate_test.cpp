@@ -135,7 +135,7 @@ TEST(Evaluate, ColourSymmetryOverRandomGames) {
             }
             Board.loadRecord(r);
             ASSERT_TRUE(eval::prepareRoot(r.sideToMove));
-            const int n = generateLegalMoves(list, r.sideToMove, 0);
+            const int n = generateLegalMoves(Board, list, r.sideToMove, 0);
             if (n == 0) break;
             ASSERT_TRUE(GameRecord.playMove(list[random() % n].move & MoveIdentity));
         }
