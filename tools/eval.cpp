@@ -29,7 +29,7 @@ int measureSpeed() {
         board::PositionRecord record = *board::parseFen(board::StartFen);
         for (int ply = 0; ply < 60; ++ply) {
             Board.loadRecord(record);
-            if (!eval::prepareRoot(record.sideToMove)) break;
+            if (!eval::prepareRoot(board::Board, record.sideToMove)) break;
             const int n = board::generateLegalMoves(board::Board, list, record.sideToMove, 0);
             if (n == 0) break;
             const board::Move m = list[random() % n].move;
@@ -56,12 +56,12 @@ int measureSpeed() {
     uint32_t elapsed = 0;
     for (const board::PositionRecord& record : corpus) {
         Board.loadRecord(record);
-        if (!eval::prepareRoot(record.sideToMove)) continue;
+        if (!eval::prepareRoot(board::Board, record.sideToMove)) continue;
         const uint32_t start = platform::tickMs();
         for (int i = 0; i < rounds; ++i) {
             int status;
             board::ScoredMove in{0, 0};
-            checksum += eval::evaluate(record.sideToMove, 0, 1, 0, &in, &status);
+            checksum += eval::evaluate(board::Board, record.sideToMove, 0, 1, 0, &in, &status);
         }
         elapsed += platform::tickMs() - start;
         evaluations += rounds;
@@ -82,11 +82,11 @@ int runEval(int argc, char** argv) {
     if (!record) return status;
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
-    if (!eval::prepareRoot(side)) {
+    if (!eval::prepareRoot(board::Board, side)) {
         std::fprintf(stderr, "the position needs one king a side and at most 16 men each\n");
         return 1;
     }
-    eval::EvalTrace t = eval::traceEvaluation(side);
+    eval::EvalTrace t = eval::traceEvaluation(board::Board, side);
 
     static const char* const StatusNames[] = {"normal", "exact", "leaf"};
     const int pieces = side == board::White ? t.pieceTerms[0] - t.pieceTerms[1] : t.pieceTerms[1] - t.pieceTerms[0];

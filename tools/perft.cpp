@@ -144,7 +144,7 @@ int runPerft(int argc, char** argv) {
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
     // Counting moves that capture a king would overrun the piece lists.
-    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
+    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(board::Board, side)) {
         std::fprintf(stderr, "not a legal position: one king a side, at most 16 men each, no pawn on "
                              "the first or last rank, the side not to move not in check\n");
         return 1;

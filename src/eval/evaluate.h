@@ -1,4 +1,4 @@
-// Static evaluation of the search position, in centipawns from the side to move.
+// Static evaluation of a position, in centipawns from the side to move.
 //
 // The cheap and decisive tests come first (draw by rule, king capture, tablebases,
 // bare king), then material with placement and the pawn structure, and only when
@@ -7,6 +7,7 @@
 // Endgame corrections for drawish material come last.
 #pragma once
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace eval {
@@ -28,18 +29,18 @@ extern int mateLimit;
 // from the point of view of the side to move at that ply.
 extern int positionalAtPly[66];
 
-// Evaluates the current board for side. bound is the node's search bound, ply its
-// distance from the root; moveIn (may be null) is the entry through which the
-// position was reached and receives MoveCheck when side is in check.
-int evaluate(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status);
+// Evaluates pos for side, building both attack maps on the way. bound is the node's
+// search bound, ply its distance from the root; moveIn (may be null) is the entry
+// through which the position was reached and receives MoveCheck when side is in check.
+int evaluate(board::Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status);
 
 // Pawn structure for side, from the cache or computed and stored.
-int pawnStructureScore(int side);
-// The draw score at a ply: the engine's draw value at even plies, negated at odd.
-int drawScore(int ply);
+int pawnStructureScore(board::Position& pos, int side);
+// The draw score at a ply: the position's draw value at even plies, negated at odd.
+int drawScore(const board::Position& pos, int ply);
 
 // A tablebase answer r at ply: 0 is the draw score, mates are counted from the root.
-int tablebaseScoreAtPly(int r, int ply);
+int tablebaseScoreAtPly(const board::Position& pos, int r, int ply);
 // How far the estimate may lie from the bound before the piece terms are skipped:
 // wide before the horizon, narrowing beyond it.
 int lazyMargin(int depthLimit, int ply);
@@ -56,7 +57,7 @@ struct EvalTrace {
     int status = EvalNormal;
     int score = 0;
 };
-// Evaluates the current board for side with no lazy cut and records the parts.
-EvalTrace traceEvaluation(int side);
+// Evaluates pos for side with no lazy cut and records the parts.
+EvalTrace traceEvaluation(board::Position& pos, int side);
 
 }  // namespace eval

@@ -32,7 +32,7 @@ void clearSearchTables() {
 }
 
 bool prepareSearch(int side) {
-    const bool usable = eval::prepareRoot(side);
+    const bool usable = eval::prepareRoot(board::Board, side);
     board::ordering = &Ordering;
     clearSearchTables();
     return usable;
@@ -184,7 +184,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     }
 
     // Step 3. A repetition is a draw.
-    if (repeats(ply)) return eval::drawScore(ply);
+    if (repeats(ply)) return eval::drawScore(board::Board, ply);
 
     // Step 4. A stored result may settle the node; its move orders the moves.
     int ttScore = 0;
@@ -197,7 +197,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 5. Static score; some positions end the search here.
     int status = eval::EvalNormal;
-    const int staticScore = eval::evaluate(s, bound, limit, ply, moveIn, &status);
+    const int staticScore = eval::evaluate(board::Board, s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
         const int storeLimit =
             (status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound)
@@ -373,7 +373,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         store(storedBound, ply, origLimit, best, nodeBestMove);
         return best;
     }
-    const int result = inCheck ? ply - board::MateScore : eval::drawScore(ply);
+    const int result = inCheck ? ply - board::MateScore : eval::drawScore(board::Board, ply);
     store(bound, ply, origLimit, result, 0);
     return result;
 }

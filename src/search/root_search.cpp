@@ -69,7 +69,7 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
     int status = eval::EvalNormal;
     last->score = 0;
     last->move = 0;
-    const int estimate = eval::evaluate(s, board::materialSum[s] - board::materialSum[o], 1, 0, last, &status);
+    const int estimate = eval::evaluate(board::Board, s, board::materialSum[s] - board::materialSum[o], 1, 0, last, &status);
     int bound = estimate > board::MateBound ? 0 : estimate;
 
     // 3. Checks first among equals; the order then only changes by fail highs.

@@ -40,7 +40,7 @@ TEST(DefaultBookLines, EveryMoveIsLegalAndWrittenAsTheEngineWritesIt) {
         while ((token = reader.nextToken()) == book::PgnToken::Move) {
             const int side = GameRecord.current().sideToMove;
             Board.loadRecord(GameRecord.current());
-            eval::prepareRoot(side);
+            eval::prepareRoot(board::Board, side);
             const int count = board::generateLegalMoves(Board, legal, side, 0);
             const board::Move move = board::parseSan(Board, reader.text, legal, count);
             if (move == board::NoMove) {

@@ -19,7 +19,7 @@ int setUpPosition(const std::string& fen) {
     EXPECT_NE(record, nullptr) << fen;
     if (!record) return -1;
     Board.loadRecord(*record);
-    EXPECT_TRUE(eval::prepareRoot(Board.sideToMove)) << fen;
+    EXPECT_TRUE(eval::prepareRoot(board::Board, Board.sideToMove)) << fen;
     return Board.sideToMove;
 }
 
@@ -76,14 +76,14 @@ BoardSnapshot freshDerivedState(int sideToMove) {
     std::memcpy(savedPieceCount, board::pieceCount, sizeof savedPieceCount);
     std::memcpy(savedMaterial, board::materialSum, sizeof savedMaterial);
     std::memcpy(savedAttacks, board::attackMap, sizeof savedAttacks);
-    std::memcpy(savedTables, eval::pieceSquare, sizeof savedTables);
+    std::memcpy(savedTables, board::pieceSquare, sizeof savedTables);
     std::memcpy(savedSlots, board::plyState, sizeof savedSlots);
     const int savedNonPawn = board::nonPawnMaterial;
     const board::HashKey savedKey = board::positionKey;
     const uint64_t savedPawnSets[2] = {board::pawnSet[0], board::pawnSet[1]};
     const uint32_t savedPawnKey = board::pawnKey;
 
-    eval::prepareRoot(sideToMove);
+    eval::prepareRoot(board::Board, sideToMove);
     BoardSnapshot fresh = BoardSnapshot::take();
     for (int c = 0; c < 2; ++c) fresh.materialSum[c] = 0;
     for (int sq = 0; sq < 64; ++sq)
@@ -96,7 +96,7 @@ BoardSnapshot freshDerivedState(int sideToMove) {
     std::memcpy(board::pieceCount, savedPieceCount, sizeof savedPieceCount);
     std::memcpy(board::materialSum, savedMaterial, sizeof savedMaterial);
     std::memcpy(board::attackMap, savedAttacks, sizeof savedAttacks);
-    std::memcpy(eval::pieceSquare, savedTables, sizeof savedTables);
+    std::memcpy(board::pieceSquare, savedTables, sizeof savedTables);
     std::memcpy(board::plyState, savedSlots, sizeof savedSlots);
     board::nonPawnMaterial = savedNonPawn;
     board::positionKey = savedKey;
