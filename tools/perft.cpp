@@ -29,6 +29,8 @@ namespace {
 constexpr int MaxDepth = 20;
 constexpr int ListCapacity = 320;  // well above the most moves any position has
 board::ScoredMove lists[MaxDepth][ListCapacity];
+// No search knows anything here: only the node counter of the evasion marks moves.
+board::OrderingContext PerftOrdering{};
 
 // Is square attacked by a man of side `by`? Looks outward from the square along
 // the ray tables, which is all a leaf needs to know; a whole attack map answers it
@@ -87,7 +89,7 @@ uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
-    ++board::ordering->nodeCount;
+    ++PerftOrdering.nodeCount;
     computeAttackMap(board::Board, other, attackMap[other]);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(board::Board, list, side, ply);
@@ -150,6 +152,7 @@ int runPerft(int argc, char** argv) {
         return 1;
     }
 
+    Board.ordering = &PerftOrdering;
     const auto start = std::chrono::steady_clock::now();
     board::ScoredMove* root = search::moveList;
     const int n = board::generateLegalMoves(board::Board, root, side, 0);

@@ -40,8 +40,8 @@ bool isOwn(const Position& pos, int square, int side) { return pos.squares[squar
 
 // May a man of this kind give a safe check from t? own and opp are the attack words
 // of the checking side and of the defender on t.
-bool qualifies(int kind, int t) {
-    const int own = genWork.ownMap[t], opp = genWork.opponentMap[t];
+bool qualifies(const Position& pos, int kind, int t) {
+    const int own = pos.genWork.ownMap[t], opp = pos.genWork.opponentMap[t];
     switch (kind) {
         case Knight: return (own & KnightField) && own - 0x1000001 >= opp;
         case Queen: return (own & QueenField) && (opp == 0 || (own > 0x1001 && opp <= 0x101));
@@ -54,7 +54,7 @@ bool qualifies(int kind, int t) {
 // Adds bonus to every entry so far that moves a man of kind to t: a capture there
 // that also gives check.
 void boostEntries(const Position& pos, ScoredMove* list, int t, int kind, int bonus) {
-    for (ScoredMove* e = list; e < genWork.cursor; ++e)
+    for (ScoredMove* e = list; e < pos.genWork.cursor; ++e)
         if (moveTo(e->move) == t && pos.squares[moveFrom(e->move)].piece == kind) e->score += bonus;
 }
 
@@ -74,24 +74,24 @@ int sliderReaching(const Position& pos, int side, int t, int kind) {
 // The checks of side against the enemy king. For the capture list (checksOnly
 // false) a check onto an occupied square boosts the captures already listed; for
 // the check list it becomes a capture entry of its own.
-void appendChecks(const Position& pos, ScoredMove* list, int s, bool checksOnly) {
+void appendChecks(Position& pos, ScoredMove* list, int s, bool checksOnly) {
     const int o = 1 - s, Ko = pos.pieceList[o][0];
     const int s8 = 8 * s;
 
     auto offer = [&](int kind, int t, int from, int quietScore, int captureScore, int boost) {
         if (pos.isEmpty(t)) {
-            if (from >= 0) appendMove(quietScore, makeMoveWord(from, t));
+            if (from >= 0) appendMove(pos, quietScore, makeMoveWord(from, t));
         } else if (!checksOnly) {
             boostEntries(pos, list, t, kind, boost);
         } else if (isOwn(pos, t, o) && from >= 0) {
-            appendMove(captureScore, makeMoveWord(from, t, 0, MoveCapture));
+            appendMove(pos, captureScore, makeMoveWord(from, t, 0, MoveCapture));
         }
     };
 
     if (pos.pieceCount[Knight + s8]) {
         const uint8_t* ring = nextDirection[Knight][Ko];
         for (int t = ring[Ko]; t != Ko; t = ring[t])
-            if (qualifies(Knight, t))
+            if (qualifies(pos, Knight, t))
                 offer(Knight, t, knightReaching(pos, s, t), CheckScore, CheckScore, CheckBoost);
     }
     // Lines through the enemy king: the queen first at each square, then the rook
@@ -101,10 +101,10 @@ void appendChecks(const Position& pos, ScoredMove* list, int s, bool checksOnly)
         const uint8_t* next = nextSquare[lineKind][Ko];
         const uint8_t* skip = nextDirection[lineKind][Ko];
         for (int t = next[Ko]; t != Ko; t = pos.isEmpty(t) ? next[t] : skip[t]) {
-            if (qualifies(Queen, t))
+            if (qualifies(pos, Queen, t))
                 offer(Queen, t, sliderReaching(pos, s, t, Queen), QueenCheckScore, QueenCheckScore,
                       QueenCheckBoost);
-            if (qualifies(lineKind, t)) {
+            if (qualifies(pos, lineKind, t)) {
                 const int quiet = lineKind == Rook ? (checksOnly ? LateCheckScore : CheckScore) : CheckScore;
                 offer(lineKind, t, sliderReaching(pos, s, t, lineKind), quiet, LateCheckScore, CheckBoost);
             }
@@ -114,17 +114,17 @@ void appendChecks(const Position& pos, ScoredMove* list, int s, bool checksOnly)
 
 }  // namespace
 
-void scoreAndAddCapture(const Position& pos, int from, int to, Move flags) {
+void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
     const int piece = pos.squares[from].piece;
     const Move key = (flags & 0x7000) | Move(to) << 6 | Move(from);
     int score = 0;
-    if (key == genWork.killer1) score = CaptureKiller1Bonus;
-    else if (key == genWork.killer2) score = CaptureKiller2Bonus;
-    else if (key == genWork.bestMove) score = CapturePlyBestBonus;
+    if (key == pos.genWork.killer1) score = CaptureKiller1Bonus;
+    else if (key == pos.genWork.killer2) score = CaptureKiller2Bonus;
+    else if (key == pos.genWork.bestMove) score = CapturePlyBestBonus;
 
     if (flags & MoveCapture) {
         score += pieceValue[pos.squares[to].piece];
-        if (to == genWork.lastTo) score += CaptureRecaptureBonus;
+        if (to == pos.genWork.lastTo) score += CaptureRecaptureBonus;
     }
     if (piece == Pawn) {
         if (rankOf(to) == 1 || rankOf(to) == 6) flags |= MovePawnSeventh;
@@ -132,20 +132,20 @@ void scoreAndAddCapture(const Position& pos, int from, int to, Move flags) {
     }
     // A capture onto a defended square risks the capturer: all of it, or half when
     // another of ours covers the square too.
-    if (genWork.opponentMap[to] != 0)
-        score -= (genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
-    appendMove(score, Move(from) | Move(to) << 6 | flags);
+    if (pos.genWork.opponentMap[to] != 0)
+        score -= (pos.genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
+    appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
 }
 
 int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
     const int o = 1 - s;
-    genWork.cursor = list;
-    genWork.ownMap = pos.attackMap[s];
-    genWork.opponentMap = pos.attackMap[o];
-    genWork.killer1 = ordering->killer1[ply];
-    genWork.killer2 = ordering->killer2[ply];
-    genWork.bestMove = ordering->bestMoveAtPly[ply];
-    genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMap[s];
+    pos.genWork.opponentMap = pos.attackMap[o];
+    pos.genWork.killer1 = pos.ordering->killer1[ply];
+    pos.genWork.killer2 = pos.ordering->killer2[ply];
+    pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
+    pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
     if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
 
     const int seventh = s == White ? 6 : 1;
@@ -178,24 +178,24 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
     const int K = pos.pieceList[s][0];
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(pos, t, o) && genWork.opponentMap[t] == 0) scoreAndAddCapture(pos, K, t, MoveCapture);
+        if (isOwn(pos, t, o) && pos.genWork.opponentMap[t] == 0) scoreAndAddCapture(pos, K, t, MoveCapture);
 
-    if (withChecks && genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
-    return int(genWork.cursor - list);
+    if (withChecks && pos.genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
+    return int(pos.genWork.cursor - list);
 }
 
-int generatePawnEndingCaptures(const Position& pos, ScoredMove* list, int s) {
+int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int s) {
     const int o = 1 - s;
-    genWork.cursor = list;
+    pos.genWork.cursor = list;
     const int K = pos.pieceList[s][0];
     const SquareSet fence = kingFence(pos, s);
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(pos, t, o) && !(fence & squareBit(t))) appendMove(100, makeMoveWord(K, t, 0, MoveCapture));
+        if (isOwn(pos, t, o) && !(fence & squareBit(t))) appendMove(pos, 100, makeMoveWord(K, t, 0, MoveCapture));
 
     if (fence & squareBit(K)) {
         appendPawnEndingCheckCaptures(pos, s, K);
-        return int(genWork.cursor - list);
+        return int(pos.genWork.cursor - list);
     }
     const int up = s == White ? 8 : -8, lastRankFrom = s == White ? 6 : 1;
     for (int slot = pos.menCount[s]; slot >= 1; --slot) {
@@ -203,23 +203,23 @@ int generatePawnEndingCaptures(const Position& pos, ScoredMove* list, int s) {
         if (f + up < 0 || f + up > 63) continue;  // a pawn on its last rank (hand-made)
         const int t = f + up;
         if (rankOf(f) == lastRankFrom && pos.isEmpty(t)) {
-            appendMove(1040, makeMoveWord(f, t, Queen));
-            appendMove(520, makeMoveWord(f, t, Rook));
-            appendMove(330, makeMoveWord(f, t, Knight));
-            appendMove(350, makeMoveWord(f, t, Bishop));
+            appendMove(pos, 1040, makeMoveWord(f, t, Queen));
+            appendMove(pos, 520, makeMoveWord(f, t, Rook));
+            appendMove(pos, 330, makeMoveWord(f, t, Knight));
+            appendMove(pos, 350, makeMoveWord(f, t, Bishop));
         }
-        if (fileOf(f) != 0 && isOwn(pos, t - 1, o)) appendPawnCapture(f, t - 1);
-        if (fileOf(f) != 7 && isOwn(pos, t + 1, o)) appendPawnCapture(f, t + 1);
+        if (fileOf(f) != 0 && isOwn(pos, t - 1, o)) appendPawnCapture(pos, f, t - 1);
+        if (fileOf(f) != 7 && isOwn(pos, t + 1, o)) appendPawnCapture(pos, f, t + 1);
     }
-    return int(genWork.cursor - list);
+    return int(pos.genWork.cursor - list);
 }
 
-int generateChecks(const Position& pos, ScoredMove* list, int s) {
-    genWork.cursor = list;
-    genWork.ownMap = pos.attackMap[s];
-    genWork.opponentMap = pos.attackMap[1 - s];
+int generateChecks(Position& pos, ScoredMove* list, int s) {
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMap[s];
+    pos.genWork.opponentMap = pos.attackMap[1 - s];
     appendChecks(pos, list, s, true);
-    return int(genWork.cursor - list);
+    return int(pos.genWork.cursor - list);
 }
 
 int findPieceReaching(const Position& pos, int s, int t, int kind) {

@@ -17,11 +17,11 @@ namespace board {
 // checks, safe checks follow. Called at ply 1 or deeper.
 int generateCaptures(Position& pos, ScoredMove* list, int side, int ply, bool withChecks);
 // The same with kings and pawns only.
-int generatePawnEndingCaptures(const Position& pos, ScoredMove* list, int side);
+int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int side);
 // Safe checks of side against the enemy king, captures included.
-int generateChecks(const Position& pos, ScoredMove* list, int side);
+int generateChecks(Position& pos, ScoredMove* list, int side);
 // Scores one capture or queen promotion and appends it.
-void scoreAndAddCapture(const Position& pos, int from, int to, Move flags);
+void scoreAndAddCapture(Position& pos, int from, int to, Move flags);
 // The square of side's man of the given kind whose rays reach square, or -1 when
 // none does (a map that does not match the board).
 int findPieceReaching(const Position& pos, int side, int square, int kind);

@@ -36,6 +36,24 @@ struct PlySlot {
 };
 constexpr int PlySlots = 64;
 
+// What a search knows about good moves (board/movegen.h), as the move ordering
+// reads it; positions nobody searches read EmptyOrdering.
+struct OrderingContext;
+extern const OrderingContext EmptyOrdering;
+
+// Work variables of the generators, set at the start of every generation and read
+// by the scoring helpers (the quiescence generators share them).
+struct MoveGenWork {
+    ScoredMove* cursor;
+    const int* ownMap;       // attacks of the side to move
+    const int* opponentMap;  // attacks of the other side
+    Move hashMove;           // the transposition-table move; 0 at the root
+    Move killer1;
+    Move killer2;
+    Move bestMove;  // best move last found at this ply
+    int lastTo;     // destination of the move that led here; 64 at the root
+};
+
 struct Position {
     // Copies a record into the squares and state words; the derived state is left
     // to rebuildDerivedState.
@@ -75,6 +93,14 @@ struct Position {
     // with them.
     int pieceSquare[2][8][64]{};
     PlySlot slots[PlySlots]{};
+
+    // What the generators use besides the board: the ordering context of the
+    // search working on this position, installed by that search, and their work
+    // space. A square is marked as an evasion target while its stamp equals the
+    // ordering context's node counter.
+    const OrderingContext* ordering = &EmptyOrdering;
+    MoveGenWork genWork{};
+    int64_t evasionMark[64]{};
 
     // The side to move at the root (make does not change it), and what the driver
     // copies in: the settings' draw value and the tablebases' reach.

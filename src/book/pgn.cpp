@@ -209,7 +209,7 @@ int lastSquareNamed(const char* text) {
 // of the work: the legal generator tries every move and looks for checks too.
 int legalMovesTo(ScoredMove* out, int side, int to) {
     static ScoredMove pseudoLegal[256];
-    std::memset(board::evasionMark, 0, sizeof board::evasionMark);
+    std::memset(Board.evasionMark, 0, sizeof Board.evasionMark);
     board::computeAttackMap(board::Board, side, board::attackMap[side]);
     board::computeAttackMap(board::Board, 1 - side, board::attackMap[1 - side]);
     const int count = board::generateMoves(board::Board, pseudoLegal, side, 0);

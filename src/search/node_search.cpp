@@ -33,7 +33,7 @@ void clearSearchTables() {
 
 bool prepareSearch(int side) {
     const bool usable = eval::prepareRoot(board::Board, side);
-    board::ordering = &Ordering;
+    board::Board.ordering = &Ordering;
     clearSearchTables();
     return usable;
 }

@@ -21,9 +21,10 @@ ScoredMove list[256];
 // The pseudo-legal moves of the side to move as text. Evasion marks count only for
 // the node that wrote them, so every call gets a node number of its own.
 std::vector<std::string> generate(const char* fen) {
-    static int64_t node = 1000;
+    static OrderingContext ordering{};
     const int side = setUpPosition(fen);
-    board::ordering->nodeCount = ++node;
+    ++ordering.nodeCount;
+    Board.ordering = &ordering;
     const int n = generateMoves(Board, list, side, 0);
     std::vector<std::string> moves;
     for (int i = 0; i < n; ++i) moves.push_back(moveToText(list[i].move));

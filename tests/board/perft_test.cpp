@@ -23,9 +23,11 @@ namespace {
 
 // The engine's count below the root: the search's generator on current attack
 // maps, each move kept when it leaves the own king unattacked.
+OrderingContext PerftOrdering{};
+
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
-    ++board::ordering->nodeCount;
+    ++PerftOrdering.nodeCount;
     EXPECT_EQ(positionKey, computeHashKey(Board, side));
     computeAttackMap(Board, side, attackMap[side]);
     computeAttackMap(Board, other, attackMap[other]);
@@ -52,6 +54,7 @@ uint64_t perftFromRoot(const std::string& fen, int depth) {
     const int side = testing_support::setUpPosition(fen);
     if (side < 0) return 0;
     static ScoredMove lists[64 * 256];
+    Board.ordering = &PerftOrdering;
     const int n = generateLegalMoves(Board, lists, side, 0);
     if (depth == 1) return uint64_t(n);
     uint64_t leaves = 0;
