@@ -14,8 +14,8 @@
 #include "board/san.h"
 #include "driver/config.h"
 #include "driver/time_budget.h"
-#include "search/node_search.h"
 #include "search/root_search.h"
+#include "search/search_state.h"
 #include "search/transposition.h"
 
 namespace {
@@ -31,7 +31,9 @@ std::string bestMovesField(const std::string& line) {
 // The legal moves of the position the board holds, for SAN lookups.
 int legalMovesOf(const board::PositionRecord& record, board::ScoredMove* list) {
     board::Board.loadRecord(record);
-    if (!board::isPlayablePosition(record) || !search::prepareSearch(record.sideToMove)) return 0;
+    if (!board::isPlayablePosition(record) ||
+        !search::prepareSearch(board::Board, search::MainSearch, record.sideToMove))
+        return 0;
     return board::generateLegalMoves(board::Board, list, record.sideToMove, 0);
 }
 
@@ -75,7 +77,8 @@ int runEpd(int argc, char** argv) {
         solved += found;
         const char* played = "-";
         for (int i = 0; i < n; ++i)
-            if ((legal[i].move & board::MoveIdentity) == r.bestMove) played = board::moveToSan(board::Board, legal[i].move, legal, n);
+            if ((legal[i].move & board::MoveIdentity) == r.bestMove)
+                played = board::moveToSan(board::Board, legal[i].move, legal, n);
         std::printf("%3d %-6s %-8s bm %-16s %s\n", total, found ? "solved" : "missed", played, wanted.c_str(),
                     board::formatFen(record));
         std::fflush(stdout);

@@ -20,7 +20,6 @@
 #include "board/record_rules.h"
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
-#include "search/node_search.h"
 
 using board::Board;
 
@@ -154,7 +153,7 @@ int runPerft(int argc, char** argv) {
 
     Board.ordering = &PerftOrdering;
     const auto start = std::chrono::steady_clock::now();
-    board::ScoredMove* root = search::moveList;
+    board::ScoredMove* root = lists[0];  // the lists below the root start at ply 1
     const int n = board::generateLegalMoves(board::Board, root, side, 0);
     uint64_t total = 0;
     for (int i = 0; i < n; ++i) {

@@ -126,8 +126,10 @@ void makeMove(Position& pos, int s, int ply, Move move) {
                 // A double step opens en passant only when an enemy pawn stands
                 // beside it, so that equal positions get equal keys.
                 if (distance[t][f] == 2) {
-                    bool left = fileOf(t) != 0 && pos.squares[t - 1].piece == Pawn && pos.squares[t - 1].colour == o;
-                    bool right = fileOf(t) != 7 && pos.squares[t + 1].piece == Pawn && pos.squares[t + 1].colour == o;
+                    bool left =
+                        fileOf(t) != 0 && pos.squares[t - 1].piece == Pawn && pos.squares[t - 1].colour == o;
+                    bool right =
+                        fileOf(t) != 7 && pos.squares[t + 1].piece == Pawn && pos.squares[t + 1].colour == o;
                     if (left || right) {
                         pos.epSquare = (f + t) / 2;
                         pos.key ^= epKeys[pos.epSquare];

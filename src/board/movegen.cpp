@@ -84,10 +84,12 @@ inline void scoreAndAdd(Position& pos, int from, int to, Move flags) {
         score += value >> 2;
 
     if (promotion) {
-        append(pos, score + bonus(pos.genWork, key | 0x5000) + QueenPromotionGain, makeMoveWord(from, to, Queen, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x5000) + QueenPromotionGain,
+               makeMoveWord(from, to, Queen, flags));
         append(pos, score + bonus(pos.genWork, key | 0x4000), makeMoveWord(from, to, Rook, flags));
         append(pos, score + bonus(pos.genWork, key | 0x3000), makeMoveWord(from, to, Bishop, flags));
-        append(pos, score + bonus(pos.genWork, key | 0x2000) + KnightPromotionGain, makeMoveWord(from, to, Knight, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x2000) + KnightPromotionGain,
+               makeMoveWord(from, to, Knight, flags));
         return;
     }
     score += pos.pieceSquare[colour][piece][to] - pos.pieceSquare[colour][piece][from];
@@ -100,7 +102,9 @@ inline void scoreAndAdd(Position& pos, int from, int to, Move flags) {
 template <bool Evasion>
 void generateMenMoves(Position& pos, int s) {
     const int o = 1 - s;
-    auto marked = [&pos](int square) { return !Evasion || pos.evasionMark[square] == pos.ordering->nodeCount; };
+    auto marked = [&pos](int square) {
+        return !Evasion || pos.evasionMark[square] == pos.ordering->nodeCount;
+    };
     for (int slot = pos.menCount[s]; slot >= 1; --slot) {
         const int f = pos.pieceList[s][slot];
         const int piece = pos.squares[f].piece;
@@ -117,8 +121,10 @@ void generateMenMoves(Position& pos, int s) {
             }
             // Captures on the two diagonal squares; en passant needs no mark.
             const int c1 = skip[f], c2 = skip[c1];
-            if (isOwn(pos, c1, o) ? marked(c1) : isEnPassantTarget(pos, c1, s)) scoreAndAdd(pos, f, c1, MoveCapture);
-            if (isOwn(pos, c2, o) ? marked(c2) : isEnPassantTarget(pos, c2, s)) scoreAndAdd(pos, f, c2, MoveCapture);
+            if (isOwn(pos, c1, o) ? marked(c1) : isEnPassantTarget(pos, c1, s))
+                scoreAndAdd(pos, f, c1, MoveCapture);
+            if (isOwn(pos, c2, o) ? marked(c2) : isEnPassantTarget(pos, c2, s))
+                scoreAndAdd(pos, f, c2, MoveCapture);
             continue;
         }
         int t = next[f];
@@ -176,11 +182,15 @@ SquareSet blackKingFence(const Position& pos) {
            kingNeighbours[pos.pieceList[White][0]];
 }
 
-SquareSet kingFence(const Position& pos, int side) { return side == White ? whiteKingFence(pos) : blackKingFence(pos); }
+SquareSet kingFence(const Position& pos, int side) {
+    return side == White ? whiteKingFence(pos) : blackKingFence(pos);
+}
 
 // A pawn-ending pawn capture. None can land on the last rank: the only enemy man
 // that could stand there is the king.
-void appendPawnCapture(Position& pos, int f, int t) { appendMove(pos, 100, makeMoveWord(f, t, 0, MoveCapture)); }
+void appendPawnCapture(Position& pos, int f, int t) {
+    appendMove(pos, 100, makeMoveWord(f, t, 0, MoveCapture));
+}
 
 // In check from a pawn in a pawn ending: the one pawn that can take the checker
 // (from two files away on the king's rank), and en passant when the checker has
@@ -192,12 +202,14 @@ void appendPawnEndingCheckCaptures(Position& pos, int s, int K) {
     if (fileOf(K) != 0 && left >= 0 && left < 64 && pos.squares[left].piece == Pawn && isOwn(pos, left, o)) {
         checker = left;
         if (fileOf(K) >= 2) capturer = K - 2;
-    } else if (fileOf(K) != 7 && right >= 0 && right < 64 && pos.squares[right].piece == Pawn && isOwn(pos, right, o)) {
+    } else if (fileOf(K) != 7 && right >= 0 && right < 64 && pos.squares[right].piece == Pawn &&
+               isOwn(pos, right, o)) {
         checker = right;
         if (fileOf(K) <= 5) capturer = K + 2;
     }
     if (checker < 0) return;
-    if (capturer >= 0 && pos.squares[capturer].piece == Pawn && isOwn(pos, capturer, s)) appendPawnCapture(pos, capturer, checker);
+    if (capturer >= 0 && pos.squares[capturer].piece == Pawn && isOwn(pos, capturer, s))
+        appendPawnCapture(pos, capturer, checker);
     if (pos.epSquare != 0 && pos.epSquare == checker + up && isEnPassantTarget(pos, pos.epSquare, s)) {
         if (fileOf(pos.epSquare) != 0 && isOwn(pos, checker - 1, s) && pos.squares[checker - 1].piece == Pawn)
             appendMove(pos, 100, makeMoveWord(checker - 1, pos.epSquare, 0, MoveCapture));
@@ -322,11 +334,11 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     // elsewhere cannot send the tests off the board.
     if (checkers == 0 && pos.castleRights != 0 && K == (s == White ? 4 : 60)) {
         const int* opp = pos.genWork.opponentMap;
-        if ((pos.castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 && pos.isEmpty(K + 1) &&
-            pos.isEmpty(K + 2))
+        if ((pos.castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 &&
+            pos.isEmpty(K + 1) && pos.isEmpty(K + 2))
             scoreAndAdd(pos, K, K + 2, MoveCastle);
-        if ((pos.castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 && pos.isEmpty(K - 1) &&
-            pos.isEmpty(K - 2) && pos.isEmpty(K - 3))
+        if ((pos.castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 &&
+            pos.isEmpty(K - 1) && pos.isEmpty(K - 2) && pos.isEmpty(K - 3))
             scoreAndAdd(pos, K, K - 2, MoveCastle);
     }
 
@@ -339,7 +351,8 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     }
     if (most > 0)
         for (int i = 0; i < n; ++i)
-            list[i].score += pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
+            list[i].score +=
+                pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
     return n;
 }
 
@@ -378,8 +391,10 @@ int generatePawnEndingMoves(Position& pos, ScoredMove* list, int s) {
             }
         }
         // Captures: towards the a-file first, then towards the h-file.
-        if (fileOf(f) != 0 && (isOwn(pos, t - 1, o) || isEnPassantTarget(pos, t - 1, s))) appendPawnCapture(pos, f, t - 1);
-        if (fileOf(f) != 7 && (isOwn(pos, t + 1, o) || isEnPassantTarget(pos, t + 1, s))) appendPawnCapture(pos, f, t + 1);
+        if (fileOf(f) != 0 && (isOwn(pos, t - 1, o) || isEnPassantTarget(pos, t - 1, s)))
+            appendPawnCapture(pos, f, t - 1);
+        if (fileOf(f) != 7 && (isOwn(pos, t + 1, o) || isEnPassantTarget(pos, t + 1, s)))
+            appendPawnCapture(pos, f, t + 1);
     }
     pawnEndingBonuses(pos, list);
     return int(pos.genWork.cursor - list);

@@ -118,9 +118,12 @@ void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
     const int piece = pos.squares[from].piece;
     const Move key = (flags & 0x7000) | Move(to) << 6 | Move(from);
     int score = 0;
-    if (key == pos.genWork.killer1) score = CaptureKiller1Bonus;
-    else if (key == pos.genWork.killer2) score = CaptureKiller2Bonus;
-    else if (key == pos.genWork.bestMove) score = CapturePlyBestBonus;
+    if (key == pos.genWork.killer1)
+        score = CaptureKiller1Bonus;
+    else if (key == pos.genWork.killer2)
+        score = CaptureKiller2Bonus;
+    else if (key == pos.genWork.bestMove)
+        score = CapturePlyBestBonus;
 
     if (flags & MoveCapture) {
         score += pieceValue[pos.squares[to].piece];
@@ -191,7 +194,8 @@ int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int s) {
     const SquareSet fence = kingFence(pos, s);
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(pos, t, o) && !(fence & squareBit(t))) appendMove(pos, 100, makeMoveWord(K, t, 0, MoveCapture));
+        if (isOwn(pos, t, o) && !(fence & squareBit(t)))
+            appendMove(pos, 100, makeMoveWord(K, t, 0, MoveCapture));
 
     if (fence & squareBit(K)) {
         appendPawnEndingCheckCaptures(pos, s, K);

@@ -24,8 +24,8 @@ struct SquareContent {
 // What make saves at each ply and unmake restores: everything that cannot be
 // reversed step by step.
 struct PlySlot {
-    Move move;     // the move played at this ply, 0 for a null move
-    HashKey key;   // the key before it: the key history of the repetition test
+    Move move;    // the move played at this ply, 0 for a null move
+    HashKey key;  // the key before it: the key history of the repetition test
     int castleRights;
     int epSquare;
     int halfmoveClock;
@@ -76,17 +76,17 @@ struct Position {
     int castled[2]{};
     int pieceList[2][16]{};  // slot 0 the king, slots 1..menCount the other men
     int menCount[2]{};
-    int pieceCount[16]{};    // by piece + 8 * colour, kings included
+    int pieceCount[16]{};     // by piece + 8 * colour, kings included
     int nonPawnMaterial = 0;  // pieceValue of every knight, bishop, rook and queen
     int materialSum[2]{};     // piece-square entries (base value included) per side
     HashKey key{};
-    SquareSet pawnSet[2]{};   // by side
-    uint32_t pawnKey = 0;     // the pawn structure's key (pawnKeys of board/zobrist.h)
+    SquareSet pawnSet[2]{};  // by side
+    uint32_t pawnKey = 0;    // the pawn structure's key (pawnKeys of board/zobrist.h)
     // The union of the two pawn sets as the evaluation's last pawn-cache probe saw
     // it: refreshed by that probe (eval/pawns.h), not by make. The pawn-ending move
     // ordering reads it as it stands.
     SquareSet allPawns = 0;
-    int attackMap[2][64]{};   // per side, see board/attacks.h
+    int attackMap[2][64]{};  // per side, see board/attacks.h
     // The piece-square tables of the current root, by colour, piece code and
     // square: built by the evaluation's root preparation (eval/piece_square.h).
     // Make keeps the material sums with them and the move ordering scores moves

@@ -1,6 +1,5 @@
 #include "board/zobrist.h"
 
-
 namespace board {
 
 constinit HashKey pieceKeys[16][64]{};

@@ -46,12 +46,17 @@ int pawnsOf(const Position& pos, int colour) { return pos.pieceCount[Pawn + 8 * 
 template <int Us>
 void scorePawnsOf(const Position& pos) {
     for (int slot = pos.menCount[Us]; slot >= 1; --slot)
-        if (pos.squares[pos.pieceList[Us][slot]].piece == Pawn) PawnEvaluator.scorePawn<Us>(pos, pos.pieceList[Us][slot]);
+        if (pos.squares[pos.pieceList[Us][slot]].piece == Pawn)
+            PawnEvaluator.scorePawn<Us>(pos, pos.pieceList[Us][slot]);
 }
 
-int minorsOf(const Position& pos, int colour) { return pos.pieceCount[Knight + 8 * colour] + pos.pieceCount[Bishop + 8 * colour]; }
+int minorsOf(const Position& pos, int colour) {
+    return pos.pieceCount[Knight + 8 * colour] + pos.pieceCount[Bishop + 8 * colour];
+}
 
-int heavyWeight(const Position& pos, int colour) { return pos.pieceCount[Rook + 8 * colour] + 2 * pos.pieceCount[Queen + 8 * colour]; }
+int heavyWeight(const Position& pos, int colour) {
+    return pos.pieceCount[Rook + 8 * colour] + 2 * pos.pieceCount[Queen + 8 * colour];
+}
 
 // The square of colour's first bishop in its piece list, -1 when it has none.
 int bishopSquare(const Position& pos, int colour) {
@@ -75,7 +80,9 @@ int rookAndMinorAgainstRook(const Position& pos, int side, int score) {
     if (pos.pieceCount[Rook] != 1 || pos.pieceCount[Rook + 8] != 1) return score;
     for (int colour = White; colour <= Black; ++colour) {
         if (pos.menCount[colour] != 2) continue;
-        int k = pos.pieceCount[Knight + 8 * colour] == 1 ? 100 : pos.pieceCount[Bishop + 8 * colour] == 1 ? 50 : 0;
+        int k = pos.pieceCount[Knight + 8 * colour] == 1   ? 100
+                : pos.pieceCount[Bishop + 8 * colour] == 1 ? 50
+                                                           : 0;
         if (k == 0) continue;
         int advantage = side == colour ? score : -score;
         advantage -= k;
@@ -102,7 +109,8 @@ int oneMinorEach(const Position& pos, int side, int ply, int score) {
             const int f = h == 0 ? 10 : h + 11;
             return score * f / 16 + drawScore(pos, ply);
         }
-        whiteGain = (pawnsOnSquareColour(pos, Black, shade) - pawnsOnSquareColour(pos, White, shade)) * (5 - h) * 2;
+        whiteGain =
+            (pawnsOnSquareColour(pos, Black, shade) - pawnsOnSquareColour(pos, White, shade)) * (5 - h) * 2;
     } else {
         const int shade = squareColour[whiteBishop >= 0 ? whiteBishop : blackBishop];
         const int d = pawnsOnSquareColour(pos, Black, shade) - pawnsOnSquareColour(pos, White, shade);
@@ -114,8 +122,8 @@ int oneMinorEach(const Position& pos, int side, int ply, int score) {
 // True when colour's only men besides pawns are one bishop (and nothing else).
 bool bishopAndPawnsOnly(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    return pos.pieceCount[Bishop + c8] == 1 && pos.pieceCount[Knight + c8] == 0 && pos.pieceCount[Rook + c8] == 0 &&
-           pos.pieceCount[Queen + c8] == 0;
+    return pos.pieceCount[Bishop + c8] == 1 && pos.pieceCount[Knight + c8] == 0 &&
+           pos.pieceCount[Rook + c8] == 0 && pos.pieceCount[Queen + c8] == 0;
 }
 
 bool allPawnsOnFile(const Position& pos, int colour, int file) {
@@ -127,8 +135,9 @@ bool allPawnsOnFile(const Position& pos, int colour, int file) {
 // king sits in that corner.
 bool cannotWin(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    bool noWin = pos.menCount[colour] == 0 ||
-                 (pos.menCount[colour] == 1 && (pos.pieceCount[Bishop + c8] == 1 || pos.pieceCount[Knight + c8] == 1));
+    bool noWin =
+        pos.menCount[colour] == 0 ||
+        (pos.menCount[colour] == 1 && (pos.pieceCount[Bishop + c8] == 1 || pos.pieceCount[Knight + c8] == 1));
     if (!bishopAndPawnsOnly(pos, colour)) return noWin;
 
     const int bishop = bishopSquare(pos, colour);
@@ -141,7 +150,8 @@ bool cannotWin(const Position& pos, int colour) {
     const int* corner = light ? HCorner : ACorner;
     const int file = colour == White ? (light ? 7 : 0) : (light ? 0 : 7);
     for (int i = 0; i < 4; ++i)
-        if (defender == (colour == White ? corner[i] : 63 - corner[i])) return allPawnsOnFile(pos, colour, file);
+        if (defender == (colour == White ? corner[i] : 63 - corner[i]))
+            return allPawnsOnFile(pos, colour, file);
     return noWin;
 }
 
@@ -162,13 +172,14 @@ int endgameDraws(const Position& pos, int side, int ply, int score, int* status)
     return score;
 }
 
-int evaluateWith(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status,
-                 EvalTrace* trace) {
+int evaluateWith(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
+                 int* status, EvalTrace* trace) {
     const int s = side, o = 1 - side;
     *status = EvalNormal;
 
     // Step 1. Draws by rule: no mating material, or fifty moves without progress.
-    if ((pawnsOf(pos, White) == 0 && pawnsOf(pos, Black) == 0 && pos.nonPawnMaterial <= 350) || pos.halfmoveClock >= 100) {
+    if ((pawnsOf(pos, White) == 0 && pawnsOf(pos, Black) == 0 && pos.nonPawnMaterial <= 350) ||
+        pos.halfmoveClock >= 100) {
         *status = EvalLeaf;
         return drawScore(pos, ply);
     }
@@ -308,7 +319,8 @@ int pawnStructureScore(Position& pos, int side) {
     return PawnEvaluator.finishPawnScore(pos, gamePhase, side, true);
 }
 
-int evaluate(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status) {
+int evaluate(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
+             int* status) {
     return evaluateWith(pos, side, bound, depthLimit, ply, moveIn, status, nullptr);
 }
 

@@ -32,7 +32,8 @@ extern int positionalAtPly[66];
 // Evaluates pos for side, building both attack maps on the way. bound is the node's
 // search bound, ply its distance from the root; moveIn (may be null) is the entry
 // through which the position was reached and receives MoveCheck when side is in check.
-int evaluate(board::Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status);
+int evaluate(board::Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
+             int* status);
 
 // Pawn structure for side, from the cache or computed and stored.
 int pawnStructureScore(board::Position& pos, int side);

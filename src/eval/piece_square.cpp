@@ -224,8 +224,10 @@ void buildPieceSquareTables(Position& pos) {
                 targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
         const int kingPull = fast * distanceToPawns / 10;
         const int run = pawnRunState(pos, q);
-        addSquareTerms<board::White>(pos, root, q, knight, kingPull, pos.squares[q].colour == board::White ? run : 0);
-        addSquareTerms<board::Black>(pos, root, q, knight, kingPull, pos.squares[q].colour == board::Black ? run : 0);
+        addSquareTerms<board::White>(pos, root, q, knight, kingPull,
+                                     pos.squares[q].colour == board::White ? run : 0);
+        addSquareTerms<board::Black>(pos, root, q, knight, kingPull,
+                                     pos.squares[q].colour == board::Black ? run : 0);
     }
     // Codes 0 and 7 name no man.
     for (int c = 0; c < 2; ++c)
@@ -245,7 +247,8 @@ bool prepareRoot(Position& pos, int sideToMove) {
     pos.materialSum[0] = pos.materialSum[1] = 0;
     for (int sq = 0; sq < 64; ++sq)
         if (pos.squares[sq].colour != board::NoColour)
-            pos.materialSum[pos.squares[sq].colour] += pos.pieceSquare[pos.squares[sq].colour][pos.squares[sq].piece][sq];
+            pos.materialSum[pos.squares[sq].colour] +=
+                pos.pieceSquare[pos.squares[sq].colour][pos.squares[sq].piece][sq];
     return usable;
 }
 

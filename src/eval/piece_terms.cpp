@@ -248,7 +248,8 @@ int firstPawnOnFile(const Position& pos, int file, int from, int to, int step) {
 template <int Us>
 bool behindPassedPawn(const Position& pos, int file, int rank) {
     if (!(PawnEvaluator.passedFiles[Us] & (1u << file))) return false;
-    const int front = Us == White ? firstPawnOnFile(pos, file, 6, 1, -1) : firstPawnOnFile(pos, file, 1, 6, 1);
+    const int front =
+        Us == White ? firstPawnOnFile(pos, file, 6, 1, -1) : firstPawnOnFile(pos, file, 1, 6, 1);
     return front >= 0 && (Us == White ? rank < front : rank > front);
 }
 
@@ -326,8 +327,10 @@ void countKingLines(const Scoring& s, int sq, int movement, int mask, bool slide
 int kingTerm(Scoring& s, int sq) {
     int r;
     const int rightsMask = s.c == White ? 3 : 12;
-    if (s.pos.castled[s.c]) r = 10 - gamePhase;
-    else if (s.pos.castleRights & rightsMask) r = 0;
+    if (s.pos.castled[s.c])
+        r = 10 - gamePhase;
+    else if (s.pos.castleRights & rightsMask)
+        r = 0;
     else r = -40 / (gamePhase + 1);
 
     if (gamePhase < 8) {
@@ -407,7 +410,9 @@ int scoreColour(const Position& pos, int colour, PieceTermsTrace* trace) {
 // ---- Passed pawns --------------------------------------------------------------
 bool hasPieces(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    return pos.pieceCount[Knight + c8] + pos.pieceCount[Bishop + c8] + pos.pieceCount[Rook + c8] + pos.pieceCount[Queen + c8] > 0;
+    return pos.pieceCount[Knight + c8] + pos.pieceCount[Bishop + c8] + pos.pieceCount[Rook + c8] +
+               pos.pieceCount[Queen + c8] >
+           0;
 }
 
 // The front man of a passed file seen from the promotion square; -1 when it is not
@@ -443,7 +448,8 @@ int shelterWithRights(const Position& pos, int kingSquare, int rights) {
     constexpr int Short = Us == White ? 1 : 4, Both = Us == White ? 3 : 12;
     constexpr int CastledSquare = Us == White ? 6 : 62;
     if (!(rights & Both)) return shelterScore(pos, kingSquare, Us);
-    return shelterScore(pos, kingSquare, Us) / 2 + ((rights & Short) ? shelterScore(pos, CastledSquare, Us) / 4 : 0);
+    return shelterScore(pos, kingSquare, Us) / 2 +
+           ((rights & Short) ? shelterScore(pos, CastledSquare, Us) / 4 : 0);
 }
 
 }  // namespace
@@ -536,7 +542,8 @@ int kingShelterTerm(const Position& pos, int sideToMove) {
         v = entry.value;
     } else {
         // While castling is still possible, the king's future home counts as well.
-        v = shelterWithRights<White>(pos, whiteKing, rights) - shelterWithRights<Black>(pos, blackKing, rights);
+        v = shelterWithRights<White>(pos, whiteKing, rights) -
+            shelterWithRights<Black>(pos, blackKing, rights);
         entry = {key, v};
     }
     const int scaled = (10 - gamePhase) * v / 10;

@@ -1,11 +1,12 @@
 // Pawn structure: Black is scored as the mirror image of White.
+#include "eval/pawns.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "board/position.h"
 #include "board/types.h"
-#include "eval/pawns.h"
 
 using eval::PawnEvaluator;
 using eval::SquareSet;
