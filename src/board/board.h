@@ -25,26 +25,6 @@ struct FixedTablesState {
 };
 extern FixedTablesState FixedTables;
 
-// ---- The engine's position, field by field (being moved onto Position&) ----------
-inline constexpr SquareContent (&squares)[64] = Board.squares;
-inline constexpr int& castleRights = Board.castleRights;
-inline constexpr int& epSquare = Board.epSquare;
-inline constexpr int& halfmoveClock = Board.halfmoveClock;
-inline constexpr int (&castled)[2] = Board.castled;
-inline constexpr int (&pieceList)[2][16] = Board.pieceList;
-inline constexpr int (&menCount)[2] = Board.menCount;
-inline constexpr int (&pieceCount)[16] = Board.pieceCount;
-inline constexpr int& nonPawnMaterial = Board.nonPawnMaterial;
-inline constexpr int (&materialSum)[2] = Board.materialSum;
-inline constexpr HashKey& positionKey = Board.key;
-inline constexpr int (&attackMap)[2][64] = Board.attackMap;
-inline constexpr SquareSet (&pawnSet)[2] = Board.pawnSet;
-inline constexpr uint32_t& pawnKey = Board.pawnKey;
-inline constexpr SquareSet& allPawns = Board.allPawns;
-inline constexpr int (&pieceSquare)[2][8][64] = Board.pieceSquare;
-inline constexpr PlySlot (&plyState)[PlySlots] = Board.slots;
-inline bool rebuildDerivedState(int sideToMove) { return Board.rebuildDerivedState(sideToMove); }
-
 // ---- Fixed tables ---------------------------------------------------------------
 // Movement index by piece + 8 * colour: 1 white pawn, 7 black pawn, 2..6 knight..king.
 extern const int movementIndex[16];
@@ -60,7 +40,5 @@ extern int knightPair[64][64];
 extern const std::array<SquareSet, 64> kingNeighbours;
 extern const std::array<SquareSet, 64> frontSpanUp;
 extern const std::array<SquareSet, 64> frontSpanDown;
-
-inline bool isEmpty(int square) { return squares[square].colour == NoColour; }
 
 }  // namespace board

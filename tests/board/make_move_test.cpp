@@ -40,22 +40,23 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
         int ply = 0;
         for (; ply < 40; ++ply) {
             before[ply] = BoardSnapshot::take();
-            computeAttackMap(Board, side, attackMap[side]);
-            computeAttackMap(Board, 1 - side, attackMap[1 - side]);
+            computeAttackMap(Board, side, Board.attackMap[side]);
+            computeAttackMap(Board, 1 - side, Board.attackMap[1 - side]);
             nullAt[ply] = !inCheck(Board, side) && random() % 8 == 0;
             if (nullAt[ply]) {
                 makeNullMove(Board, side, ply);
-                ASSERT_EQ(plyState[ply].move, NoMove);
-                ASSERT_EQ(epSquare, 0);
+                ASSERT_EQ(Board.slots[ply].move, NoMove);
+                ASSERT_EQ(Board.epSquare, 0);
             } else {
                 const int n = generateLegalMoves(Board, list, side, ply);
                 if (n == 0) break;
                 makeMove(Board, side, ply, list[random() % n].move);
             }
             side = 1 - side;
-            ASSERT_EQ(positionKey, computeHashKey(Board, side));
+            ASSERT_EQ(Board.key, computeHashKey(Board, side));
             const std::string changed = freshDerivedState(side).differences(BoardSnapshot::take());
-            ASSERT_EQ(changed, "") << "after making " << moveToText(plyState[ply].move) << " in game " << game;
+            ASSERT_EQ(changed, "") << "after making " << moveToText(Board.slots[ply].move) << " in game "
+                                   << game;
             ++checks;
         }
         while (ply-- > 0) {
@@ -66,7 +67,7 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
                 unmakeMove(Board, ply);
             // The state before the make was itself checked against a fresh preparation.
             ASSERT_EQ(before[ply].differences(BoardSnapshot::take()), "")
-                << "after unmaking " << moveToText(plyState[ply].move) << " in game " << game;
+                << "after unmaking " << moveToText(Board.slots[ply].move) << " in game " << game;
         }
     }
     EXPECT_GT(checks, 30000);
@@ -76,10 +77,10 @@ TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
     for (int field : {1, 6}) {
         setUpPosition("8/4P3/8/8/8/8/k7/4K3 w - -");
         makeMove(Board, White, 0, makeMoveWord(52, 60, field));
-        EXPECT_EQ(squares[60].piece, Knight) << field;
-        EXPECT_EQ(nonPawnMaterial, 330);
+        EXPECT_EQ(Board.squares[60].piece, Knight) << field;
+        EXPECT_EQ(Board.nonPawnMaterial, 330);
         unmakeMove(Board, 0);
-        EXPECT_EQ(squares[52].piece, Pawn);
+        EXPECT_EQ(Board.squares[52].piece, Pawn);
     }
 }
 

@@ -28,16 +28,16 @@ OrderingContext PerftOrdering{};
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
     ++PerftOrdering.nodeCount;
-    EXPECT_EQ(positionKey, computeHashKey(Board, side));
-    computeAttackMap(Board, side, attackMap[side]);
-    computeAttackMap(Board, other, attackMap[other]);
+    EXPECT_EQ(Board.key, computeHashKey(Board, side));
+    computeAttackMap(Board, side, Board.attackMap[side]);
+    computeAttackMap(Board, other, Board.attackMap[other]);
     const int n = generateMoves(Board, list, side, ply);
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         const BoardSnapshot before = BoardSnapshot::take();
         makeMove(Board, side, ply, list[i].move);
-        computeAttackMap(Board, other, attackMap[other]);
-        if (attackMap[other][pieceList[side][0]] == 0)
+        computeAttackMap(Board, other, Board.attackMap[other]);
+        if (Board.attackMap[other][Board.pieceList[side][0]] == 0)
             leaves += depth == 1 ? 1 : enginePerft(other, ply + 1, depth - 1, list + n);
         unmakeMove(Board, ply);
         const std::string changed = before.differences(BoardSnapshot::take());

@@ -51,7 +51,7 @@ TEST(Evaluate, DrawValueAndTablebaseScoresSeenFromThePly) {
     EXPECT_EQ(r.status, EvalLeaf);
     EXPECT_EQ(r.score, -25);  // odd ply: the opponent's view of the draw
     setUp("4k3/8/8/8/8/8/4P3/3QK3 w - -");
-    halfmoveClock = 100;
+    Board.halfmoveClock = 100;
     EXPECT_EQ(evaluateAt(2).score, 25);
     EXPECT_EQ(eval::tablebaseScoreAtPly(board::Board, 0, 3), -25);
     EXPECT_EQ(eval::tablebaseScoreAtPly(board::Board, 29990, 4), 29986);

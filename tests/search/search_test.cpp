@@ -81,24 +81,24 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     // A node whose position occurred in the game before the root is a draw, but
     // only while no irreversible move separates the two (fifty-move counter >= ply).
     prepareNodeSearch("4k3/8/8/8/8/8/3Q4/4K3 w - -");
-    const HashKey key = positionKey;
+    const HashKey key = Board.key;
     MainSearch.gameKeysBegin = &key;
     MainSearch.gameKeysEnd = &key + 1;
     Board.drawValue = 17;
     ScoredMove in{0, makeMoveWord(12, 20)};
     Move line[search::LineLength];
-    halfmoveClock = 1;
+    Board.halfmoveClock = 1;
     EXPECT_EQ(search::searchNode(MainSearch, Board, White, 1, 3, MainSearch.moveList, &in, 0, line, 8, 0, 2),
               -17);
-    halfmoveClock = 0;
+    Board.halfmoveClock = 0;
     EXPECT_NE(search::searchNode(MainSearch, Board, White, 1, 3, MainSearch.moveList, &in, 0, line, 8, 0, 2),
               -17);
 
     // The same position two plies up the line.
     MainSearch.gameKeysBegin = MainSearch.gameKeysEnd = nullptr;
     search::TransTable.clear();
-    plyState[0].key = key;
-    halfmoveClock = 2;
+    Board.slots[0].key = key;
+    Board.halfmoveClock = 2;
     EXPECT_EQ(search::searchNode(MainSearch, Board, White, 2, 4, MainSearch.moveList, &in, 0, line, 8, 0, 2),
               17);
     Board.drawValue = 0;
@@ -112,7 +112,7 @@ TEST(Search, AStalemateMetAgainDeeperStaysADraw) {
     // as mates two plies nearer, and the stalemate would score as a loss.
     prepareNodeSearch("k7/1r1N4/1P6/8/8/5Q2/8/7K b - -");
     MainSearch.gameKeysBegin = MainSearch.gameKeysEnd = nullptr;
-    halfmoveClock = 0;
+    Board.halfmoveClock = 0;
     ScoredMove in{0, makeMoveWord(14, 21)};  // Qg2-f3 pinned the rook
     Move line[search::LineLength];
     EXPECT_EQ(

@@ -25,44 +25,45 @@ int setUpPosition(const std::string& fen) {
 
 BoardSnapshot BoardSnapshot::take() {
     BoardSnapshot s;
-    std::memcpy(s.squares, board::squares, sizeof s.squares);
-    s.castleRights = board::castleRights;
-    s.epSquare = board::epSquare;
-    s.halfmoveClock = board::halfmoveClock;
+    std::memcpy(s.squares, Board.squares, sizeof s.squares);
+    s.castleRights = Board.castleRights;
+    s.epSquare = Board.epSquare;
+    s.halfmoveClock = Board.halfmoveClock;
     for (int c = 0; c < 2; ++c) {
-        s.castled[c] = board::castled[c];
-        s.king[c] = board::pieceList[c][0];
-        s.men[c].assign(board::pieceList[c] + 1, board::pieceList[c] + 1 + board::menCount[c]);
+        s.castled[c] = Board.castled[c];
+        s.king[c] = Board.pieceList[c][0];
+        s.men[c].assign(Board.pieceList[c] + 1, Board.pieceList[c] + 1 + Board.menCount[c]);
         std::sort(s.men[c].begin(), s.men[c].end());
-        s.materialSum[c] = board::materialSum[c];
-        s.pawnSet[c] = board::pawnSet[c];
+        s.materialSum[c] = Board.materialSum[c];
+        s.pawnSet[c] = Board.pawnSet[c];
     }
-    std::memcpy(s.pieceCount, board::pieceCount, sizeof s.pieceCount);
-    s.nonPawnMaterial = board::nonPawnMaterial;
-    s.key = board::positionKey;
-    s.pawnKey = board::pawnKey;
+    std::memcpy(s.pieceCount, Board.pieceCount, sizeof s.pieceCount);
+    s.nonPawnMaterial = Board.nonPawnMaterial;
+    s.key = Board.key;
+    s.pawnKey = Board.pawnKey;
     return s;
 }
 
 std::string BoardSnapshot::differences(const BoardSnapshot& o) const {
     std::ostringstream out;
     for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].piece != o.squares[sq].piece || squares[sq].colour != o.squares[sq].colour)
+        if (Board.squares[sq].piece != o.squares[sq].piece ||
+            Board.squares[sq].colour != o.squares[sq].colour)
             out << " square " << sq;
-    if (castleRights != o.castleRights) out << " castleRights";
-    if (epSquare != o.epSquare) out << " epSquare";
-    if (halfmoveClock != o.halfmoveClock) out << " halfmoveClock";
+    if (Board.castleRights != o.castleRights) out << " Board.castleRights";
+    if (Board.epSquare != o.epSquare) out << " Board.epSquare";
+    if (Board.halfmoveClock != o.halfmoveClock) out << " Board.halfmoveClock";
     for (int c = 0; c < 2; ++c) {
-        if (castled[c] != o.castled[c]) out << " castled[" << c << "]";
+        if (Board.castled[c] != o.castled[c]) out << " Board.castled[" << c << "]";
         if (king[c] != o.king[c]) out << " king[" << c << "]";
-        if (men[c] != o.men[c]) out << " pieceList[" << c << "]";
-        if (materialSum[c] != o.materialSum[c]) out << " materialSum[" << c << "]";
-        if (pawnSet[c] != o.pawnSet[c]) out << " pawnSet[" << c << "]";
+        if (men[c] != o.men[c]) out << " Board.pieceList[" << c << "]";
+        if (Board.materialSum[c] != o.materialSum[c]) out << " Board.materialSum[" << c << "]";
+        if (Board.pawnSet[c] != o.pawnSet[c]) out << " Board.pawnSet[" << c << "]";
     }
-    if (std::memcmp(pieceCount, o.pieceCount, sizeof pieceCount) != 0) out << " pieceCount";
-    if (nonPawnMaterial != o.nonPawnMaterial) out << " nonPawnMaterial";
+    if (std::memcmp(Board.pieceCount, o.pieceCount, sizeof Board.pieceCount) != 0) out << " Board.pieceCount";
+    if (Board.nonPawnMaterial != o.nonPawnMaterial) out << " Board.nonPawnMaterial";
     if (!(key == o.key)) out << " key";
-    if (pawnKey != o.pawnKey) out << " pawnKey";
+    if (Board.pawnKey != o.pawnKey) out << " Board.pawnKey";
     return out.str();
 }
 
@@ -71,38 +72,38 @@ BoardSnapshot freshDerivedState(int sideToMove) {
     static int savedLists[2][16], savedMenCount[2], savedPieceCount[16], savedMaterial[2];
     static int savedAttacks[2][64], savedTables[2][8][64];
     static board::PlySlot savedSlots[board::PlySlots];
-    std::memcpy(savedLists, board::pieceList, sizeof savedLists);
-    std::memcpy(savedMenCount, board::menCount, sizeof savedMenCount);
-    std::memcpy(savedPieceCount, board::pieceCount, sizeof savedPieceCount);
-    std::memcpy(savedMaterial, board::materialSum, sizeof savedMaterial);
-    std::memcpy(savedAttacks, board::attackMap, sizeof savedAttacks);
-    std::memcpy(savedTables, board::pieceSquare, sizeof savedTables);
-    std::memcpy(savedSlots, board::plyState, sizeof savedSlots);
-    const int savedNonPawn = board::nonPawnMaterial;
-    const board::HashKey savedKey = board::positionKey;
-    const uint64_t savedPawnSets[2] = {board::pawnSet[0], board::pawnSet[1]};
-    const uint32_t savedPawnKey = board::pawnKey;
+    std::memcpy(savedLists, Board.pieceList, sizeof savedLists);
+    std::memcpy(savedMenCount, Board.menCount, sizeof savedMenCount);
+    std::memcpy(savedPieceCount, Board.pieceCount, sizeof savedPieceCount);
+    std::memcpy(savedMaterial, Board.materialSum, sizeof savedMaterial);
+    std::memcpy(savedAttacks, Board.attackMap, sizeof savedAttacks);
+    std::memcpy(savedTables, Board.pieceSquare, sizeof savedTables);
+    std::memcpy(savedSlots, Board.slots, sizeof savedSlots);
+    const int savedNonPawn = Board.nonPawnMaterial;
+    const board::HashKey savedKey = Board.key;
+    const uint64_t savedPawnSets[2] = {Board.pawnSet[0], Board.pawnSet[1]};
+    const uint32_t savedPawnKey = Board.pawnKey;
 
     eval::prepareRoot(board::Board, sideToMove);
     BoardSnapshot fresh = BoardSnapshot::take();
     for (int c = 0; c < 2; ++c) fresh.materialSum[c] = 0;
     for (int sq = 0; sq < 64; ++sq)
-        if (board::squares[sq].colour != board::NoColour)
-            fresh.materialSum[board::squares[sq].colour] +=
-                savedTables[board::squares[sq].colour][board::squares[sq].piece][sq];
+        if (Board.squares[sq].colour != board::NoColour)
+            fresh.materialSum[Board.squares[sq].colour] +=
+                savedTables[Board.squares[sq].colour][Board.squares[sq].piece][sq];
 
-    std::memcpy(board::pieceList, savedLists, sizeof savedLists);
-    std::memcpy(board::menCount, savedMenCount, sizeof savedMenCount);
-    std::memcpy(board::pieceCount, savedPieceCount, sizeof savedPieceCount);
-    std::memcpy(board::materialSum, savedMaterial, sizeof savedMaterial);
-    std::memcpy(board::attackMap, savedAttacks, sizeof savedAttacks);
-    std::memcpy(board::pieceSquare, savedTables, sizeof savedTables);
-    std::memcpy(board::plyState, savedSlots, sizeof savedSlots);
-    board::nonPawnMaterial = savedNonPawn;
-    board::positionKey = savedKey;
-    board::pawnSet[0] = savedPawnSets[0];
-    board::pawnSet[1] = savedPawnSets[1];
-    board::pawnKey = savedPawnKey;
+    std::memcpy(Board.pieceList, savedLists, sizeof savedLists);
+    std::memcpy(Board.menCount, savedMenCount, sizeof savedMenCount);
+    std::memcpy(Board.pieceCount, savedPieceCount, sizeof savedPieceCount);
+    std::memcpy(Board.materialSum, savedMaterial, sizeof savedMaterial);
+    std::memcpy(Board.attackMap, savedAttacks, sizeof savedAttacks);
+    std::memcpy(Board.pieceSquare, savedTables, sizeof savedTables);
+    std::memcpy(Board.slots, savedSlots, sizeof savedSlots);
+    Board.nonPawnMaterial = savedNonPawn;
+    Board.key = savedKey;
+    Board.pawnSet[0] = savedPawnSets[0];
+    Board.pawnSet[1] = savedPawnSets[1];
+    Board.pawnKey = savedPawnKey;
     return fresh;
 }
 
