@@ -99,4 +99,55 @@ void Position::loadRecord(const PositionRecord& record) {
 
 HashKey Position::hashKey() const { return computeHashKey(*this, sideToMove); }
 
+bool Position::isConsistent() const {
+    // 1. The state words within their ranges.
+    if (sideToMove != White && sideToMove != Black) return false;
+    if (castleRights < 0 || castleRights > 15 || halfmoveClock < 0) return false;
+    if (epSquare != 0 && (epSquare < 16 || epSquare > 47)) return false;
+
+    // 2. Every square empty or holding a man of a side; everything derived from the
+    // squares counted again.
+    int pieces[16] = {}, men[2] = {}, material[2] = {}, nonPawn = 0;
+    SquareSet pawns[2] = {};
+    uint32_t pawnStructure = 0;
+    for (int sq = 0; sq < 64; ++sq) {
+        const SquareContent man = squares[sq];
+        if (man.colour == NoColour) {
+            if (man.piece != Empty) return false;
+            continue;
+        }
+        if (man.colour > Black || man.piece < Pawn || man.piece > King) return false;
+        const int c = man.colour;
+        ++pieces[man.piece + 8 * c];
+        material[c] += pieceSquare[c][man.piece][sq];
+        if (man.piece == King) continue;
+        ++men[c];
+        if (man.piece == Pawn) {
+            pawns[c] |= squareBit(sq);
+            pawnStructure ^= pawnKeys[c][sq];
+        } else {
+            nonPawn += pieceValue[man.piece];
+        }
+    }
+    if (std::memcmp(pieces, pieceCount, sizeof pieces) != 0) return false;
+
+    // 3. One king a side in slot 0 of its list, then each other man once.
+    for (int c = White; c <= Black; ++c) {
+        if (pieces[King + 8 * c] != 1 || menCount[c] != men[c] || men[c] > 15) return false;
+        SquareSet listed = 0;
+        for (int slot = 0; slot <= menCount[c]; ++slot) {
+            const int sq = pieceList[c][slot];
+            if (sq < 0 || sq > 63 || (listed & squareBit(sq))) return false;
+            listed |= squareBit(sq);
+            if (squares[sq].colour != c || (squares[sq].piece == King) != (slot == 0)) return false;
+        }
+    }
+
+    // 4. The sums and keys make keeps, against the recount; the key's side bit
+    // says who is to move, which make tracks and this object does not.
+    return nonPawn == nonPawnMaterial && material[0] == materialSum[0] && material[1] == materialSum[1] &&
+           pawns[0] == pawnSet[0] && pawns[1] == pawnSet[1] && pawnStructure == pawnKey &&
+           key == computeHashKey(*this, int(key.low & 1));
+}
+
 }  // namespace board

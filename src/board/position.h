@@ -68,6 +68,10 @@ struct Position {
     // The key of the squares as they stand, with this position's side to move.
     HashKey hashKey() const;
     bool isEmpty(int square) const { return squares[square].colour == NoColour; }
+    // Do the derived state and the keys agree with the squares, with one king a
+    // side and every word in range? Piece lists count as sets: make and unmake do
+    // not keep their order. Asserted in the sanitizer build, called by the tests.
+    bool isConsistent() const;
 
     SquareContent squares[64]{};
     int castleRights = 0;  // 1 white O-O, 2 white O-O-O, 4 black O-O, 8 black O-O-O

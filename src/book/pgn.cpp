@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -455,6 +456,7 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         // same squares back.
         board::makeMove(pos, side, AdvanceSlot, move);
         nodes[nodeCount] = advance(pos, from, move, current, ply);
+        TALVO_ASSERT(pos.isConsistent());
         current = boardNode = nodeCount++;
         lineHasMove = true;
     }

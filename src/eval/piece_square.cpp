@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "eval/pawns.h"
@@ -249,6 +250,7 @@ bool prepareRoot(Position& pos, int sideToMove) {
         if (pos.squares[sq].colour != board::NoColour)
             pos.materialSum[pos.squares[sq].colour] +=
                 pos.pieceSquare[pos.squares[sq].colour][pos.squares[sq].piece][sq];
+    TALVO_ASSERT(!usable || pos.isConsistent());
     return usable;
 }
 

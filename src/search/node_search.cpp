@@ -1,5 +1,6 @@
 #include "search/node_search.h"
 
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -134,9 +135,11 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     pvOut[0] = 0;
     if (searchStopped) return 0;
 
-    // Step 2. Let the interface in every few thousand nodes.
+    // Step 2. Let the interface in every few thousand nodes; the sanitizer build
+    // checks the position there too.
     if (state.pollCounter > PollInterval) {
         state.pollCounter = 0;
+        TALVO_ASSERT(pos.isConsistent());
         if (pollSearch(uint64_t(state.ordering.nodeCount))) {
             searchStopped = 1;
             return 0;

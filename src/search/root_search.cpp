@@ -1,5 +1,6 @@
 #include "search/root_search.h"
 
+#include "base/assert.h"
 #include "base/platform.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -61,6 +62,7 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
     const int count = int(last - first);
 
     // 1. A new generation for the table; the game's history for repetitions.
+    TALVO_ASSERT(TransTable.isConsistent());
     TransTable.nextGeneration();
     state.gameKeysBegin = keysBegin;
     state.gameKeysEnd = keysEnd;
@@ -156,6 +158,7 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
                 if (reportRootResult(score, UpdateFailLow, state.rootPV)) return;
             }
             board::unmakeMove(pos, 0);
+            TALVO_ASSERT(pos.isConsistent());
             if (toFront) {
                 const ScoredMove moved = *entry;
                 for (ScoredMove* q = entry; q > first; --q) *q = *(q - 1);

@@ -1,13 +1,15 @@
 // Move generation: the illegal cases the generator keeps out (evasions, castling
 // rules), which the perft filter would hide. The bench pins the order, the scores
 // and the check marks the search reads.
+#include "board/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "board/movegen.h"
+#include "board/board.h"
 #include "board/position_record.h"
 #include "support/board_state.h"
 
