@@ -54,6 +54,7 @@ int measureSpeed() {
     uint64_t evaluations = 0;
     long long checksum = 0;
     uint32_t elapsed = 0;
+    eval::EvalLine line;
     for (const board::PositionRecord& record : corpus) {
         Board.loadRecord(record);
         if (!eval::prepareRoot(Board, record.sideToMove)) continue;
@@ -61,7 +62,7 @@ int measureSpeed() {
         for (int i = 0; i < rounds; ++i) {
             int status;
             board::ScoredMove in{0, 0};
-            checksum += eval::evaluate(Board, record.sideToMove, 0, 1, 0, &in, &status);
+            checksum += eval::evaluate(Board, line, record.sideToMove, 0, 1, 0, &in, &status);
         }
         elapsed += platform::tickMs() - start;
         evaluations += rounds;

@@ -21,9 +21,6 @@ using board::Rook;
 using board::squareColour;
 using board::White;
 
-constinit int mateLimit = NoMateLimit;
-constinit int positionalAtPly[66]{};
-
 namespace {
 
 // 6 x (file distance + rank distance from the nearest edges): drives a bare king
@@ -172,8 +169,8 @@ int endgameDraws(const Position& pos, int side, int ply, int score, int* status)
     return score;
 }
 
-int evaluateWith(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
-                 int* status, EvalTrace* trace) {
+int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+                 board::ScoredMove* moveIn, int* status, EvalTrace* trace) {
     const int s = side, o = 1 - side;
     *status = EvalNormal;
 
@@ -229,16 +226,16 @@ int evaluateWith(Position& pos, int side, int bound, int depthLimit, int ply, bo
 
     // Step 5. Kings and pawns: material, structure and the race.
     if (pos.nonPawnMaterial == 0) {
-        positionalAtPly[ply] = ply > 0 ? -positionalAtPly[ply - 1] : 0;
+        line.positionalAtPly[ply] = ply > 0 ? -line.positionalAtPly[ply - 1] : 0;
         return M[s] - M[o] + 10 + pawnStructureScore(pos, s) + pawnRaceTerm(pos, s);
     }
 
     // Step 6. A mate search only counts material; at its horizon a king in check
     // with a flight square ends the line, one without goes on being searched.
-    if (mateLimit != NoMateLimit) {
+    if (line.mateLimit != NoMateLimit) {
         const int difference = M[s] - M[o];
-        if (ply < mateLimit) return difference;
-        if (ply > mateLimit || pos.attackMap[o][pos.pieceList[s][0]] == 0) {
+        if (ply < line.mateLimit) return difference;
+        if (ply > line.mateLimit || pos.attackMap[o][pos.pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
         }
@@ -267,15 +264,15 @@ int evaluateWith(Position& pos, int side, int bound, int depthLimit, int ply, bo
     // Lazy evaluation: the piece terms are only worth computing when they could
     // move the score across the bound; otherwise the parent's value stands in.
     int score;
-    const int previous = ply > 0 ? positionalAtPly[ply - 1] : 0;
+    const int previous = ply > 0 ? line.positionalAtPly[ply - 1] : 0;
     const int estimate = base - previous;
     const int margin = lazyMargin(depthLimit, ply);
     if (ply == 0 || trace || (estimate - margin <= bound && bound <= estimate + margin)) {
         const int p = pieceTerms(pos, s);
-        positionalAtPly[ply] = p;
+        line.positionalAtPly[ply] = p;
         score = base + p;
     } else {
-        positionalAtPly[ply] = -previous;
+        line.positionalAtPly[ply] = -previous;
         score = estimate;
     }
 
@@ -319,14 +316,15 @@ int pawnStructureScore(Position& pos, int side) {
     return PawnEvaluator.finishPawnScore(pos, gamePhase, side, true);
 }
 
-int evaluate(Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
-             int* status) {
-    return evaluateWith(pos, side, bound, depthLimit, ply, moveIn, status, nullptr);
+int evaluate(Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+             board::ScoredMove* moveIn, int* status) {
+    return evaluateWith(pos, line, side, bound, depthLimit, ply, moveIn, status, nullptr);
 }
 
 EvalTrace traceEvaluation(Position& pos, int side) {
     EvalTrace trace;
-    trace.score = evaluateWith(pos, side, 0, 1, 0, nullptr, &trace.status, &trace);
+    EvalLine line;
+    trace.score = evaluateWith(pos, line, side, 0, 1, 0, nullptr, &trace.status, &trace);
     trace.phase = gamePhase;
     return trace;
 }

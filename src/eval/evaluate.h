@@ -19,21 +19,27 @@ enum EvalStatus : int {
     EvalLeaf = 2,    // stop searching here and return the score
 };
 
-// Ply limit of a mate search, set by the root search once a mate has been found;
-// NoMateLimit means an ordinary search. The evaluation stops valuing positions at
-// this ply.
 constexpr int NoMateLimit = 64;
-extern int mateLimit;
 
-// The piece-terms score computed or inherited at each ply of the current line,
-// from the point of view of the side to move at that ply.
-extern int positionalAtPly[66];
+// What the evaluation keeps along the line a search is on: every search has its
+// own (search::SearchState).
+struct EvalLine {
+    // Ply limit of a mate search, set by the root search once a mate has been
+    // found; NoMateLimit means an ordinary search. The evaluation stops valuing
+    // positions at this ply.
+    int mateLimit = NoMateLimit;
+    // The piece-terms score computed or inherited at each ply of the current
+    // line, from the point of view of the side to move at that ply.
+    int positionalAtPly[66] = {};
+};
 
 // Evaluates pos for side, building both attack maps on the way. bound is the node's
 // search bound, ply its distance from the root; moveIn (may be null) is the entry
-// through which the position was reached and receives MoveCheck when side is in check.
-int evaluate(board::Position& pos, int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn,
-             int* status);
+// through which the position was reached and receives MoveCheck when side is in
+// check. line is the searching line's: its mate limit, and the piece terms of the
+// plies above, which a lazy evaluation inherits.
+int evaluate(board::Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+             board::ScoredMove* moveIn, int* status);
 
 // Pawn structure for side, from the cache or computed and stored.
 int pawnStructureScore(board::Position& pos, int side);
@@ -58,7 +64,8 @@ struct EvalTrace {
     int status = EvalNormal;
     int score = 0;
 };
-// Evaluates pos for side with no lazy cut and records the parts.
+// Evaluates pos for side as a root of its own, with no lazy cut, and records the
+// parts.
 EvalTrace traceEvaluation(board::Position& pos, int side);
 
 }  // namespace eval

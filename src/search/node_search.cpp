@@ -162,7 +162,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
 
     // Step 5. Static score; some positions end the search here.
     int status = eval::EvalNormal;
-    const int staticScore = eval::evaluate(pos, s, bound, limit, ply, moveIn, &status);
+    const int staticScore = eval::evaluate(pos, state.evalLine, s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
         const int storeLimit =
             (status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound)
@@ -190,7 +190,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     }
 
     // Step 7. A mate search looks no deeper than the mate it has to beat.
-    if (limit > mateLimit + 1) limit = mateLimit + 1;
+    if (limit > state.evalLine.mateLimit + 1) limit = state.evalLine.mateLimit + 1;
 
     // Step 8. Null move: if passing still holds the bound, the position is good
     // enough. Not after a null move, not in check, not in a mate search, and not
@@ -198,8 +198,8 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     const int s8 = 8 * s;
     const bool material = pos.pieceCount[board::Queen + s8] || pos.pieceCount[board::Rook + s8] ||
                           pos.pieceCount[board::Knight + s8] + pos.pieceCount[board::Bishop + s8] > 1;
-    if (ply < limit && moveIn->move != 0 && staticScore > bound && mateLimit == NoMateLimit && material &&
-        !inCheck) {
+    if (ply < limit && moveIn->move != 0 && staticScore > bound && state.evalLine.mateLimit == NoMateLimit &&
+        material && !inCheck) {
         int nullLimit = limit - NullMoveReduction;
         if (nullLimit <= ply + 1) nullLimit = limit - NullMoveReductionNearHorizon;
         // The null move's child is reached through this entry; its move word is 0.

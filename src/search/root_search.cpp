@@ -66,7 +66,7 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
     TransTable.nextGeneration();
     state.gameKeysBegin = keysBegin;
     state.gameKeysEnd = keysEnd;
-    mateLimit = initialMateLimit;
+    state.evalLine.mateLimit = initialMateLimit;
     state.pollCounter = 0;
     state.ordering.nodeCount = 0;
 
@@ -74,7 +74,8 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
     int status = eval::EvalNormal;
     last->score = 0;
     last->move = 0;
-    const int estimate = eval::evaluate(pos, s, pos.materialSum[s] - pos.materialSum[o], 1, 0, last, &status);
+    const int estimate =
+        eval::evaluate(pos, state.evalLine, s, pos.materialSum[s] - pos.materialSum[o], 1, 0, last, &status);
     int bound = estimate > board::MateBound ? 0 : estimate;
 
     // 3. Checks first among equals; the order then only changes by fail highs.
@@ -85,7 +86,7 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
     if (searchStopped) return;
     Move childLine[LineLength] = {};
     int budget = FirstIterationExtensions;
-    for (int iteration = 1; iteration <= mateLimit; ++iteration) {
+    for (int iteration = 1; iteration <= state.evalLine.mateLimit; ++iteration) {
         // 4. The time layer decides whether another iteration is worth starting.
         setNodeCount(uint64_t(state.ordering.nodeCount));
         if (mayStartIteration(iteration)) return;
@@ -145,7 +146,7 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
                     // of interest.
                     if (score > board::MateBound) {
                         const int matePly = board::MateScore - score;
-                        mateLimit = matePly - 2;
+                        state.evalLine.mateLimit = matePly - 2;
                     }
                     continue;
                 }

@@ -15,9 +15,7 @@
 
 namespace search {
 
-// Ply limit of a mate search (eval/evaluate.h): the root sets it once a mate has
-// been found, the evaluation stops valuing positions at it.
-using eval::mateLimit;
+// No ply limit of a mate search (eval/evaluate.h): an ordinary search.
 using eval::NoMateLimit;
 
 // Searches the root list [first, last) of pos for side, with state's tables (the

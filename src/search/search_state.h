@@ -18,6 +18,7 @@
 #include "board/movegen.h"
 #include "board/position.h"
 #include "board/types.h"
+#include "eval/evaluate.h"
 
 namespace search {
 
@@ -55,6 +56,8 @@ struct SearchState {
     // Keys of the game positions before the root that a repetition may reach.
     const board::HashKey* gameKeysBegin;
     const board::HashKey* gameKeysEnd;
+    // The evaluation's part: the mate limit and the piece terms of each ply.
+    eval::EvalLine evalLine;
 };
 extern SearchState MainSearch;  // defined in driver/globals.cpp
 

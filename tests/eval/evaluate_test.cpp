@@ -30,7 +30,8 @@ struct Result {
 Result evaluateAt(int ply = 0) {
     ScoredMove in{0, makeMoveWord(12, 28)};
     Result r{};
-    r.score = eval::evaluate(board::Board, Board.sideToMove, 0, 1, ply, &in, &r.status);
+    eval::EvalLine line;
+    r.score = eval::evaluate(Board, line, Board.sideToMove, 0, 1, ply, &in, &r.status);
     return r;
 }
 
@@ -98,7 +99,8 @@ int evaluateRecord(const PositionRecord& r) {
     EXPECT_TRUE(eval::prepareRoot(board::Board, r.sideToMove));
     int status;
     ScoredMove in{0, 0};
-    return eval::evaluate(board::Board, r.sideToMove, 0, 1, 0, &in, &status);
+    eval::EvalLine line;
+    return eval::evaluate(Board, line, r.sideToMove, 0, 1, 0, &in, &status);
 }
 
 // The king's opening table favours the king on the g-file over the c-file on the

@@ -57,7 +57,7 @@ TEST(Search, MatesScoreByTheirDistance) {
     // iterations end once they pass the new limit of 3.
     r = searchFen("r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -", 10);
     EXPECT_EQ(r.score, 29994);
-    EXPECT_EQ(search::mateLimit, 3);
+    EXPECT_EQ(MainSearch.evalLine.mateLimit, 3);
     EXPECT_LE(r.depth, 6);
 
     // The side that gets mated sees the mate coming at the same distance: Kb8 is
