@@ -6,7 +6,7 @@
 // step by step is saved in a slot per ply and restored from it.
 //
 // Calls nest strictly: plies 0, 1, 2, ... are made in order and unmade in reverse.
-// Unmake needs the board exactly as make left it.
+// Unmake needs the position exactly as make left it.
 //
 // The list order is not restored: a captured man comes back in the last slot of its
 // side's list, and the man that used to be last keeps the slot it was moved into.

@@ -21,8 +21,9 @@ using board::ScoredMove;
 namespace {
 
 constexpr int MaxLineKeys = 512;
-// Save slots of the board's make and unmake: the moves a line advances by are
-// never taken back; the legal generator tries each move in a slot of its own.
+// Save slots of make and unmake on the replay's position: the moves a line
+// advances by are never taken back; the legal generator tries each move in a slot
+// of its own.
 constexpr int AdvanceSlot = 0, TrialSlot = 1;
 
 // ---- Characters ----------------------------------------------------------------
@@ -392,7 +393,7 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
 
     // The node the next move is played from; for each open variation, the node
     // to return to and whether the line around it had a move yet.
-    int current = 0, boardNode = -1;  // boardNode: the node the board holds
+    int current = 0, boardNode = -1;  // boardNode: the node pos holds
     bool lineHasMove = false;
     int returnTo[MaxVariationDepth];
     bool returnHasMove[MaxVariationDepth];
@@ -430,9 +431,9 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         if (std::strcmp(reader.text, "--") == 0 || std::strcmp(reader.text, "Z0") == 0)
             return fail(*this, "null move at ply %d", ply);
         if (nodeCount > MaxGameMoves) return fail(*this, "more than %d moves", MaxGameMoves);
-        // The board is rebuilt from the record only where a variation moved us to
-        // another position; along a line it follows the moves as the search's
-        // board does, which costs far less.
+        // The position is rebuilt from the record only where a variation moved us
+        // to another one; along a line it follows the moves as the search's
+        // position does, which costs far less.
         const int side = from.position.sideToMove;
         if (boardNode != current) {
             pos.loadRecord(from.position);
@@ -452,8 +453,8 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         }
         if (!move) return fail(*this, "%s move \"%s\" at ply %d", ambiguous ? "ambiguous" : "illegal", reader.text, ply);
 
-        // The board plays the move, and the record of the position reached reads the
-        // same squares back.
+        // The position plays the move, and the record of the position reached
+        // reads the same squares back; the two must agree on everything.
         board::makeMove(pos, side, AdvanceSlot, move);
         nodes[nodeCount] = advance(pos, from, move, current, ply);
         TALVO_ASSERT(pos.isConsistent());

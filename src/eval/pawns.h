@@ -10,8 +10,8 @@
 //
 // The two pawn sets and the pawn key belong to the position (board/position.h),
 // whose make and unmake keep them current; the king's ring and the file spans
-// among the square masks are the board's fixed tables. The object's own masks are fixed tables that the other
-// evaluation terms use as well.
+// among the square masks are the board's fixed tables. The object's own masks are
+// fixed tables that the other evaluation terms use as well.
 #pragma once
 #include <cstdint>
 
