@@ -26,7 +26,7 @@
 #include "book/opening_book.h"
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
-#include "search/node_search.h"
+#include "search/search_state.h"
 
 using board::Board;
 using book::OpeningBook;
@@ -114,11 +114,11 @@ const char* sanOf(board::Move move) {
     static board::ScoredMove legal[driver::MaxLegalMoves];
     const int side = GameRecord.current().sideToMove;
     Board.loadRecord(GameRecord.current());
-    search::prepareSearch(side);
-    const int count = board::generateLegalMoves(legal, side, 0);
+    search::prepareSearch(Board, search::MainSearch, side);
+    const int count = board::generateLegalMoves(board::Board, legal, side, 0);
     for (int i = 0; i < count; ++i)
         if ((legal[i].move & board::MoveIdentity) == (move & board::MoveIdentity))
-            return board::moveToSan(legal[i].move, legal, count);
+            return board::moveToSan(board::Board, legal[i].move, legal, count);
     return "?";
 }
 

@@ -39,8 +39,8 @@ int runProbe(int argc, char** argv) {
     egtb::initTablebases(argv[0], 0);
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
-    eval::prepareRoot(side);
-    const int score = egtb::probeTablebase(side);
+    eval::prepareRoot(board::Board, side);
+    const int score = egtb::probeTablebase(board::Board, side);
     std::printf("position %s\n", board::formatFen(*record));
     std::printf("tablebase men %d, score %d\n", egtb::TablebaseSet.pieceCount, score);
     if (score == board::NoTablebaseInfo)

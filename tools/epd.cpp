@@ -14,8 +14,8 @@
 #include "board/san.h"
 #include "driver/config.h"
 #include "driver/time_budget.h"
-#include "search/node_search.h"
 #include "search/root_search.h"
+#include "search/search_state.h"
 #include "search/transposition.h"
 
 namespace {
@@ -31,8 +31,10 @@ std::string bestMovesField(const std::string& line) {
 // The legal moves of the position the board holds, for SAN lookups.
 int legalMovesOf(const board::PositionRecord& record, board::ScoredMove* list) {
     board::Board.loadRecord(record);
-    if (!board::isPlayablePosition(record) || !search::prepareSearch(record.sideToMove)) return 0;
-    return board::generateLegalMoves(list, record.sideToMove, 0);
+    if (!board::isPlayablePosition(record) ||
+        !search::prepareSearch(board::Board, search::MainSearch, record.sideToMove))
+        return 0;
+    return board::generateLegalMoves(board::Board, list, record.sideToMove, 0);
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ int runEpd(int argc, char** argv) {
             size_t end = wanted.find(' ', start);
             if (end == std::string::npos) end = wanted.size();
             const std::string san = wanted.substr(start, end - start);
-            const board::Move m = board::parseSan(san.c_str(), legal, n);
+            const board::Move m = board::parseSan(board::Board, san.c_str(), legal, n);
             if (m && (m & board::MoveIdentity) == r.bestMove) found = true;
             start = end + 1;
         }
@@ -75,7 +77,8 @@ int runEpd(int argc, char** argv) {
         solved += found;
         const char* played = "-";
         for (int i = 0; i < n; ++i)
-            if ((legal[i].move & board::MoveIdentity) == r.bestMove) played = board::moveToSan(legal[i].move, legal, n);
+            if ((legal[i].move & board::MoveIdentity) == r.bestMove)
+                played = board::moveToSan(board::Board, legal[i].move, legal, n);
         std::printf("%3d %-6s %-8s bm %-16s %s\n", total, found ? "solved" : "missed", played, wanted.c_str(),
                     board::formatFen(record));
         std::fflush(stdout);

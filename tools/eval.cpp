@@ -29,24 +29,24 @@ int measureSpeed() {
         board::PositionRecord record = *board::parseFen(board::StartFen);
         for (int ply = 0; ply < 60; ++ply) {
             Board.loadRecord(record);
-            if (!eval::prepareRoot(record.sideToMove)) break;
-            const int n = board::generateLegalMoves(list, record.sideToMove, 0);
+            if (!eval::prepareRoot(Board, record.sideToMove)) break;
+            const int n = board::generateLegalMoves(Board, list, record.sideToMove, 0);
             if (n == 0) break;
             const board::Move m = list[random() % n].move;
             corpus.push_back(record);
             // Play it on the record's letters through a fresh board round trip.
-            board::makeMove(record.sideToMove, 0, m);
+            board::makeMove(Board, record.sideToMove, 0, m);
             for (int sq = 0; sq < 64; ++sq) {
                 static const char Letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
                                                    {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
-                const board::SquareContent c = board::squares[sq];
+                const board::SquareContent c = Board.squares[sq];
                 record.squares[sq] = c.colour == board::NoColour ? ' ' : Letters[c.colour][c.piece];
             }
-            record.whiteKingside = board::castleRights & 1;
-            record.whiteQueenside = (board::castleRights >> 1) & 1;
-            record.blackKingside = (board::castleRights >> 2) & 1;
-            record.blackQueenside = (board::castleRights >> 3) & 1;
-            record.epSquare = board::epSquare;
+            record.whiteKingside = Board.castleRights & 1;
+            record.whiteQueenside = (Board.castleRights >> 1) & 1;
+            record.blackKingside = (Board.castleRights >> 2) & 1;
+            record.blackQueenside = (Board.castleRights >> 3) & 1;
+            record.epSquare = Board.epSquare;
             record.sideToMove ^= 1;
         }
     }
@@ -54,14 +54,15 @@ int measureSpeed() {
     uint64_t evaluations = 0;
     long long checksum = 0;
     uint32_t elapsed = 0;
+    eval::EvalLine line;
     for (const board::PositionRecord& record : corpus) {
         Board.loadRecord(record);
-        if (!eval::prepareRoot(record.sideToMove)) continue;
+        if (!eval::prepareRoot(Board, record.sideToMove)) continue;
         const uint32_t start = platform::tickMs();
         for (int i = 0; i < rounds; ++i) {
             int status;
             board::ScoredMove in{0, 0};
-            checksum += eval::evaluate(record.sideToMove, 0, 1, 0, &in, &status);
+            checksum += eval::evaluate(Board, line, record.sideToMove, 0, 1, 0, &in, &status);
         }
         elapsed += platform::tickMs() - start;
         evaluations += rounds;
@@ -82,11 +83,11 @@ int runEval(int argc, char** argv) {
     if (!record) return status;
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
-    if (!eval::prepareRoot(side)) {
+    if (!eval::prepareRoot(Board, side)) {
         std::fprintf(stderr, "the position needs one king a side and at most 16 men each\n");
         return 1;
     }
-    eval::EvalTrace t = eval::traceEvaluation(side);
+    eval::EvalTrace t = eval::traceEvaluation(Board, side);
 
     static const char* const StatusNames[] = {"normal", "exact", "leaf"};
     const int pieces = side == board::White ? t.pieceTerms[0] - t.pieceTerms[1] : t.pieceTerms[1] - t.pieceTerms[0];

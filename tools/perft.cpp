@@ -20,7 +20,6 @@
 #include "board/record_rules.h"
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
-#include "search/node_search.h"
 
 using board::Board;
 
@@ -29,6 +28,8 @@ namespace {
 constexpr int MaxDepth = 20;
 constexpr int ListCapacity = 320;  // well above the most moves any position has
 board::ScoredMove lists[MaxDepth][ListCapacity];
+// No search knows anything here: only the node counter of the evasion marks moves.
+board::OrderingContext PerftOrdering{};
 
 // Is square attacked by a man of side `by`? Looks outward from the square along
 // the ray tables, which is all a leaf needs to know; a whole attack map answers it
@@ -37,22 +38,24 @@ bool attackedBy(int square, int by) {
     using namespace board;
     const eval::SquareSet pawnFrom =
         by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
-    if (pawnFrom & board::pawnSet[by]) return true;
+    if (pawnFrom & Board.pawnSet[by]) return true;
     for (int piece : {Knight, King}) {
         const uint8_t* ring = nextDirection[piece][square];
         for (int t = ring[square]; t != square; t = ring[t])
-            if (squares[t].piece == piece && squares[t].colour == by) return true;
+            if (Board.squares[t].piece == piece && Board.squares[t].colour == by) return true;
     }
     for (int piece : {Rook, Bishop}) {
         const uint8_t* next = nextSquare[piece][square];
         const uint8_t* skip = nextDirection[piece][square];
         int t = next[square];
         while (t != square) {
-            if (squares[t].colour == NoColour) {
+            if (Board.squares[t].colour == NoColour) {
                 t = next[t];
                 continue;
             }
-            if (squares[t].colour == by && (squares[t].piece == piece || squares[t].piece == Queen)) return true;
+            if (Board.squares[t].colour == by &&
+                (Board.squares[t].piece == piece || Board.squares[t].piece == Queen))
+                return true;
             t = skip[t];
         }
     }
@@ -74,7 +77,7 @@ bool exposedThrough(int king, int from, int by) {
     const int slider = (df != 0 && dr != 0) ? Bishop : Rook;
     int file = fileOf(king) + df, rank = rankOf(king) + dr;
     for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += df, rank += dr) {
-        const SquareContent& man = squares[8 * rank + file];
+        const SquareContent& man = Board.squares[8 * rank + file];
         if (man.colour == NoColour) continue;
         return man.colour == by && (man.piece == slider || man.piece == Queen);
     }
@@ -87,17 +90,17 @@ uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
-    ++board::ordering->nodeCount;
-    computeAttackMap(other, attackMap[other]);
+    ++PerftOrdering.nodeCount;
+    computeAttackMap(Board, other, Board.attackMap[other]);
     ScoredMove* list = lists[ply];
-    const int n = generateMoves(list, side, ply);
-    const int king = pieceList[side][0];
-    const bool inCheck = attackMap[other][king] != 0;
+    const int n = generateMoves(Board, list, side, ply);
+    const int king = Board.pieceList[side][0];
+    const bool inCheck = Board.attackMap[other][king] != 0;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         const Move move = list[i].move;
-        const bool enPassant = (move & MoveCapture) && isEmpty(moveTo(move));
-        makeMove(side, ply, move);
+        const bool enPassant = (move & MoveCapture) && Board.isEmpty(moveTo(move));
+        makeMove(Board, side, ply, move);
         if (depth == 1) {
             // The generator keeps the king off attacked squares. Out of check, any
             // other move can only expose the king along a line through the square
@@ -110,10 +113,11 @@ uint64_t countLeaves(int side, int ply, int depth) {
             else
                 leaves += !attackedBy(king, other);
         } else {
-            computeAttackMap(other, attackMap[other]);
-            if (attackMap[other][pieceList[side][0]] == 0) leaves += countLeaves(other, ply + 1, depth - 1);
+            computeAttackMap(Board, other, Board.attackMap[other]);
+            if (Board.attackMap[other][Board.pieceList[side][0]] == 0)
+                leaves += countLeaves(other, ply + 1, depth - 1);
         }
-        unmakeMove(ply);
+        unmakeMove(Board, ply);
     }
     return leaves;
 }
@@ -144,23 +148,24 @@ int runPerft(int argc, char** argv) {
     Board.loadRecord(*record);
     const int side = Board.sideToMove;
     // Counting moves that capture a king would overrun the piece lists.
-    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(side)) {
+    if (!board::isPlayablePosition(*record) || !eval::prepareRoot(Board, side)) {
         std::fprintf(stderr, "not a legal position: one king a side, at most 16 men each, no pawn on "
                              "the first or last rank, the side not to move not in check\n");
         return 1;
     }
 
+    Board.ordering = &PerftOrdering;
     const auto start = std::chrono::steady_clock::now();
-    board::ScoredMove* root = search::moveList;
-    const int n = board::generateLegalMoves(root, side, 0);
+    board::ScoredMove* root = lists[0];  // the lists below the root start at ply 1
+    const int n = board::generateLegalMoves(Board, root, side, 0);
     uint64_t total = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t leaves = 1;
         if (depth > 1) {
-            board::makeMove(side, 0, root[i].move);
-            board::computeAttackMap(1 - side, board::attackMap[1 - side]);
+            board::makeMove(Board, side, 0, root[i].move);
+            board::computeAttackMap(Board, 1 - side, Board.attackMap[1 - side]);
             leaves = countLeaves(1 - side, 1, depth - 1);
-            board::unmakeMove(0);
+            board::unmakeMove(Board, 0);
         }
         if (divide) std::printf("%s %llu\n", board::moveToText(root[i].move), (unsigned long long)leaves);
         total += leaves;

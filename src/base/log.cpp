@@ -1,6 +1,9 @@
 #include "base/log.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "base/assert.h"
 
 namespace base {
 
@@ -11,6 +14,15 @@ void logLine(const char* text) {
     std::fputs(text, file);
     std::fputc('\n', file);
     std::fclose(file);
+}
+
+// A broken invariant goes to the log as well, where a game's last lines lead up to it.
+void assertionFailed(const char* condition, const char* file, int line) {
+    char text[256];
+    std::snprintf(text, sizeof text, "assertion failed: %s (%s:%d)", condition, file, line);
+    std::fprintf(stderr, "%s\n", text);
+    logLine(text);
+    std::abort();
 }
 
 }  // namespace base

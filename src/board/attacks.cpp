@@ -11,13 +11,13 @@ namespace {
 // Walks the rays of one slider. An own man that moves the same way (a rook or queen
 // on a file or rank, a queen on a diagonal) lets the attack x-ray through it: each
 // square beyond it gains 1 on the count only, up to and including the next man.
-void walkSliderRays(int side, int from, int m, int increment, int* map, bool rookRays) {
+void walkSliderRays(const Position& pos, int side, int from, int m, int increment, int* map, bool rookRays) {
     const uint8_t* next = nextSquare[m][from];
     const uint8_t* skip = nextDirection[m][from];
     int t = next[from];
     while (t != from) {
         map[t] += increment;
-        const SquareContent& c = squares[t];
+        const SquareContent& c = pos.squares[t];
         if (c.colour == NoColour) {
             t = next[t];
             continue;
@@ -30,7 +30,7 @@ void walkSliderRays(int side, int from, int m, int increment, int* map, bool roo
         int u = next[t];
         for (;;) {
             map[u] += 1;
-            if (squares[u].colour != NoColour || next[u] == skip[u]) break;
+            if (pos.squares[u].colour != NoColour || next[u] == skip[u]) break;
             u = next[u];
         }
         t = skip[u];
@@ -39,18 +39,18 @@ void walkSliderRays(int side, int from, int m, int increment, int* map, bool roo
 
 }  // namespace
 
-void computeAttackMap(int side, int* map) {
+void computeAttackMap(Position& pos, int side, int* map) {
     int other = 1 - side;
     for (int i = 0; i < 64; ++i) map[i] = 0;
-    int enemyKing = pieceList[other][0];
-    squares[enemyKing].colour = NoColour;
+    int enemyKing = pos.pieceList[other][0];
+    pos.squares[enemyKing].colour = NoColour;
 
-    for (int slot = menCount[side]; slot >= 0; --slot) {
-        int from = pieceList[side][slot];
-        int piece = squares[from].piece;
+    for (int slot = pos.menCount[side]; slot >= 0; --slot) {
+        int from = pos.pieceList[side][slot];
+        int piece = pos.squares[from].piece;
         int increment = attackWeight[piece] + 1;
-        if (piece == Rook || piece == Queen) walkSliderRays(side, from, Rook, increment, map, true);
-        if (piece == Bishop || piece == Queen) walkSliderRays(side, from, Bishop, increment, map, false);
+        if (piece == Rook || piece == Queen) walkSliderRays(pos, side, from, Rook, increment, map, true);
+        if (piece == Bishop || piece == Queen) walkSliderRays(pos, side, from, Bishop, increment, map, false);
         if (piece == Pawn || piece == Knight || piece == King) {
             int m = movementIndex[piece + 8 * side];
             const uint8_t* skip = nextDirection[m][from];
@@ -65,11 +65,13 @@ void computeAttackMap(int side, int* map) {
     if ((e & AttackCountMask) > 1 && (kinds == 0x100000 || kinds == 0x10000 || kinds == 0x1000))
         map[enemyKing] = kinds | 1;
 
-    squares[enemyKing].colour = uint8_t(other);
+    pos.squares[enemyKing].colour = uint8_t(other);
 }
 
-bool inCheck(int side) { return attackMap[1 - side][pieceList[side][0]] != 0; }
+bool inCheck(const Position& pos, int side) { return pos.attackMap[1 - side][pos.pieceList[side][0]] != 0; }
 
-bool inDoubleCheck(int side) { return (attackMap[1 - side][pieceList[side][0]] & AttackCountMask) >= 2; }
+bool inDoubleCheck(const Position& pos, int side) {
+    return (pos.attackMap[1 - side][pos.pieceList[side][0]] & AttackCountMask) >= 2;
+}
 
 }  // namespace board

@@ -8,6 +8,7 @@
 // The enemy king is transparent while a map is built, so the squares behind it on a
 // checking line count as attacked and the king cannot step back along the line.
 #pragma once
+#include "board/position.h"
 
 namespace board {
 
@@ -15,11 +16,11 @@ namespace board {
 extern const int attackWeight[8];
 constexpr int AttackCountMask = 0xFF;
 
-// Fills map (64 words) with the attacks of side's men on the current squares.
-void computeAttackMap(int side, int* map);
+// Fills map (64 words) with the attacks of side's men on the squares of pos.
+void computeAttackMap(Position& pos, int side, int* map);
 
 // Checks read the opponent's map at the side's king (pieceList slot 0).
-bool inCheck(int side);
-bool inDoubleCheck(int side);
+bool inCheck(const Position& pos, int side);
+bool inDoubleCheck(const Position& pos, int side);
 
 }  // namespace board

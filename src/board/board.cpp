@@ -1,30 +1,10 @@
 #include "board/board.h"
 
 #include <cstdlib>
-#include <cstring>
 
-#include "board/attacks.h"
-#include "board/make_move.h"
 #include "board/zobrist.h"
 
 namespace board {
-
-constinit SquareContent squares[64]{};
-constinit int castleRights = 0;
-constinit int epSquare = 0;
-constinit int halfmoveClock = 0;
-constinit int castled[2]{};
-constinit int pieceList[2][16]{};
-constinit int menCount[2]{};
-constinit int pieceCount[16]{};
-constinit int nonPawnMaterial = 0;
-constinit int materialSum[2]{};
-constinit HashKey positionKey{};
-constinit int attackMap[2][64]{};
-constinit SquareSet pawnSet[2]{};
-constinit uint32_t pawnKey = 0;
-constinit SquareSet allPawns = 0;
-constinit int pieceSquare[2][8][64]{};
 
 constinit const int movementIndex[16] = {0, 1, 2, 3, 4, 5, 6, 0, 0, 7, 2, 3, 4, 5, 6, 0};
 constinit const int pieceValue[8] = {0, 100, 330, 350, 520, 1040, 1200, 100};
@@ -160,98 +140,5 @@ void initTables() {
         for (int b = 0; b < 64; ++b)
             knightPair[a][b] = (distance[a][b] == 2 && squareColour[a] != squareColour[b]) ? 1 : 0;
 }
-
-bool rebuildDerivedState(int sideToMove) {
-    bool usable = true;
-    int kings[2] = {0, 0};
-
-    // 1-2. Lists, counts and material, men in square order behind the king.
-    menCount[0] = menCount[1] = 0;
-    std::memset(pieceCount, 0, sizeof pieceCount);
-    nonPawnMaterial = 0;
-    for (int sq = 0; sq < 64; ++sq) {
-        const SquareContent& man = squares[sq];
-        if (man.colour == NoColour) continue;
-        const int c = man.colour, k = man.piece;
-        ++pieceCount[k + 8 * c];
-        if (k == King) {
-            if (kings[c]++ == 0) pieceList[c][0] = sq;
-            continue;
-        }
-        if (k != Pawn) nonPawnMaterial += pieceValue[k];
-        // A hand-made position may hold more men than a list has slots.
-        if (menCount[c] == 15) {
-            usable = false;
-            continue;
-        }
-        pieceList[c][++menCount[c]] = sq;
-    }
-    if (kings[0] != 1 || kings[1] != 1) usable = false;
-
-    // 3. Pawn sets and pawn key.
-    pawnSet[0] = pawnSet[1] = 0;
-    pawnKey = 0;
-    for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].piece == Pawn && squares[sq].colour != NoColour) {
-            const int c = squares[sq].colour;
-            pawnSet[c] |= squareBit(sq);
-            pawnKey ^= pawnKeys[c][sq];
-        }
-
-    // 4. Attack maps; they need both kings on the board.
-    if (usable) {
-        computeAttackMap(White, attackMap[White]);
-        computeAttackMap(Black, attackMap[Black]);
-    } else {
-        std::memset(attackMap, 0, sizeof attackMap);
-    }
-
-    // 5. Material sums with the tables as they stand; the root preparation builds
-    // the tables of this root and sums again.
-    materialSum[0] = materialSum[1] = 0;
-    for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].colour != NoColour)
-            materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
-
-    // 6. The key from scratch, and no ply played yet.
-    positionKey = computeHashKey(sideToMove);
-    for (PlySlot& slot : plyState) slot = PlySlot{};
-    return usable;
-}
-
-BoardState::BoardState() { initTables(); }
-
-void BoardState::loadRecord(const PositionRecord& record) {
-    for (int n = 0; n < 64; ++n) {
-        SquareContent content{Empty, NoColour};
-        switch (record.squares[n]) {
-            case 'P': content = {Pawn, White}; break;
-            case 'N': content = {Knight, White}; break;
-            case 'B': content = {Bishop, White}; break;
-            case 'R': content = {Rook, White}; break;
-            case 'Q': content = {Queen, White}; break;
-            case 'K': content = {King, White}; break;
-            case 'p': content = {Pawn, Black}; break;
-            case 'n': content = {Knight, Black}; break;
-            case 'b': content = {Bishop, Black}; break;
-            case 'r': content = {Rook, Black}; break;
-            case 'q': content = {Queen, Black}; break;
-            case 'k': content = {King, Black}; break;
-            default: break;
-        }
-        squares[n] = content;
-    }
-    castleRights = (record.whiteKingside ? 1 : 0) | (record.whiteQueenside ? 2 : 0) |
-                   (record.blackKingside ? 4 : 0) | (record.blackQueenside ? 8 : 0);
-    castled[White] = record.whiteCastled;
-    castled[Black] = record.blackCastled;
-    // Only ranks 3 to 6 can hold a real target; anything else would index the key
-    // tables out of range, so it is read as "none".
-    epSquare = (record.epSquare >= 16 && record.epSquare <= 47) ? record.epSquare : 0;
-    halfmoveClock = record.halfmoveClock;
-    sideToMove = record.sideToMove ? 1 : 0;
-}
-
-HashKey BoardState::hashKey() const { return computeHashKey(sideToMove); }
 
 }  // namespace board

@@ -1,4 +1,4 @@
-// Make and unmake: playing a move on the one search board and taking it back.
+// Make and unmake: playing a move on a position and taking it back.
 //
 // Everything derived from the squares is updated incrementally: piece lists,
 // counts, non-pawn material, the material sums (through the root's piece-square
@@ -6,37 +6,22 @@
 // step by step is saved in a slot per ply and restored from it.
 //
 // Calls nest strictly: plies 0, 1, 2, ... are made in order and unmade in reverse.
-// Unmake needs the board exactly as make left it.
+// Unmake needs the position exactly as make left it.
 //
 // The list order is not restored: a captured man comes back in the last slot of its
 // side's list, and the man that used to be last keeps the slot it was moved into.
 // Generation order, and so the search, therefore depends on the path taken.
 #pragma once
+#include "board/position.h"
 #include "board/types.h"
 
 namespace board {
 
-struct PlySlot {
-    Move move;     // the move played at this ply, 0 for a null move
-    HashKey key;   // the key before it: the key history of the repetition test
-    int castleRights;
-    int epSquare;
-    int halfmoveClock;
-    int materialSum[2];
-    int nonPawnMaterial;
-    int capturedPiece;
-    int captureSquare;
-};
-constexpr int PlySlots = 64;
-extern PlySlot plyState[PlySlots];
-
 // Plays move for side, saving into slot ply. No legality test.
-void makeMove(int side, int ply, Move move);
-void unmakeMove(int ply);
+void makeMove(Position& pos, int side, int ply, Move move);
+void unmakeMove(Position& pos, int ply);
 // Passes the move (null-move search); the squares are untouched.
-void makeNullMove(int side, int ply);
-void unmakeNullMove(int ply);
-// Moves one man from -> to in its side's list, squares, material sum and key.
-void movePiece(int* list, int from, int to, int colour, int piece);
+void makeNullMove(Position& pos, int side, int ply);
+void unmakeNullMove(Position& pos, int ply);
 
 }  // namespace board

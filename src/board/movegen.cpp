@@ -8,10 +8,7 @@
 
 namespace board {
 
-constinit OrderingContext EmptyOrdering{};
-constinit OrderingContext* ordering = &EmptyOrdering;
-constinit MoveGenWork genWork{};
-constinit int64_t evasionMark[64]{};
+constinit const OrderingContext EmptyOrdering{};
 
 namespace {
 
@@ -38,42 +35,42 @@ constexpr int HistoryScale = 128;
 constexpr int PawnEndingKillerBonus = 200;
 constexpr int FreePawnPushScore = 50;
 
-inline bool isOwn(int square, int side) { return squares[square].colour == side; }
+inline bool isOwn(const Position& pos, int square, int side) { return pos.squares[square].colour == side; }
 
 // The ordering bonus of a move that the search already knows: the hash move,
 // then the killers, then the best move last found at this ply.
-inline int bonus(Move key) {
-    if (key == ordering->hashMove) return HashMoveBonus;
+inline int bonus(const MoveGenWork& genWork, Move key) {
+    if (key == genWork.hashMove) return HashMoveBonus;
     if (key == genWork.killer1) return Killer1Bonus;
     if (key == genWork.killer2) return Killer2Bonus;
     if (key == genWork.bestMove) return PlyBestBonus;
     return 0;
 }
 
-inline void append(int score, Move move) { appendMove(score, move); }
+inline void append(Position& pos, int score, Move move) { appendMove(pos, score, move); }
 
 // The scoring of scoreAndAddMove, inlined into the generators: it runs for every
 // move generated.
-inline void scoreAndAdd(int from, int to, Move flags) {
-    const int piece = squares[from].piece, colour = squares[from].colour, value = pieceValue[piece];
+inline void scoreAndAdd(Position& pos, int from, int to, Move flags) {
+    const int piece = pos.squares[from].piece, colour = pos.squares[from].colour, value = pieceValue[piece];
     const Move key = (flags & PromotionField) | Move(to) << 6 | Move(from);
     const bool promotion = piece == Pawn && (rankOf(to) == 0 || rankOf(to) == 7);
-    int score = promotion ? 0 : bonus(key);
+    int score = promotion ? 0 : bonus(pos.genWork, key);
 
     if (flags & MoveCapture) {
-        if (isEmpty(to)) {
+        if (pos.isEmpty(to)) {
             score += EnPassantBonus;
         } else {
-            score += pieceSquare[squares[to].colour][squares[to].piece][to];
-            if (to == genWork.lastTo) score += RecaptureBonus;
+            score += pos.pieceSquare[pos.squares[to].colour][pos.squares[to].piece][to];
+            if (to == pos.genWork.lastTo) score += RecaptureBonus;
         }
     }
     // Danger on the destination: worst when nothing else of ours covers it. A man
     // does not guard the square it moves to, so its own share leaves the defence;
     // attack words compare by their cheapest attackers first, their number last.
-    const int attackersOfTo = genWork.opponentMap[to];
+    const int attackersOfTo = pos.genWork.opponentMap[to];
     if (attackersOfTo != 0) {
-        const int otherDefenders = genWork.ownMap[to] - (attackWeight[piece] + 1);
+        const int otherDefenders = pos.genWork.ownMap[to] - (attackWeight[piece] + 1);
         if (otherDefenders == 0)
             score -= value >> 1;
         else if (attackersOfTo > otherDefenders)
@@ -82,55 +79,61 @@ inline void scoreAndAdd(int from, int to, Move flags) {
             score -= value >> 3;
     }
     // Escape: a man under attack that is undefended, or attacked by something cheaper.
-    const int attackersOfFrom = genWork.opponentMap[from];
-    if (attackersOfFrom != 0 && (genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1))
+    const int attackersOfFrom = pos.genWork.opponentMap[from];
+    if (attackersOfFrom != 0 && (pos.genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1))
         score += value >> 2;
 
     if (promotion) {
-        append(score + bonus(key | 0x5000) + QueenPromotionGain, makeMoveWord(from, to, Queen, flags));
-        append(score + bonus(key | 0x4000), makeMoveWord(from, to, Rook, flags));
-        append(score + bonus(key | 0x3000), makeMoveWord(from, to, Bishop, flags));
-        append(score + bonus(key | 0x2000) + KnightPromotionGain, makeMoveWord(from, to, Knight, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x5000) + QueenPromotionGain,
+               makeMoveWord(from, to, Queen, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x4000), makeMoveWord(from, to, Rook, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x3000), makeMoveWord(from, to, Bishop, flags));
+        append(pos, score + bonus(pos.genWork, key | 0x2000) + KnightPromotionGain,
+               makeMoveWord(from, to, Knight, flags));
         return;
     }
-    score += pieceSquare[colour][piece][to] - pieceSquare[colour][piece][from];
+    score += pos.pieceSquare[colour][piece][to] - pos.pieceSquare[colour][piece][from];
     if (piece == Pawn && (rankOf(to) == 1 || rankOf(to) == 6)) flags |= MovePawnSeventh;
-    append(score, makeMoveWord(from, to, 0, flags));
+    append(pos, score, makeMoveWord(from, to, 0, flags));
 }
 
 // The men of side from the last list slot down, each along its rays. In single
 // check (Evasion) only moves to marked squares remain, en passant excepted.
 template <bool Evasion>
-void generateMenMoves(int s) {
+void generateMenMoves(Position& pos, int s) {
     const int o = 1 - s;
-    auto marked = [](int square) { return !Evasion || evasionMark[square] == ordering->nodeCount; };
-    for (int slot = menCount[s]; slot >= 1; --slot) {
-        const int f = pieceList[s][slot];
-        const int piece = squares[f].piece;
+    auto marked = [&pos](int square) {
+        return !Evasion || pos.evasionMark[square] == pos.ordering->nodeCount;
+    };
+    for (int slot = pos.menCount[s]; slot >= 1; --slot) {
+        const int f = pos.pieceList[s][slot];
+        const int piece = pos.squares[f].piece;
         const uint8_t* next = nextSquare[movementIndex[piece + 8 * s]][f];
         const uint8_t* skip = nextDirection[movementIndex[piece + 8 * s]][f];
         if (piece == Pawn) {
             // Pushes: one step, and the second from the start rank (the chain
             // returns to f when there is none).
             const int t1 = next[f];
-            if (isEmpty(t1)) {
-                if (marked(t1)) scoreAndAdd(f, t1, 0);
+            if (pos.isEmpty(t1)) {
+                if (marked(t1)) scoreAndAdd(pos, f, t1, 0);
                 const int t2 = next[t1];
-                if (isEmpty(t2) && marked(t2)) scoreAndAdd(f, t2, 0);
+                if (pos.isEmpty(t2) && marked(t2)) scoreAndAdd(pos, f, t2, 0);
             }
             // Captures on the two diagonal squares; en passant needs no mark.
             const int c1 = skip[f], c2 = skip[c1];
-            if (isOwn(c1, o) ? marked(c1) : isEnPassantTarget(c1, s)) scoreAndAdd(f, c1, MoveCapture);
-            if (isOwn(c2, o) ? marked(c2) : isEnPassantTarget(c2, s)) scoreAndAdd(f, c2, MoveCapture);
+            if (isOwn(pos, c1, o) ? marked(c1) : isEnPassantTarget(pos, c1, s))
+                scoreAndAdd(pos, f, c1, MoveCapture);
+            if (isOwn(pos, c2, o) ? marked(c2) : isEnPassantTarget(pos, c2, s))
+                scoreAndAdd(pos, f, c2, MoveCapture);
             continue;
         }
         int t = next[f];
         while (t != f) {
-            if (isEmpty(t)) {
-                if (marked(t)) scoreAndAdd(f, t, 0);
+            if (pos.isEmpty(t)) {
+                if (marked(t)) scoreAndAdd(pos, f, t, 0);
                 t = next[t];
             } else {
-                if (isOwn(t, o) && marked(t)) scoreAndAdd(f, t, MoveCapture);
+                if (isOwn(pos, t, o) && marked(t)) scoreAndAdd(pos, f, t, MoveCapture);
                 t = skip[t];
             }
         }
@@ -138,13 +141,13 @@ void generateMenMoves(int s) {
 }
 
 // Pawn-ending king moves: to every square of the ring outside the fence.
-void pawnEndingKingMoves(int s, SquareSet fence) {
-    const int K = pieceList[s][0];
+void pawnEndingKingMoves(Position& pos, int s, SquareSet fence) {
+    const int K = pos.pieceList[s][0];
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t]) {
-        if (isOwn(t, s) || (fence & squareBit(t))) continue;
-        append(pieceSquare[s][King][t] - pieceSquare[s][King][K],
-               makeMoveWord(K, t, 0, isEmpty(t) ? 0 : MoveCapture));
+        if (isOwn(pos, t, s) || (fence & squareBit(t))) continue;
+        append(pos, pos.pieceSquare[s][King][t] - pos.pieceSquare[s][King][K],
+               makeMoveWord(K, t, 0, pos.isEmpty(t) ? 0 : MoveCapture));
     }
 }
 
@@ -154,101 +157,107 @@ void pawnEndingKingMoves(int s, SquareSet fence) {
 // with the enemy pawn that just stepped past it standing behind it. In play this
 // always holds once the target is set; a hand-made position may name a target
 // without the pawn, and taking a pawn that is not there would corrupt the board.
-bool isEnPassantTarget(int c, int side) {
-    if (c != epSquare || epSquare == 0 || !isEmpty(c)) return false;
+bool isEnPassantTarget(const Position& pos, int c, int side) {
+    if (c != pos.epSquare || pos.epSquare == 0 || !pos.isEmpty(c)) return false;
     int behind = side == White ? c - 8 : c + 8;
-    return squares[behind].piece == Pawn && squares[behind].colour == 1 - side;
+    return pos.squares[behind].piece == Pawn && pos.squares[behind].colour == 1 - side;
 }
 
-void appendMove(int score, Move move) {
-    ScoredMove* at = genWork.cursor++;
+void appendMove(Position& pos, int score, Move move) {
+    ScoredMove* at = pos.genWork.cursor++;
     at->score = score;
     at->move = move;
 }
 
 // Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
 // squares next to the black king: where the white king may not go.
-SquareSet whiteKingFence() {
-    const SquareSet P = pawnSet[Black];
+SquareSet whiteKingFence(const Position& pos) {
+    const SquareSet P = pos.pawnSet[Black];
     return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
-           kingNeighbours[pieceList[Black][0]];
+           kingNeighbours[pos.pieceList[Black][0]];
 }
-SquareSet blackKingFence() {
-    const SquareSet W = pawnSet[White];
+SquareSet blackKingFence(const Position& pos) {
+    const SquareSet W = pos.pawnSet[White];
     return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
-           kingNeighbours[pieceList[White][0]];
+           kingNeighbours[pos.pieceList[White][0]];
 }
 
-SquareSet kingFence(int side) { return side == White ? whiteKingFence() : blackKingFence(); }
+SquareSet kingFence(const Position& pos, int side) {
+    return side == White ? whiteKingFence(pos) : blackKingFence(pos);
+}
 
 // A pawn-ending pawn capture. None can land on the last rank: the only enemy man
 // that could stand there is the king.
-void appendPawnCapture(int f, int t) { appendMove(100, makeMoveWord(f, t, 0, MoveCapture)); }
+void appendPawnCapture(Position& pos, int f, int t) {
+    appendMove(pos, 100, makeMoveWord(f, t, 0, MoveCapture));
+}
 
 // In check from a pawn in a pawn ending: the one pawn that can take the checker
 // (from two files away on the king's rank), and en passant when the checker has
 // just made its double step.
-void appendPawnEndingCheckCaptures(int s, int K) {
+void appendPawnEndingCheckCaptures(Position& pos, int s, int K) {
     const int o = 1 - s, up = s == White ? 8 : -8;
     int checker = -1, capturer = -1;
     const int left = K + up - 1, right = K + up + 1;
-    if (fileOf(K) != 0 && left >= 0 && left < 64 && squares[left].piece == Pawn && isOwn(left, o)) {
+    if (fileOf(K) != 0 && left >= 0 && left < 64 && pos.squares[left].piece == Pawn && isOwn(pos, left, o)) {
         checker = left;
         if (fileOf(K) >= 2) capturer = K - 2;
-    } else if (fileOf(K) != 7 && right >= 0 && right < 64 && squares[right].piece == Pawn && isOwn(right, o)) {
+    } else if (fileOf(K) != 7 && right >= 0 && right < 64 && pos.squares[right].piece == Pawn &&
+               isOwn(pos, right, o)) {
         checker = right;
         if (fileOf(K) <= 5) capturer = K + 2;
     }
     if (checker < 0) return;
-    if (capturer >= 0 && squares[capturer].piece == Pawn && isOwn(capturer, s)) appendPawnCapture(capturer, checker);
-    if (epSquare != 0 && epSquare == checker + up && isEnPassantTarget(epSquare, s)) {
-        if (fileOf(epSquare) != 0 && isOwn(checker - 1, s) && squares[checker - 1].piece == Pawn)
-            appendMove(100, makeMoveWord(checker - 1, epSquare, 0, MoveCapture));
-        if (fileOf(epSquare) != 7 && isOwn(checker + 1, s) && squares[checker + 1].piece == Pawn)
-            appendMove(100, makeMoveWord(checker + 1, epSquare, 0, MoveCapture));
+    if (capturer >= 0 && pos.squares[capturer].piece == Pawn && isOwn(pos, capturer, s))
+        appendPawnCapture(pos, capturer, checker);
+    if (pos.epSquare != 0 && pos.epSquare == checker + up && isEnPassantTarget(pos, pos.epSquare, s)) {
+        if (fileOf(pos.epSquare) != 0 && isOwn(pos, checker - 1, s) && pos.squares[checker - 1].piece == Pawn)
+            appendMove(pos, 100, makeMoveWord(checker - 1, pos.epSquare, 0, MoveCapture));
+        if (fileOf(pos.epSquare) != 7 && isOwn(pos, checker + 1, s) && pos.squares[checker + 1].piece == Pawn)
+            appendMove(pos, 100, makeMoveWord(checker + 1, pos.epSquare, 0, MoveCapture));
     }
 }
 
 namespace {
 
 // Moves the search knows get their bonus; the whole word must match, flags included.
-void pawnEndingBonuses(ScoredMove* list) {
-    const int n = int(genWork.cursor - list);
-    if (ordering->hashMove != 0)
+void pawnEndingBonuses(const Position& pos, ScoredMove* list) {
+    const int n = int(pos.genWork.cursor - list);
+    if (pos.genWork.hashMove != 0)
         for (int i = 0; i < n; ++i)
-            if (list[i].move == ordering->hashMove) {
+            if (list[i].move == pos.genWork.hashMove) {
                 list[i].score += HashMoveBonus;
                 break;
             }
     for (int i = 0; i < n; ++i)
-        if (list[i].move == genWork.killer1) {
+        if (list[i].move == pos.genWork.killer1) {
             list[i].score += PawnEndingKillerBonus;
             break;
         }
 }
 
 // A push is worth 50 when no pawn stands anywhere in front of its new square.
-inline int pawnEndingPushScore(int s, int f, int t) {
+inline int pawnEndingPushScore(const Position& pos, int s, int f, int t) {
     const SquareSet front = s == White ? frontSpanUp[t] : frontSpanDown[t];
-    if (!(allPawns & front)) return FreePawnPushScore;
-    return pieceSquare[s][Pawn][t] - pieceSquare[s][Pawn][f];
+    if (!(pos.allPawns & front)) return FreePawnPushScore;
+    return pos.pieceSquare[s][Pawn][t] - pos.pieceSquare[s][Pawn][f];
 }
 
 }  // namespace
 
-void scoreAndAddMove(int from, int to, Move flags) { scoreAndAdd(from, to, flags); }
+void scoreAndAddMove(Position& pos, int from, int to, Move flags) { scoreAndAdd(pos, from, to, flags); }
 
-void markEvasionSquares(int K, int o) {
-    const int kinds = genWork.opponentMap[K] & ~AttackCountMask;
+void markEvasionSquares(Position& pos, int K, int o) {
+    const int kinds = pos.genWork.opponentMap[K] & ~AttackCountMask;
     if (kinds == attackWeight[Pawn]) {
         // The checking pawn stands diagonally in front of the king, seen from o.
         const int towardA = o == White ? K - 9 : K + 7, towardH = o == White ? K - 7 : K + 9;
-        if (fileOf(K) != 0 && towardA >= 0 && towardA < 64 && squares[towardA].piece == Pawn &&
-            isOwn(towardA, o)) {
-            evasionMark[towardA] = ordering->nodeCount;
-        } else if (fileOf(K) != 7 && towardH >= 0 && towardH < 64 && squares[towardH].piece == Pawn &&
-                   isOwn(towardH, o)) {
-            evasionMark[towardH] = ordering->nodeCount;
+        if (fileOf(K) != 0 && towardA >= 0 && towardA < 64 && pos.squares[towardA].piece == Pawn &&
+            isOwn(pos, towardA, o)) {
+            pos.evasionMark[towardA] = pos.ordering->nodeCount;
+        } else if (fileOf(K) != 7 && towardH >= 0 && towardH < 64 && pos.squares[towardH].piece == Pawn &&
+                   isOwn(pos, towardH, o)) {
+            pos.evasionMark[towardH] = pos.ordering->nodeCount;
         }
         return;
     }
@@ -260,9 +269,9 @@ void markEvasionSquares(int K, int o) {
     const uint8_t* skip = nextDirection[type][K];
     int t = next[K];
     while (t != K) {
-        if (isEmpty(t)) {
+        if (pos.isEmpty(t)) {
             t = next[t];
-        } else if (isOwn(t, o) && squares[t].piece == type) {
+        } else if (isOwn(pos, t, o) && pos.squares[t].piece == type) {
             break;
         } else {
             t = skip[t];
@@ -270,142 +279,144 @@ void markEvasionSquares(int K, int o) {
     }
     if (t == K) return;
     if (type == Knight || distance[K][t] == 1) {
-        evasionMark[t] = ordering->nodeCount;
+        pos.evasionMark[t] = pos.ordering->nodeCount;
         return;
     }
     // A slider: the checker and every square between it and the king.
     const int df = fileOf(t) - fileOf(K), dr = rankOf(t) - rankOf(K);
     const int step = 8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0));
     for (int x = K + step;; x += step) {
-        evasionMark[x] = ordering->nodeCount;
+        pos.evasionMark[x] = pos.ordering->nodeCount;
         if (x == t) break;
     }
 }
 
-int generateMoves(ScoredMove* list, int s, int ply) {
+int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int o = 1 - s;
     // 1. Work variables for the scoring.
-    genWork.cursor = list;
-    genWork.ownMap = attackMap[s];
-    genWork.opponentMap = attackMap[o];
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMap[s];
+    pos.genWork.opponentMap = pos.attackMap[o];
     if (ply > 0) {
-        genWork.killer1 = ordering->killer1[ply];
-        genWork.killer2 = ordering->killer2[ply];
-        genWork.bestMove = ordering->bestMoveAtPly[ply];
-        genWork.lastTo = moveTo(plyState[ply - 1].move);
+        pos.genWork.hashMove = pos.ordering->hashMove;
+        pos.genWork.killer1 = pos.ordering->killer1[ply];
+        pos.genWork.killer2 = pos.ordering->killer2[ply];
+        pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
+        pos.genWork.lastTo = moveTo(pos.slots[ply - 1].move);
     } else {
-        genWork.killer1 = genWork.killer2 = genWork.bestMove = 0;
-        genWork.lastTo = 64;
-        ordering->hashMove = 0;
+        pos.genWork.hashMove = pos.genWork.killer1 = pos.genWork.killer2 = pos.genWork.bestMove = 0;
+        pos.genWork.lastTo = 64;
     }
     // 2. Kings and pawns only.
-    if (nonPawnMaterial == 0) return generatePawnEndingMoves(list, s);
+    if (pos.nonPawnMaterial == 0) return generatePawnEndingMoves(pos, list, s);
 
     // 3-6. The men: all of them, only evasions in single check, none in double check.
-    const int K = pieceList[s][0];
-    const int checkers = genWork.opponentMap[K];
+    const int K = pos.pieceList[s][0];
+    const int checkers = pos.genWork.opponentMap[K];
     if (checkers == 0) {
-        generateMenMoves<false>(s);
+        generateMenMoves<false>(pos, s);
     } else if ((checkers & AttackCountMask) == 1) {
-        markEvasionSquares(K, o);
-        generateMenMoves<true>(s);
+        markEvasionSquares(pos, K, o);
+        generateMenMoves<true>(pos, s);
     }
 
     // 7. The king, never onto an attacked square (it is transparent in the map, so
     // stepping back along a checking line counts as attacked too).
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t]) {
-        if (isOwn(t, s) || genWork.opponentMap[t] != 0) continue;
-        scoreAndAdd(K, t, isEmpty(t) ? 0 : MoveCapture);
+        if (isOwn(pos, t, s) || pos.genWork.opponentMap[t] != 0) continue;
+        scoreAndAdd(pos, K, t, pos.isEmpty(t) ? 0 : MoveCapture);
     }
 
     // 8. Castling: not out of, through or into check. The rook is not looked for:
     // make clears a right as soon as its king or rook moves or the rook is taken.
     // The king's square is, so that rights a hand-made record states for a king
     // elsewhere cannot send the tests off the board.
-    if (checkers == 0 && castleRights != 0 && K == (s == White ? 4 : 60)) {
-        const int* opp = genWork.opponentMap;
-        if ((castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 && isEmpty(K + 1) &&
-            isEmpty(K + 2))
-            scoreAndAdd(K, K + 2, MoveCastle);
-        if ((castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 && isEmpty(K - 1) &&
-            isEmpty(K - 2) && isEmpty(K - 3))
-            scoreAndAdd(K, K - 2, MoveCastle);
+    if (checkers == 0 && pos.castleRights != 0 && K == (s == White ? 4 : 60)) {
+        const int* opp = pos.genWork.opponentMap;
+        if ((pos.castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 &&
+            pos.isEmpty(K + 1) && pos.isEmpty(K + 2))
+            scoreAndAdd(pos, K, K + 2, MoveCastle);
+        if ((pos.castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 &&
+            pos.isEmpty(K - 1) && pos.isEmpty(K - 2) && pos.isEmpty(K - 3))
+            scoreAndAdd(pos, K, K - 2, MoveCastle);
     }
 
     // 9. History, scaled so that the most successful move of this list gets HistoryScale.
-    const int n = int(genWork.cursor - list);
+    const int n = int(pos.genWork.cursor - list);
     int most = 0;
     for (int i = 0; i < n; ++i) {
-        const int counter = ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
+        const int counter = pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
         if (counter > most) most = counter;
     }
     if (most > 0)
         for (int i = 0; i < n; ++i)
-            list[i].score += ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
+            list[i].score +=
+                pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
     return n;
 }
 
-int generatePawnEndingMoves(ScoredMove* list, int s) {
-    genWork.cursor = list;
-    const int K = pieceList[s][0];
-    const SquareSet fence = kingFence(s);
-    pawnEndingKingMoves(s, fence);
+int generatePawnEndingMoves(Position& pos, ScoredMove* list, int s) {
+    pos.genWork.cursor = list;
+    const int K = pos.pieceList[s][0];
+    const SquareSet fence = kingFence(pos, s);
+    pawnEndingKingMoves(pos, s, fence);
 
     if (fence & squareBit(K)) {
         // Only a pawn can give check here: take it or step away.
-        appendPawnEndingCheckCaptures(s, K);
-        if (s == Black) return int(genWork.cursor - list);
-        pawnEndingBonuses(list);
-        return int(genWork.cursor - list);
+        appendPawnEndingCheckCaptures(pos, s, K);
+        if (s == Black) return int(pos.genWork.cursor - list);
+        pawnEndingBonuses(pos, list);
+        return int(pos.genWork.cursor - list);
     }
 
     const int o = 1 - s, up = s == White ? 8 : -8;
     const int startRank = s == White ? 1 : 6, lastRankFrom = s == White ? 6 : 1;
-    for (int slot = menCount[s]; slot >= 1; --slot) {
-        const int f = pieceList[s][slot];
+    for (int slot = pos.menCount[s]; slot >= 1; --slot) {
+        const int f = pos.pieceList[s][slot];
         // A pawn already on its last rank (only in a hand-made position) cannot move.
         if (f + up < 0 || f + up > 63) continue;
         const int t = f + up;
-        if (isEmpty(t)) {
+        if (pos.isEmpty(t)) {
             if (rankOf(f) == lastRankFrom) {
                 // Promotions, by value: queen, rook, knight, bishop.
-                append(1040, makeMoveWord(f, t, Queen));
-                append(520, makeMoveWord(f, t, Rook));
-                append(330, makeMoveWord(f, t, Knight));
-                append(350, makeMoveWord(f, t, Bishop));
+                append(pos, 1040, makeMoveWord(f, t, Queen));
+                append(pos, 520, makeMoveWord(f, t, Rook));
+                append(pos, 330, makeMoveWord(f, t, Knight));
+                append(pos, 350, makeMoveWord(f, t, Bishop));
             } else {
-                append(pawnEndingPushScore(s, f, t), makeMoveWord(f, t));
-                if (rankOf(f) == startRank && isEmpty(t + up))
-                    append(pawnEndingPushScore(s, f, t + up), makeMoveWord(f, t + up));
+                append(pos, pawnEndingPushScore(pos, s, f, t), makeMoveWord(f, t));
+                if (rankOf(f) == startRank && pos.isEmpty(t + up))
+                    append(pos, pawnEndingPushScore(pos, s, f, t + up), makeMoveWord(f, t + up));
             }
         }
         // Captures: towards the a-file first, then towards the h-file.
-        if (fileOf(f) != 0 && (isOwn(t - 1, o) || isEnPassantTarget(t - 1, s))) appendPawnCapture(f, t - 1);
-        if (fileOf(f) != 7 && (isOwn(t + 1, o) || isEnPassantTarget(t + 1, s))) appendPawnCapture(f, t + 1);
+        if (fileOf(f) != 0 && (isOwn(pos, t - 1, o) || isEnPassantTarget(pos, t - 1, s)))
+            appendPawnCapture(pos, f, t - 1);
+        if (fileOf(f) != 7 && (isOwn(pos, t + 1, o) || isEnPassantTarget(pos, t + 1, s)))
+            appendPawnCapture(pos, f, t + 1);
     }
-    pawnEndingBonuses(list);
-    return int(genWork.cursor - list);
+    pawnEndingBonuses(pos, list);
+    return int(pos.genWork.cursor - list);
 }
 
-int generateLegalMoves(ScoredMove* list, int s, int ply) {
+int generateLegalMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int o = 1 - s;
-    std::memset(evasionMark, 0, sizeof evasionMark);
-    computeAttackMap(s, attackMap[s]);
-    computeAttackMap(o, attackMap[o]);
-    int n = generateMoves(list, s, 0);
-    ordering->hashMove = 0;
+    std::memset(pos.evasionMark, 0, sizeof pos.evasionMark);
+    computeAttackMap(pos, s, pos.attackMap[s]);
+    computeAttackMap(pos, o, pos.attackMap[o]);
+    int n = generateMoves(pos, list, s, 0);
 
     for (int i = 0; i < n;) {
-        makeMove(s, ply, list[i].move);
+        makeMove(pos, s, ply, list[i].move);
         // The opponent's attacks go into our buffer: is our king left en prise?
-        computeAttackMap(o, attackMap[s]);
-        const bool illegal = attackMap[s][pieceList[s][0]] != 0;
+        computeAttackMap(pos, o, pos.attackMap[s]);
+        const bool illegal = pos.attackMap[s][pos.pieceList[s][0]] != 0;
         if (!illegal) {
-            computeAttackMap(s, attackMap[o]);
-            if (attackMap[o][pieceList[o][0]] & AttackCountMask) list[i].move |= MoveCheck;
+            computeAttackMap(pos, s, pos.attackMap[o]);
+            if (pos.attackMap[o][pos.pieceList[o][0]] & AttackCountMask) list[i].move |= MoveCheck;
         }
-        unmakeMove(ply);
+        unmakeMove(pos, ply);
         if (illegal)
             list[i] = list[--n];  // the last entry takes its place and is looked at next
         else

@@ -18,6 +18,7 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace board {
@@ -25,8 +26,9 @@ namespace board {
 // What the search knows about good moves, as the ordering reads it, and the node
 // counter that stamps the evasion marks: a mark counts while it equals the counter,
 // so whoever generates advances the counter once per node. The search keeps its
-// own context and installs it before every search; until then, and in tools that
-// generate without searching, the generators read EmptyOrdering.
+// own context and installs it in the position it searches (Position::ordering);
+// until then, and in tools that generate without searching, the generators read
+// EmptyOrdering.
 constexpr int OrderingPlies = 64;
 struct OrderingContext {
     Move hashMove;                      // transposition-table move of the node being generated
@@ -36,53 +38,35 @@ struct OrderingContext {
     int history[2][64][64];             // by side, from square, to square
     int64_t nodeCount;
 };
-extern OrderingContext EmptyOrdering;
-// The installed context; never null. Generation at ply 0 clears its hash move.
-extern OrderingContext* ordering;
-
-// Work variables of the generators, set at the start of every generation and read
-// by the scoring helpers (the quiescence generators share them).
-struct MoveGenWork {
-    ScoredMove* cursor;
-    const int* ownMap;       // attacks of the side to move
-    const int* opponentMap;  // attacks of the other side
-    Move killer1;
-    Move killer2;
-    Move bestMove;  // best move last found at this ply
-    int lastTo;     // destination of the move that led here; 64 at the root
-};
-extern MoveGenWork genWork;
-// A square is marked as an evasion target while its stamp equals the ordering
-// context's node counter.
-extern int64_t evasionMark[64];
+extern const OrderingContext EmptyOrdering;
 
 // All moves of side, scored; both attack maps must be current and the per-ply move
-// history filled up to ply - 1. At ply 0 the killers are not read and the hash move
-// is cleared.
-int generateMoves(ScoredMove* list, int side, int ply);
+// history filled up to ply - 1. At ply 0 neither the killers nor the hash move
+// are read.
+int generateMoves(Position& pos, ScoredMove* list, int side, int ply);
 // Kings and pawns only (non-pawn material 0).
-int generatePawnEndingMoves(ScoredMove* list, int side);
+int generatePawnEndingMoves(Position& pos, ScoredMove* list, int side);
 // Exactly the legal moves, MoveCheck set on those that give check. Plays each move
 // in save slot ply. Leaves the attack maps of the last move tried behind.
-int generateLegalMoves(ScoredMove* list, int side, int ply);
+int generateLegalMoves(Position& pos, ScoredMove* list, int side, int ply);
 
 // ---- Shared with the capture and check generators --------------------------------
 // Appends one entry at the cursor.
-void appendMove(int score, Move move);
+void appendMove(Position& pos, int score, Move move);
 // With kings and pawns only: the squares side's king may not enter (enemy pawn
 // attacks and the enemy king's neighbours).
-uint64_t kingFence(int side);
+uint64_t kingFence(const Position& pos, int side);
 // With kings and pawns only, side's king checked by a pawn: the pawn captures of
 // the checker, en passant included.
-void appendPawnEndingCheckCaptures(int side, int kingSquare);
+void appendPawnEndingCheckCaptures(Position& pos, int side, int kingSquare);
 // A pawn capture (score 100) in a pawn ending.
-void appendPawnCapture(int from, int to);
+void appendPawnCapture(Position& pos, int from, int to);
 // c is side's en passant target with the enemy pawn behind it.
-bool isEnPassantTarget(int c, int side);
+bool isEnPassantTarget(const Position& pos, int c, int side);
 
 // Scores one move and appends it (four entries for a promotion).
-void scoreAndAddMove(int from, int to, Move flags);
+void scoreAndAddMove(Position& pos, int from, int to, Move flags);
 // Marks the squares where a man can end the single check on the king's square.
-void markEvasionSquares(int kingSquare, int attackerSide);
+void markEvasionSquares(Position& pos, int kingSquare, int attackerSide);
 
 }  // namespace board

@@ -36,12 +36,12 @@ constexpr int LateCheckScore = 3000;
 constexpr int QueenCheckBoost = 4000;
 constexpr int CheckBoost = 3000;
 
-bool isOwn(int square, int side) { return squares[square].colour == side; }
+bool isOwn(const Position& pos, int square, int side) { return pos.squares[square].colour == side; }
 
 // May a man of this kind give a safe check from t? own and opp are the attack words
 // of the checking side and of the defender on t.
-bool qualifies(int kind, int t) {
-    const int own = genWork.ownMap[t], opp = genWork.opponentMap[t];
+bool qualifies(const Position& pos, int kind, int t) {
+    const int own = pos.genWork.ownMap[t], opp = pos.genWork.opponentMap[t];
     switch (kind) {
         case Knight: return (own & KnightField) && own - 0x1000001 >= opp;
         case Queen: return (own & QueenField) && (opp == 0 || (own > 0x1001 && opp <= 0x101));
@@ -53,60 +53,60 @@ bool qualifies(int kind, int t) {
 
 // Adds bonus to every entry so far that moves a man of kind to t: a capture there
 // that also gives check.
-void boostEntries(ScoredMove* list, int t, int kind, int bonus) {
-    for (ScoredMove* e = list; e < genWork.cursor; ++e)
-        if (moveTo(e->move) == t && squares[moveFrom(e->move)].piece == kind) e->score += bonus;
+void boostEntries(const Position& pos, ScoredMove* list, int t, int kind, int bonus) {
+    for (ScoredMove* e = list; e < pos.genWork.cursor; ++e)
+        if (moveTo(e->move) == t && pos.squares[moveFrom(e->move)].piece == kind) e->score += bonus;
 }
 
 // side's first knight, from the last list slot down, that jumps to t.
-int knightReaching(int side, int t) {
-    for (int slot = menCount[side]; slot >= 1; --slot) {
-        const int k = pieceList[side][slot];
-        if (squares[k].piece == Knight && knightPair[t][k]) return k;
+int knightReaching(const Position& pos, int side, int t) {
+    for (int slot = pos.menCount[side]; slot >= 1; --slot) {
+        const int k = pos.pieceList[side][slot];
+        if (pos.squares[k].piece == Knight && knightPair[t][k]) return k;
     }
     return -1;
 }
 
-int sliderReaching(int side, int t, int kind) {
-    return kind == Rook ? findRookReaching(side, t) : findPieceReaching(side, t, kind);
+int sliderReaching(const Position& pos, int side, int t, int kind) {
+    return kind == Rook ? findRookReaching(pos, side, t) : findPieceReaching(pos, side, t, kind);
 }
 
 // The checks of side against the enemy king. For the capture list (checksOnly
 // false) a check onto an occupied square boosts the captures already listed; for
 // the check list it becomes a capture entry of its own.
-void appendChecks(ScoredMove* list, int s, bool checksOnly) {
-    const int o = 1 - s, Ko = pieceList[o][0];
+void appendChecks(Position& pos, ScoredMove* list, int s, bool checksOnly) {
+    const int o = 1 - s, Ko = pos.pieceList[o][0];
     const int s8 = 8 * s;
 
     auto offer = [&](int kind, int t, int from, int quietScore, int captureScore, int boost) {
-        if (isEmpty(t)) {
-            if (from >= 0) appendMove(quietScore, makeMoveWord(from, t));
+        if (pos.isEmpty(t)) {
+            if (from >= 0) appendMove(pos, quietScore, makeMoveWord(from, t));
         } else if (!checksOnly) {
-            boostEntries(list, t, kind, boost);
-        } else if (isOwn(t, o) && from >= 0) {
-            appendMove(captureScore, makeMoveWord(from, t, 0, MoveCapture));
+            boostEntries(pos, list, t, kind, boost);
+        } else if (isOwn(pos, t, o) && from >= 0) {
+            appendMove(pos, captureScore, makeMoveWord(from, t, 0, MoveCapture));
         }
     };
 
-    if (pieceCount[Knight + s8]) {
+    if (pos.pieceCount[Knight + s8]) {
         const uint8_t* ring = nextDirection[Knight][Ko];
         for (int t = ring[Ko]; t != Ko; t = ring[t])
-            if (qualifies(Knight, t))
-                offer(Knight, t, knightReaching(s, t), CheckScore, CheckScore, CheckBoost);
+            if (qualifies(pos, Knight, t))
+                offer(Knight, t, knightReaching(pos, s, t), CheckScore, CheckScore, CheckBoost);
     }
     // Lines through the enemy king: the queen first at each square, then the rook
     // (or the bishop on the diagonals).
     for (int lineKind : {Rook, Bishop}) {
-        if (!pieceCount[Queen + s8] && !pieceCount[lineKind + s8]) continue;
+        if (!pos.pieceCount[Queen + s8] && !pos.pieceCount[lineKind + s8]) continue;
         const uint8_t* next = nextSquare[lineKind][Ko];
         const uint8_t* skip = nextDirection[lineKind][Ko];
-        for (int t = next[Ko]; t != Ko; t = isEmpty(t) ? next[t] : skip[t]) {
-            if (qualifies(Queen, t))
-                offer(Queen, t, sliderReaching(s, t, Queen), QueenCheckScore, QueenCheckScore,
+        for (int t = next[Ko]; t != Ko; t = pos.isEmpty(t) ? next[t] : skip[t]) {
+            if (qualifies(pos, Queen, t))
+                offer(Queen, t, sliderReaching(pos, s, t, Queen), QueenCheckScore, QueenCheckScore,
                       QueenCheckBoost);
-            if (qualifies(lineKind, t)) {
+            if (qualifies(pos, lineKind, t)) {
                 const int quiet = lineKind == Rook ? (checksOnly ? LateCheckScore : CheckScore) : CheckScore;
-                offer(lineKind, t, sliderReaching(s, t, lineKind), quiet, LateCheckScore, CheckBoost);
+                offer(lineKind, t, sliderReaching(pos, s, t, lineKind), quiet, LateCheckScore, CheckBoost);
             }
         }
     }
@@ -114,17 +114,20 @@ void appendChecks(ScoredMove* list, int s, bool checksOnly) {
 
 }  // namespace
 
-void scoreAndAddCapture(int from, int to, Move flags) {
-    const int piece = squares[from].piece;
+void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
+    const int piece = pos.squares[from].piece;
     const Move key = (flags & 0x7000) | Move(to) << 6 | Move(from);
     int score = 0;
-    if (key == genWork.killer1) score = CaptureKiller1Bonus;
-    else if (key == genWork.killer2) score = CaptureKiller2Bonus;
-    else if (key == genWork.bestMove) score = CapturePlyBestBonus;
+    if (key == pos.genWork.killer1)
+        score = CaptureKiller1Bonus;
+    else if (key == pos.genWork.killer2)
+        score = CaptureKiller2Bonus;
+    else if (key == pos.genWork.bestMove)
+        score = CapturePlyBestBonus;
 
     if (flags & MoveCapture) {
-        score += pieceValue[squares[to].piece];
-        if (to == genWork.lastTo) score += CaptureRecaptureBonus;
+        score += pieceValue[pos.squares[to].piece];
+        if (to == pos.genWork.lastTo) score += CaptureRecaptureBonus;
     }
     if (piece == Pawn) {
         if (rankOf(to) == 1 || rankOf(to) == 6) flags |= MovePawnSeventh;
@@ -132,103 +135,104 @@ void scoreAndAddCapture(int from, int to, Move flags) {
     }
     // A capture onto a defended square risks the capturer: all of it, or half when
     // another of ours covers the square too.
-    if (genWork.opponentMap[to] != 0)
-        score -= (genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
-    appendMove(score, Move(from) | Move(to) << 6 | flags);
+    if (pos.genWork.opponentMap[to] != 0)
+        score -= (pos.genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
+    appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
 }
 
-int generateCaptures(ScoredMove* list, int s, int ply, bool withChecks) {
+int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
     const int o = 1 - s;
-    genWork.cursor = list;
-    genWork.ownMap = attackMap[s];
-    genWork.opponentMap = attackMap[o];
-    genWork.killer1 = ordering->killer1[ply];
-    genWork.killer2 = ordering->killer2[ply];
-    genWork.bestMove = ordering->bestMoveAtPly[ply];
-    genWork.lastTo = ply > 0 ? moveTo(plyState[ply - 1].move) : 64;
-    if (nonPawnMaterial == 0) return generatePawnEndingCaptures(list, s);
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMap[s];
+    pos.genWork.opponentMap = pos.attackMap[o];
+    pos.genWork.killer1 = pos.ordering->killer1[ply];
+    pos.genWork.killer2 = pos.ordering->killer2[ply];
+    pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
+    pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
+    if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
 
     const int seventh = s == White ? 6 : 1;
-    for (int slot = 1; slot <= menCount[s]; ++slot) {
-        const int f = pieceList[s][slot];
-        const int piece = squares[f].piece;
+    for (int slot = 1; slot <= pos.menCount[s]; ++slot) {
+        const int f = pos.pieceList[s][slot];
+        const int piece = pos.squares[f].piece;
         const int m = movementIndex[piece + 8 * s];
         const uint8_t* next = nextSquare[m][f];
         const uint8_t* skip = nextDirection[m][f];
         if (isSlider[piece]) {
             for (int t = next[f]; t != f;) {
-                if (isEmpty(t)) {
+                if (pos.isEmpty(t)) {
                     t = next[t];
                     continue;
                 }
-                if (isOwn(t, o)) scoreAndAddCapture(f, t, MoveCapture);
+                if (isOwn(pos, t, o)) scoreAndAddCapture(pos, f, t, MoveCapture);
                 t = skip[t];
             }
         } else if (piece == Pawn && rankOf(f) == seventh) {
             // Only queen promotions: the others rarely matter at the horizon.
             for (int c = skip[f]; c != f; c = skip[c])
-                if (isOwn(c, o)) scoreAndAddCapture(f, c, MoveCapture | QueenPromotion);
-            if (isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(f, next[f], QueenPromotion);
+                if (isOwn(pos, c, o)) scoreAndAddCapture(pos, f, c, MoveCapture | QueenPromotion);
+            if (pos.isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(pos, f, next[f], QueenPromotion);
         } else {
             for (int t = skip[f]; t != f; t = skip[t])
-                if (isOwn(t, o)) scoreAndAddCapture(f, t, MoveCapture);
+                if (isOwn(pos, t, o)) scoreAndAddCapture(pos, f, t, MoveCapture);
         }
     }
     // The king takes only men nobody defends.
-    const int K = pieceList[s][0];
+    const int K = pos.pieceList[s][0];
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(t, o) && genWork.opponentMap[t] == 0) scoreAndAddCapture(K, t, MoveCapture);
+        if (isOwn(pos, t, o) && pos.genWork.opponentMap[t] == 0) scoreAndAddCapture(pos, K, t, MoveCapture);
 
-    if (withChecks && genWork.opponentMap[K] == 0) appendChecks(list, s, false);
-    return int(genWork.cursor - list);
+    if (withChecks && pos.genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
+    return int(pos.genWork.cursor - list);
 }
 
-int generatePawnEndingCaptures(ScoredMove* list, int s) {
+int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int s) {
     const int o = 1 - s;
-    genWork.cursor = list;
-    const int K = pieceList[s][0];
-    const SquareSet fence = kingFence(s);
+    pos.genWork.cursor = list;
+    const int K = pos.pieceList[s][0];
+    const SquareSet fence = kingFence(pos, s);
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(t, o) && !(fence & squareBit(t))) appendMove(100, makeMoveWord(K, t, 0, MoveCapture));
+        if (isOwn(pos, t, o) && !(fence & squareBit(t)))
+            appendMove(pos, 100, makeMoveWord(K, t, 0, MoveCapture));
 
     if (fence & squareBit(K)) {
-        appendPawnEndingCheckCaptures(s, K);
-        return int(genWork.cursor - list);
+        appendPawnEndingCheckCaptures(pos, s, K);
+        return int(pos.genWork.cursor - list);
     }
     const int up = s == White ? 8 : -8, lastRankFrom = s == White ? 6 : 1;
-    for (int slot = menCount[s]; slot >= 1; --slot) {
-        const int f = pieceList[s][slot];
+    for (int slot = pos.menCount[s]; slot >= 1; --slot) {
+        const int f = pos.pieceList[s][slot];
         if (f + up < 0 || f + up > 63) continue;  // a pawn on its last rank (hand-made)
         const int t = f + up;
-        if (rankOf(f) == lastRankFrom && isEmpty(t)) {
-            appendMove(1040, makeMoveWord(f, t, Queen));
-            appendMove(520, makeMoveWord(f, t, Rook));
-            appendMove(330, makeMoveWord(f, t, Knight));
-            appendMove(350, makeMoveWord(f, t, Bishop));
+        if (rankOf(f) == lastRankFrom && pos.isEmpty(t)) {
+            appendMove(pos, 1040, makeMoveWord(f, t, Queen));
+            appendMove(pos, 520, makeMoveWord(f, t, Rook));
+            appendMove(pos, 330, makeMoveWord(f, t, Knight));
+            appendMove(pos, 350, makeMoveWord(f, t, Bishop));
         }
-        if (fileOf(f) != 0 && isOwn(t - 1, o)) appendPawnCapture(f, t - 1);
-        if (fileOf(f) != 7 && isOwn(t + 1, o)) appendPawnCapture(f, t + 1);
+        if (fileOf(f) != 0 && isOwn(pos, t - 1, o)) appendPawnCapture(pos, f, t - 1);
+        if (fileOf(f) != 7 && isOwn(pos, t + 1, o)) appendPawnCapture(pos, f, t + 1);
     }
-    return int(genWork.cursor - list);
+    return int(pos.genWork.cursor - list);
 }
 
-int generateChecks(ScoredMove* list, int s) {
-    genWork.cursor = list;
-    genWork.ownMap = attackMap[s];
-    genWork.opponentMap = attackMap[1 - s];
-    appendChecks(list, s, true);
-    return int(genWork.cursor - list);
+int generateChecks(Position& pos, ScoredMove* list, int s) {
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMap[s];
+    pos.genWork.opponentMap = pos.attackMap[1 - s];
+    appendChecks(pos, list, s, true);
+    return int(pos.genWork.cursor - list);
 }
 
-int findPieceReaching(int s, int t, int kind) {
-    for (int slot = menCount[s]; slot >= 1; --slot) {
-        const int q = pieceList[s][slot];
-        if (squares[q].piece != kind) continue;
+int findPieceReaching(const Position& pos, int s, int t, int kind) {
+    for (int slot = pos.menCount[s]; slot >= 1; --slot) {
+        const int q = pos.pieceList[s][slot];
+        if (pos.squares[q].piece != kind) continue;
         const uint8_t* next = nextSquare[kind][q];
         const uint8_t* skip = nextDirection[kind][q];
-        for (int x = next[q]; x != q; x = isEmpty(x) ? next[x] : skip[x])
+        for (int x = next[q]; x != q; x = pos.isEmpty(x) ? next[x] : skip[x])
             if (x == t) return q;
     }
     // Only maps that do not match the board get here. The note goes to the log: a
@@ -239,17 +243,17 @@ int findPieceReaching(int s, int t, int kind) {
     return -1;
 }
 
-int findRookReaching(int s, int t) {
-    for (int slot = menCount[s]; slot >= 1; --slot) {
-        const int q = pieceList[s][slot];
-        if (squares[q].piece != Rook) continue;
+int findRookReaching(const Position& pos, int s, int t) {
+    for (int slot = pos.menCount[s]; slot >= 1; --slot) {
+        const int q = pos.pieceList[s][slot];
+        if (pos.squares[q].piece != Rook) continue;
         int step = 0;
         if (fileOf(q) == fileOf(t)) step = q < t ? 8 : -8;
         else if (rankOf(q) == rankOf(t)) step = q < t ? 1 : -1;
         if (step == 0 || q == t) continue;
         bool clear = true;
         for (int x = q + step; x != t; x += step)
-            if (!isEmpty(x)) {
+            if (!pos.isEmpty(x)) {
                 clear = false;
                 break;
             }

@@ -14,14 +14,14 @@ constinit char SanText[16]{};
 constexpr char PieceLetters[8] = {' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '};
 
 // The SAN without check marks.
-void writeSan(Move move, const ScoredMove* legal, int count, char* out) {
+void writeSan(const Position& pos, Move move, const ScoredMove* legal, int count, char* out) {
     const int from = moveFrom(move), to = moveTo(move);
-    const int piece = squares[from].piece;
+    const int piece = pos.squares[from].piece;
     if (piece == King && (to - from == 2 || from - to == 2)) {
         std::strcpy(out, to > from ? "O-O" : "O-O-O");
         return;
     }
-    const bool capture = !isEmpty(to) || (piece == Pawn && fileOf(from) != fileOf(to));
+    const bool capture = !pos.isEmpty(to) || (piece == Pawn && fileOf(from) != fileOf(to));
     if (piece == Pawn) {
         if (capture) {
             *out++ = char('a' + fileOf(from));
@@ -34,7 +34,7 @@ void writeSan(Move move, const ScoredMove* legal, int count, char* out) {
         bool ambiguous = false, sameFile = false, sameRank = false;
         for (int i = 0; i < count; ++i) {
             const int f = moveFrom(legal[i].move);
-            if (f == from || moveTo(legal[i].move) != to || squares[f].piece != piece) continue;
+            if (f == from || moveTo(legal[i].move) != to || pos.squares[f].piece != piece) continue;
             ambiguous = true;
             if (fileOf(f) == fileOf(from)) sameFile = true;
             if (rankOf(f) == rankOf(from)) sameRank = true;
@@ -73,18 +73,18 @@ void normalise(const char* text, char* out, size_t size) {
 
 }  // namespace
 
-const char* moveToSan(Move move, const ScoredMove* legal, int count) {
-    writeSan(move, legal, count, SanText);
+const char* moveToSan(const Position& pos, Move move, const ScoredMove* legal, int count) {
+    writeSan(pos, move, legal, count, SanText);
     if (move & MoveCheck) std::strcat(SanText, "+");
     return SanText;
 }
 
-Move parseSan(const char* text, const ScoredMove* legal, int count) {
+Move parseSan(const Position& pos, const char* text, const ScoredMove* legal, int count) {
     char wanted[16];
     normalise(text, wanted, sizeof wanted);
     for (int i = 0; i < count; ++i) {
         char san[16], plain[16];
-        writeSan(legal[i].move, legal, count, san);
+        writeSan(pos, legal[i].move, legal, count, san);
         normalise(san, plain, sizeof plain);
         if (std::strcmp(plain, wanted) == 0) return legal[i].move;
     }

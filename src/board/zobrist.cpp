@@ -1,7 +1,5 @@
 #include "board/zobrist.h"
 
-#include "board/board.h"
-
 namespace board {
 
 constinit HashKey pieceKeys[16][64]{};
@@ -76,14 +74,14 @@ void initKeyTables() {
     }
 }
 
-HashKey computeHashKey(int sideToMove) {
+HashKey computeHashKey(const Position& pos, int sideToMove) {
     HashKey key{};
     for (int square = 0; square < 64; ++square) {
-        const SquareContent& c = squares[square];
+        const SquareContent& c = pos.squares[square];
         if (c.colour != NoColour) key ^= pieceKeys[c.piece + 8 * c.colour][square];
     }
-    key ^= castleKeys[castleRights & 15];
-    if (epSquare != 0) key ^= epKeys[epSquare];
+    key ^= castleKeys[pos.castleRights & 15];
+    if (pos.epSquare != 0) key ^= epKeys[pos.epSquare];
     key.low = (key.low & ~1u) | uint32_t(sideToMove & 1);
     return key;
 }

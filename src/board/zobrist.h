@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace board {
@@ -19,7 +20,7 @@ extern uint32_t pawnKeys[2][64];   // colour, square: the pawn-structure key
 uint32_t nextRandom();
 // Fills the tables; only the first call draws numbers.
 void initKeyTables();
-// Key of the current board squares, castling set and en passant square.
-HashKey computeHashKey(int sideToMove);
+// Key of the squares, castling set and en passant square of pos, computed from scratch.
+HashKey computeHashKey(const Position& pos, int sideToMove);
 
 }  // namespace board

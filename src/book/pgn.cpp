@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -13,15 +14,16 @@
 
 namespace book {
 
-using board::Board;
 using board::Move;
+using board::Position;
 using board::ScoredMove;
 
 namespace {
 
 constexpr int MaxLineKeys = 512;
-// Save slots of the board's make and unmake: the moves a line advances by are
-// never taken back; the legal generator tries each move in a slot of its own.
+// Save slots of make and unmake on the replay's position: the moves a line
+// advances by are never taken back; the legal generator tries each move in a slot
+// of its own.
 constexpr int AdvanceSlot = 0, TrialSlot = 1;
 
 // ---- Characters ----------------------------------------------------------------
@@ -150,7 +152,8 @@ int promotionOfLetter(char c) {
 
 // Reads piece, origin hints, target and promotion out of a move text, whatever
 // marks it carries; the legal moves that fit are counted.
-Move matchLoosely(const char* text, const ScoredMove* legal, int count, bool* ambiguous) {
+Move matchLoosely(const Position& pos, const char* text, const ScoredMove* legal, int count,
+                  bool* ambiguous) {
     char s[PgnTextSize];
     size_t n = 0;
     for (const char* p = text; *p && n + 1 < sizeof s; ++p)
@@ -181,7 +184,7 @@ Move matchLoosely(const char* text, const ScoredMove* legal, int count, bool* am
     for (int i = 0; i < count; ++i) {
         const Move m = legal[i].move;
         const int from = board::moveFrom(m);
-        if (board::moveTo(m) != to || board::squares[from].piece != piece) continue;
+        if (board::moveTo(m) != to || pos.squares[from].piece != piece) continue;
         if (board::movePromotion(m) != promotion) continue;
         if ((fromFile >= 0 && board::fileOf(from) != fromFile) || (fromRank >= 0 && board::rankOf(from) != fromRank))
             continue;
@@ -207,20 +210,19 @@ int lastSquareNamed(const char* text) {
 // SAN tells a move apart only from the other moves to its square, so reading the
 // text among these gives the move the whole legal list would give, for a fraction
 // of the work: the legal generator tries every move and looks for checks too.
-int legalMovesTo(ScoredMove* out, int side, int to) {
-    static ScoredMove pseudoLegal[256];
-    std::memset(board::evasionMark, 0, sizeof board::evasionMark);
-    board::computeAttackMap(side, board::attackMap[side]);
-    board::computeAttackMap(1 - side, board::attackMap[1 - side]);
-    const int count = board::generateMoves(pseudoLegal, side, 0);
+int legalMovesTo(Position& pos, ScoredMove* out, ScoredMove* pseudoLegal, int side, int to) {
+    std::memset(pos.evasionMark, 0, sizeof pos.evasionMark);
+    board::computeAttackMap(pos, side, pos.attackMap[side]);
+    board::computeAttackMap(pos, 1 - side, pos.attackMap[1 - side]);
+    const int count = board::generateMoves(pos, pseudoLegal, side, 0);
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         if (board::moveTo(pseudoLegal[i].move) != to) continue;
         int opponentAttacks[64];
-        board::makeMove(side, TrialSlot, pseudoLegal[i].move);
-        board::computeAttackMap(1 - side, opponentAttacks);
-        const bool legal = opponentAttacks[board::pieceList[side][0]] == 0;
-        board::unmakeMove(TrialSlot);
+        board::makeMove(pos, side, TrialSlot, pseudoLegal[i].move);
+        board::computeAttackMap(pos, 1 - side, opponentAttacks);
+        const bool legal = opponentAttacks[pos.pieceList[side][0]] == 0;
+        board::unmakeMove(pos, TrialSlot);
         if (legal) out[kept++] = pseudoLegal[i];
     }
     return kept;
@@ -352,21 +354,23 @@ PgnToken PgnReader::nextToken() {
 
 // ---- Moves ---------------------------------------------------------------------
 
-Move matchMoveText(const char* text, const ScoredMove* legal, int count, bool* ambiguous) {
+Move matchMoveText(const Position& pos, const char* text, const ScoredMove* legal, int count,
+                   bool* ambiguous) {
     *ambiguous = false;
-    const Move exact = board::parseSan(text, legal, count);
-    return exact ? exact : matchLoosely(text, legal, count, ambiguous);
+    const Move exact = board::parseSan(pos, text, legal, count);
+    return exact ? exact : matchLoosely(pos, text, legal, count, ambiguous);
 }
 
 namespace {
 
 // The position after move from node from, as the engine's game record keeps
-// positions, with the key the engine computes for it.
-PgnReplay::Node advance(const PgnReplay::Node& from, Move move, int parent, int ply) {
+// positions, with the key the engine computes for it. pos has just played the move:
+// reading the record back gives it the same squares and the record's state words.
+PgnReplay::Node advance(Position& pos, const PgnReplay::Node& from, Move move, int parent, int ply) {
     PgnReplay::Node next{from.position, {}, parent, ply};
     board::playOnRecord(next.position, move & board::MoveIdentity);
-    Board.loadRecord(next.position);
-    next.key = Board.hashKey();
+    pos.loadRecord(next.position);
+    next.key = pos.hashKey();
     return next;
 }
 
@@ -383,13 +387,13 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
     const board::PositionRecord* start = board::parseFen(reader.fen[0] ? reader.fen : board::StartFen);
     if (!start || !board::isPlayablePosition(*start))
         return fail(*this, "FEN tag \"%s\" is not a playable position", reader.fen);
-    Board.loadRecord(*start);
-    nodes[0] = Node{*start, Board.hashKey(), -1, 0};
+    pos.loadRecord(*start);
+    nodes[0] = Node{*start, pos.hashKey(), -1, 0};
     nodeCount = 1;
 
     // The node the next move is played from; for each open variation, the node
     // to return to and whether the line around it had a move yet.
-    int current = 0, boardNode = -1;  // boardNode: the node the board holds
+    int current = 0, boardNode = -1;  // boardNode: the node pos holds
     bool lineHasMove = false;
     int returnTo[MaxVariationDepth];
     bool returnHasMove[MaxVariationDepth];
@@ -427,30 +431,33 @@ bool PgnReplay::replayGame(PgnReader& reader, PgnLineSink& sink, int keyPlies) {
         if (std::strcmp(reader.text, "--") == 0 || std::strcmp(reader.text, "Z0") == 0)
             return fail(*this, "null move at ply %d", ply);
         if (nodeCount > MaxGameMoves) return fail(*this, "more than %d moves", MaxGameMoves);
-        // The board is rebuilt from the record only where a variation moved us to
-        // another position; along a line it follows the moves as the search's
-        // board does, which costs far less.
+        // The position is rebuilt from the record only where a variation moved us
+        // to another one; along a line it follows the moves as the search's
+        // position does, which costs far less.
         const int side = from.position.sideToMove;
         if (boardNode != current) {
-            Board.loadRecord(from.position);
-            board::rebuildDerivedState(side);
+            pos.loadRecord(from.position);
+            pos.rebuildDerivedState(side);
         }
         // Castling names no square; any text that the moves to its square do not
         // settle is read again among all legal moves, which also gives the reason.
         const int to = lastSquareNamed(reader.text);
         bool ambiguous = false;
         Move move = board::NoMove;
-        if (to >= 0) move = matchMoveText(reader.text, legal, legalMovesTo(legal, side, to), &ambiguous);
+        if (to >= 0)
+            move =
+                matchMoveText(pos, reader.text, legal, legalMovesTo(pos, legal, trial, side, to), &ambiguous);
         if (!move) {
-            const int count = board::generateLegalMoves(legal, side, TrialSlot);
-            move = matchMoveText(reader.text, legal, count, &ambiguous);
+            const int count = board::generateLegalMoves(pos, legal, side, TrialSlot);
+            move = matchMoveText(pos, reader.text, legal, count, &ambiguous);
         }
         if (!move) return fail(*this, "%s move \"%s\" at ply %d", ambiguous ? "ambiguous" : "illegal", reader.text, ply);
 
-        // The board plays the move, and the record of the position reached reads the
-        // same squares back.
-        board::makeMove(side, AdvanceSlot, move);
-        nodes[nodeCount] = advance(from, move, current, ply);
+        // The position plays the move, and the record of the position reached
+        // reads the same squares back; the two must agree on everything.
+        board::makeMove(pos, side, AdvanceSlot, move);
+        nodes[nodeCount] = advance(pos, from, move, current, ply);
+        TALVO_ASSERT(pos.isConsistent());
         current = boardNode = nodeCount++;
         lineHasMove = true;
     }

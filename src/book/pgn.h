@@ -14,12 +14,14 @@
 // it reports are those the engine computes when it meets these positions in play
 // (en passant squares only where a pawn can take, castling rights as the record
 // keeps them). A game that starts from a FEN tag starts at ply 0 there, as the
-// engine's record does after "setboard". Legal moves come from the board's own
-// generator on the engine's board.
+// engine's record does after "setboard". Legal moves come from the engine's own
+// generator, played on the replay's own position: a book can be built while the
+// engine's position is in use.
 #pragma once
 #include <cstdint>
 #include <cstdio>
 
+#include "board/position.h"
 #include "board/position_record.h"
 #include "board/types.h"
 
@@ -92,6 +94,10 @@ struct PgnReplay {
     Node nodes[MaxGameMoves + 1];
     int nodeCount = 0;
     board::ScoredMove legal[256];  // the moves a move text is read among
+    board::ScoredMove trial[256];  // the pseudo-legal moves they are picked from
+    // The position the moves are played on: the last node played, or rebuilt
+    // from a node's record where a variation goes back.
+    board::Position pos;
     int lineCount = 0;  // lines of the last game
     char error[160] = {};
 };
@@ -99,7 +105,9 @@ struct PgnReplay {
 // The legal move that a SAN (or coordinate) text names among legal: exact SAN
 // first, then any unique reading of piece, origin hints and target, so that
 // "Ngf3" where "Nf3" would do, "e8q" and "e2-e4" are understood. NoMove when no
-// legal move fits, and then ambiguous tells whether several did.
-board::Move matchMoveText(const char* text, const board::ScoredMove* legal, int count, bool* ambiguous);
+// legal move fits, and then ambiguous tells whether several did. pos is the
+// position the moves are legal in.
+board::Move matchMoveText(const board::Position& pos, const char* text, const board::ScoredMove* legal,
+                          int count, bool* ambiguous);
 
 }  // namespace book

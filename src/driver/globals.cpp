@@ -10,13 +10,16 @@
 #include "egtb/registry.h"
 #include "eval/pawns.h"
 #include "eval/piece_terms.h"
+#include "search/search_state.h"
 #include "search/transposition.h"
 
 namespace eval   { KingShelterCacheState KingShelterCache; }  // emptied first
 namespace search { TransTableState       TransTable;       }  // memory comes later, from main
 namespace eval   { PawnEvaluatorState    PawnEvaluator;    }  // clears its cache, builds masks
 namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
-namespace board  { BoardState            Board;            }  // builds key and ray tables
+namespace board  { FixedTablesState      FixedTables;      }  // builds key and ray tables
+namespace board  { Position              Board;            }  // empty until a game sets one up
+namespace search { SearchState           MainSearch;       }  // cleared before every search
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
 namespace egtb   { TablebaseSetState     TablebaseSet;     }  // empty: tables come later, from main

@@ -21,8 +21,8 @@
 #include "driver/uci.h"
 #include "egtb/registry.h"
 #include "search/limits.h"
-#include "search/node_search.h"
 #include "search/root_search.h"
+#include "search/search_state.h"
 #include "search/time_manager.h"
 #include "search/transposition.h"
 
@@ -37,6 +37,7 @@ using search::analyzeMode;
 using search::bestMove;
 using search::currentScore;
 using search::iterationDepth;
+using search::MainSearch;
 using search::pondering;
 using search::ponderMove;
 using search::previousScore;
@@ -228,10 +229,10 @@ int listLegalMoves(Move* moves, bool* inCheck) {
     const int side = Board.sideToMove;
     moves[0] = board::NoMove;
     *inCheck = false;
-    if (!search::prepareSearch(side)) return 0;
-    *inCheck = board::inCheck(side);
-    board::ScoredMove* list = search::moveList;
-    const int n = board::generateLegalMoves(list, side, 0);
+    if (!search::prepareSearch(Board, MainSearch, side)) return 0;
+    *inCheck = board::inCheck(Board, side);
+    board::ScoredMove* list = MainSearch.moveList;
+    const int n = board::generateLegalMoves(Board, list, side, 0);
     for (int i = 0; i < n; ++i) moves[i] = list[i].move & board::MoveIdentity;
     moves[n] = board::NoMove;
     return n;
@@ -240,9 +241,9 @@ int listLegalMoves(Move* moves, bool* inCheck) {
 void startSearch(int historyStart) {
     // Step 1. The root list, legal moves only, with their ordering scores.
     const int side = Board.sideToMove;
-    if (!search::prepareSearch(side)) return;
-    board::ScoredMove* first = search::moveList;
-    const int n = board::generateLegalMoves(first, side, 0);
+    if (!search::prepareSearch(Board, MainSearch, side)) return;
+    board::ScoredMove* first = MainSearch.moveList;
+    const int n = board::generateLegalMoves(Board, first, side, 0);
 
     // Steps 2-3. A move the ordering rates far above all others is an easy-move
     // candidate; the time layer gets it only when it recaptures.
@@ -258,8 +259,8 @@ void startSearch(int historyStart) {
 
     // Step 4. The game's keys since the last irreversible move, this position included.
     const board::HashKey* keys = GameRecord.keys;
-    search::searchRoot(side, first, first + n, keys + historyStart, keys + GameRecord.plyCount + 1,
-                       search::NoMateLimit);
+    search::searchRoot(MainSearch, Board, side, first, first + n, keys + historyStart,
+                       keys + GameRecord.plyCount + 1, search::NoMateLimit);
 }
 
 void searchForMove(const Move* moves, int ponder) {

@@ -5,16 +5,13 @@
 #include <cstring>
 
 #include "base/log.h"
-#include "board/board.h"
+#include "board/position.h"
 #include "board/types.h"
 #include "egtb/datacomp.h"
 #include "egtb/indexing.h"
 #include "egtb/registry.h"
 
 namespace egtb {
-
-using board::pieceList;
-using board::squares;
 
 constinit BlockCacheState BlockCache{};
 
@@ -221,19 +218,19 @@ int probePosition(const ProbePosition& position, int side) {
     return scoreOfTableByte(readTableByte(n, tableSide, index));
 }
 
-int probeTablebase(int side) {
+int probeTablebase(const board::Position& pos, int side) {
     ProbePosition position;
     for (int colour = 0; colour < 2; ++colour) {
-        const int men = board::menCount[colour];
+        const int men = pos.menCount[colour];
         if (men > 3) return board::NoTablebaseInfo;
-        position.king[colour] = pieceList[colour][0];
+        position.king[colour] = pos.pieceList[colour][0];
         position.menCount[colour] = men;
         for (int i = 0; i < men; ++i) {
-            position.square[colour][i] = pieceList[colour][i + 1];
-            position.piece[colour][i] = squares[pieceList[colour][i + 1]].piece;
+            position.square[colour][i] = pos.pieceList[colour][i + 1];
+            position.piece[colour][i] = pos.squares[pos.pieceList[colour][i + 1]].piece;
         }
     }
-    position.epSquare = board::epSquare ? board::epSquare : 64;
+    position.epSquare = pos.epSquare ? pos.epSquare : 64;
     return probePosition(position, side);
 }
 

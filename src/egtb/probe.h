@@ -12,6 +12,8 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
+
 namespace egtb {
 
 constexpr int CacheBlockBytes = 8192;   // table bytes per cache entry
@@ -50,8 +52,8 @@ struct ProbePosition {
 };
 
 // Score in the engine's scale (mate scores counted from this position), 0 for a
-// draw, or NoTablebaseInfo (99999). Reads the Board's piece lists and counts.
-int probeTablebase(int side);
+// draw, or NoTablebaseInfo (99999). Reads the piece lists and counts of pos.
+int probeTablebase(const board::Position& pos, int side);
 // The same for a position given by its men (tools and the table generator).
 int probePosition(const ProbePosition& position, int side);
 // Signed byte of table n, side, at index; 127 when it cannot be had.

@@ -9,28 +9,17 @@
 
 namespace eval {
 
-using board::attackMap;
 using board::Bishop;
 using board::Black;
-using board::Board;
 using board::distance;
 using board::King;
 using board::Knight;
-using board::materialSum;
-using board::menCount;
-using board::nonPawnMaterial;
 using board::Pawn;
-using board::pawnSet;
-using board::pieceCount;
-using board::pieceList;
+using board::Position;
 using board::Queen;
 using board::Rook;
 using board::squareColour;
-using board::squares;
 using board::White;
-
-constinit int mateLimit = NoMateLimit;
-constinit int positionalAtPly[66]{};
 
 namespace {
 
@@ -47,43 +36,50 @@ constexpr int BareKingCentre[64] = {
     0,  6,  12, 18, 18, 12, 6,  0,
 };
 
-int pawnsOf(int colour) { return pieceCount[Pawn + 8 * colour]; }
+int pawnsOf(const Position& pos, int colour) { return pos.pieceCount[Pawn + 8 * colour]; }
 
 // Every pawn of colour Us, from the last slot of its list down, into the sums of
 // the pawn evaluator.
 template <int Us>
-void scorePawnsOf() {
-    for (int slot = menCount[Us]; slot >= 1; --slot)
-        if (squares[pieceList[Us][slot]].piece == Pawn) PawnEvaluator.scorePawn<Us>(pieceList[Us][slot]);
+void scorePawnsOf(const Position& pos) {
+    for (int slot = pos.menCount[Us]; slot >= 1; --slot)
+        if (pos.squares[pos.pieceList[Us][slot]].piece == Pawn)
+            PawnEvaluator.scorePawn<Us>(pos, pos.pieceList[Us][slot]);
 }
 
-int minorsOf(int colour) { return pieceCount[Knight + 8 * colour] + pieceCount[Bishop + 8 * colour]; }
+int minorsOf(const Position& pos, int colour) {
+    return pos.pieceCount[Knight + 8 * colour] + pos.pieceCount[Bishop + 8 * colour];
+}
 
-int heavyWeight(int colour) { return pieceCount[Rook + 8 * colour] + 2 * pieceCount[Queen + 8 * colour]; }
+int heavyWeight(const Position& pos, int colour) {
+    return pos.pieceCount[Rook + 8 * colour] + 2 * pos.pieceCount[Queen + 8 * colour];
+}
 
 // The square of colour's first bishop in its piece list, -1 when it has none.
-int bishopSquare(int colour) {
-    for (int slot = 1; slot <= menCount[colour]; ++slot)
-        if (squares[pieceList[colour][slot]].piece == Bishop) return pieceList[colour][slot];
+int bishopSquare(const Position& pos, int colour) {
+    for (int slot = 1; slot <= pos.menCount[colour]; ++slot)
+        if (pos.squares[pos.pieceList[colour][slot]].piece == Bishop) return pos.pieceList[colour][slot];
     return -1;
 }
 
 // Pawns of colour standing on squares of the given colour (1 dark, 0 light).
-int pawnsOnSquareColour(int colour, int shade) {
+int pawnsOnSquareColour(const Position& pos, int colour, int shade) {
     int count = 0;
-    for (SquareSet pawns = pawnSet[colour]; pawns; pawns &= pawns - 1)
+    for (SquareSet pawns = pos.pawnSet[colour]; pawns; pawns &= pawns - 1)
         if (squareColour[__builtin_ctzll(pawns)] == shade) ++count;
     return count;
 }
 
 // Rook and minor piece against a rook is usually a draw: the extra piece of the
 // stronger side is worth less than its material says.
-int rookAndMinorAgainstRook(int side, int score) {
-    if (nonPawnMaterial <= 1040 || nonPawnMaterial >= 1560) return score;
-    if (pieceCount[Rook] != 1 || pieceCount[Rook + 8] != 1) return score;
+int rookAndMinorAgainstRook(const Position& pos, int side, int score) {
+    if (pos.nonPawnMaterial <= 1040 || pos.nonPawnMaterial >= 1560) return score;
+    if (pos.pieceCount[Rook] != 1 || pos.pieceCount[Rook + 8] != 1) return score;
     for (int colour = White; colour <= Black; ++colour) {
-        if (menCount[colour] != 2) continue;
-        int k = pieceCount[Knight + 8 * colour] == 1 ? 100 : pieceCount[Bishop + 8 * colour] == 1 ? 50 : 0;
+        if (pos.menCount[colour] != 2) continue;
+        int k = pos.pieceCount[Knight + 8 * colour] == 1   ? 100
+                : pos.pieceCount[Bishop + 8 * colour] == 1 ? 50
+                                                           : 0;
         if (k == 0) continue;
         int advantage = side == colour ? score : -score;
         advantage -= k;
@@ -96,51 +92,53 @@ int rookAndMinorAgainstRook(int side, int score) {
 // One minor piece each with equal heavy pieces: bishops of one colour want the
 // enemy pawns on their squares, opposite bishops draw, a bishop against a knight
 // likes enemy pawns fixed on its colour.
-int oneMinorEach(int side, int ply, int score) {
-    if (minorsOf(White) != 1 || minorsOf(Black) != 1) return score;
-    if (pieceCount[Knight] == 1 && pieceCount[Knight + 8] == 1) return score;
-    const int h = heavyWeight(White);
-    if (h != heavyWeight(Black)) return score;
+int oneMinorEach(const Position& pos, int side, int ply, int score) {
+    if (minorsOf(pos, White) != 1 || minorsOf(pos, Black) != 1) return score;
+    if (pos.pieceCount[Knight] == 1 && pos.pieceCount[Knight + 8] == 1) return score;
+    const int h = heavyWeight(pos, White);
+    if (h != heavyWeight(pos, Black)) return score;
 
-    const int whiteBishop = bishopSquare(White), blackBishop = bishopSquare(Black);
+    const int whiteBishop = bishopSquare(pos, White), blackBishop = bishopSquare(pos, Black);
     int whiteGain;
     if (whiteBishop >= 0 && blackBishop >= 0) {
         const int shade = squareColour[whiteBishop];
         if (shade != squareColour[blackBishop]) {
             const int f = h == 0 ? 10 : h + 11;
-            return score * f / 16 + drawScore(ply);
+            return score * f / 16 + drawScore(pos, ply);
         }
-        whiteGain = (pawnsOnSquareColour(Black, shade) - pawnsOnSquareColour(White, shade)) * (5 - h) * 2;
+        whiteGain =
+            (pawnsOnSquareColour(pos, Black, shade) - pawnsOnSquareColour(pos, White, shade)) * (5 - h) * 2;
     } else {
         const int shade = squareColour[whiteBishop >= 0 ? whiteBishop : blackBishop];
-        const int d = pawnsOnSquareColour(Black, shade) - pawnsOnSquareColour(White, shade);
+        const int d = pawnsOnSquareColour(pos, Black, shade) - pawnsOnSquareColour(pos, White, shade);
         whiteGain = h == 0 ? 8 * d : (6 - h) * d;
     }
     return side == White ? score + whiteGain : score - whiteGain;
 }
 
 // True when colour's only men besides pawns are one bishop (and nothing else).
-bool bishopAndPawnsOnly(int colour) {
+bool bishopAndPawnsOnly(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    return pieceCount[Bishop + c8] == 1 && pieceCount[Knight + c8] == 0 && pieceCount[Rook + c8] == 0 &&
-           pieceCount[Queen + c8] == 0;
+    return pos.pieceCount[Bishop + c8] == 1 && pos.pieceCount[Knight + c8] == 0 &&
+           pos.pieceCount[Rook + c8] == 0 && pos.pieceCount[Queen + c8] == 0;
 }
 
-bool allPawnsOnFile(int colour, int file) {
-    return (pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
+bool allPawnsOnFile(const Position& pos, int colour, int file) {
+    return (pos.pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
 }
 
 // Can colour still win? Not with a bare king or a single minor piece, nor with the
 // bishop that does not control the queening corner of rook pawns when the defending
 // king sits in that corner.
-bool cannotWin(int colour) {
+bool cannotWin(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    bool noWin = menCount[colour] == 0 ||
-                 (menCount[colour] == 1 && (pieceCount[Bishop + c8] == 1 || pieceCount[Knight + c8] == 1));
-    if (!bishopAndPawnsOnly(colour)) return noWin;
+    bool noWin =
+        pos.menCount[colour] == 0 ||
+        (pos.menCount[colour] == 1 && (pos.pieceCount[Bishop + c8] == 1 || pos.pieceCount[Knight + c8] == 1));
+    if (!bishopAndPawnsOnly(pos, colour)) return noWin;
 
-    const int bishop = bishopSquare(colour);
-    const int defender = pieceList[1 - colour][0];
+    const int bishop = bishopSquare(pos, colour);
+    const int defender = pos.pieceList[1 - colour][0];
     const bool light = squareColour[bishop] == 0;
     // The queening corner the bishop does not cover, as White sees it: h8 (and the
     // squares next to it) for a light bishop, a8 for a dark one. Black's is the
@@ -149,13 +147,14 @@ bool cannotWin(int colour) {
     const int* corner = light ? HCorner : ACorner;
     const int file = colour == White ? (light ? 7 : 0) : (light ? 0 : 7);
     for (int i = 0; i < 4; ++i)
-        if (defender == (colour == White ? corner[i] : 63 - corner[i])) return allPawnsOnFile(colour, file);
+        if (defender == (colour == White ? corner[i] : 63 - corner[i]))
+            return allPawnsOnFile(pos, colour, file);
     return noWin;
 }
 
-int endgameDraws(int side, int ply, int score, int* status) {
-    const bool whiteNoWin = cannotWin(White), blackNoWin = cannotWin(Black);
-    const int d = drawScore(ply);
+int endgameDraws(const Position& pos, int side, int ply, int score, int* status) {
+    const bool whiteNoWin = cannotWin(pos, White), blackNoWin = cannotWin(pos, Black);
+    const int d = drawScore(pos, ply);
     if (whiteNoWin && blackNoWin) {
         *status = EvalExact;
         return d;
@@ -170,78 +169,79 @@ int endgameDraws(int side, int ply, int score, int* status) {
     return score;
 }
 
-int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status,
-                 EvalTrace* trace) {
+int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+                 board::ScoredMove* moveIn, int* status, EvalTrace* trace) {
     const int s = side, o = 1 - side;
     *status = EvalNormal;
 
     // Step 1. Draws by rule: no mating material, or fifty moves without progress.
-    if ((pawnsOf(White) == 0 && pawnsOf(Black) == 0 && nonPawnMaterial <= 350) || board::halfmoveClock >= 100) {
+    if ((pawnsOf(pos, White) == 0 && pawnsOf(pos, Black) == 0 && pos.nonPawnMaterial <= 350) ||
+        pos.halfmoveClock >= 100) {
         *status = EvalLeaf;
-        return drawScore(ply);
+        return drawScore(pos, ply);
     }
 
     // Step 2. A king that can be taken means the last move was illegal. The maps
     // built here serve the piece terms below.
-    if (nonPawnMaterial != 0) {
-        board::computeAttackMap(s, attackMap[s]);
-        if (attackMap[s][pieceList[o][0]] != 0) {
+    if (pos.nonPawnMaterial != 0) {
+        board::computeAttackMap(pos, s, pos.attackMap[s]);
+        if (pos.attackMap[s][pos.pieceList[o][0]] != 0) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        board::computeAttackMap(o, attackMap[o]);
-        if (attackMap[o][pieceList[s][0]] != 0 && moveIn) moveIn->move |= board::MoveCheck;
+        board::computeAttackMap(pos, o, pos.attackMap[o]);
+        if (pos.attackMap[o][pos.pieceList[s][0]] != 0 && moveIn) moveIn->move |= board::MoveCheck;
     } else {
-        const int ownKing = pieceList[s][0], enemyKing = pieceList[o][0];
+        const int ownKing = pos.pieceList[s][0], enemyKing = pos.pieceList[o][0];
         const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
-        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pawnSet[s])) {
+        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pos.pawnSet[s])) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        if ((attackers[o][ownKing] & pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
+        if ((attackers[o][ownKing] & pos.pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
     }
 
     // Step 3. Tablebases know the exact value; mates count from here.
-    if (menCount[White] + menCount[Black] + 2 <= Board.tbMenLimit) {
-        const int r = egtb::probeTablebase(s);
+    if (pos.menCount[White] + pos.menCount[Black] + 2 <= pos.tbMenLimit) {
+        const int r = egtb::probeTablebase(pos, s);
         if (r != board::NoTablebaseInfo) {
             *status = EvalExact;
-            return tablebaseScoreAtPly(r, ply);
+            return tablebaseScoreAtPly(pos, r, ply);
         }
     }
 
-    const int* M = materialSum;
+    const int* M = pos.materialSum;
 
     // Step 4. Against a bare king: drive it to the edge and bring the kings together.
     for (int x = White; x <= Black; ++x) {
-        if (menCount[x] != 0 || pawnsOf(1 - x) != 0) continue;
-        const int v = M[1 - x] - M[x] + 1040 - 4 * distance[pieceList[x][0]][pieceList[1 - x][0]] -
-                      BareKingCentre[pieceList[x][0]];
+        if (pos.menCount[x] != 0 || pawnsOf(pos, 1 - x) != 0) continue;
+        const int v = M[1 - x] - M[x] + 1040 - 4 * distance[pos.pieceList[x][0]][pos.pieceList[1 - x][0]] -
+                      BareKingCentre[pos.pieceList[x][0]];
         return x == s ? -v : v;
     }
 
     // The phase also weighs the pawn structure, so it is set before pawn endings
     // are scored too.
-    gamePhase = gamePhaseOf(nonPawnMaterial);
+    gamePhase = gamePhaseOf(pos.nonPawnMaterial);
 
     // Step 5. Kings and pawns: material, structure and the race.
-    if (nonPawnMaterial == 0) {
-        positionalAtPly[ply] = ply > 0 ? -positionalAtPly[ply - 1] : 0;
-        return M[s] - M[o] + 10 + pawnStructureScore(s) + pawnRaceTerm(s);
+    if (pos.nonPawnMaterial == 0) {
+        line.positionalAtPly[ply] = ply > 0 ? -line.positionalAtPly[ply - 1] : 0;
+        return M[s] - M[o] + 10 + pawnStructureScore(pos, s) + pawnRaceTerm(pos, s);
     }
 
     // Step 6. A mate search only counts material; at its horizon a king in check
     // with a flight square ends the line, one without goes on being searched.
-    if (mateLimit != NoMateLimit) {
+    if (line.mateLimit != NoMateLimit) {
         const int difference = M[s] - M[o];
-        if (ply < mateLimit) return difference;
-        if (ply > mateLimit || attackMap[o][pieceList[s][0]] == 0) {
+        if (ply < line.mateLimit) return difference;
+        if (ply > line.mateLimit || pos.attackMap[o][pos.pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
         }
-        const int king = pieceList[s][0];
+        const int king = pos.pieceList[s][0];
         for (int t = board::nextSquare[King][king][king]; t != king; t = board::nextSquare[King][king][t]) {
-            if (attackMap[o][t] == 0 && squares[t].colour != s) {
+            if (pos.attackMap[o][t] == 0 && pos.squares[t].colour != s) {
                 *status = EvalLeaf;
                 return difference;
             }
@@ -251,28 +251,28 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
 
     // Step 7. The full evaluation.
     const int material = M[s] - M[o] + 10;
-    const int pawns = pawnStructureScore(s);
+    const int pawns = pawnStructureScore(pos, s);
     int base = material + pawns;
     int passed = 0, shelter = 0, pair = 0;
     if (gamePhase > 1 && (PawnEvaluator.passedFiles[White] | PawnEvaluator.passedFiles[Black]))
-        passed = passedPawnTerm(s);
-    if (gamePhase < 9) shelter = kingShelterTerm(s);
-    if (pieceCount[Bishop + 8 * s] > 1) pair += 20;
-    if (pieceCount[Bishop + 8 * o] > 1) pair -= 20;
+        passed = passedPawnTerm(pos, s);
+    if (gamePhase < 9) shelter = kingShelterTerm(pos, s);
+    if (pos.pieceCount[Bishop + 8 * s] > 1) pair += 20;
+    if (pos.pieceCount[Bishop + 8 * o] > 1) pair -= 20;
     base += passed + shelter + pair;
 
     // Lazy evaluation: the piece terms are only worth computing when they could
     // move the score across the bound; otherwise the parent's value stands in.
     int score;
-    const int previous = ply > 0 ? positionalAtPly[ply - 1] : 0;
+    const int previous = ply > 0 ? line.positionalAtPly[ply - 1] : 0;
     const int estimate = base - previous;
     const int margin = lazyMargin(depthLimit, ply);
     if (ply == 0 || trace || (estimate - margin <= bound && bound <= estimate + margin)) {
-        const int p = pieceTerms(s);
-        positionalAtPly[ply] = p;
+        const int p = pieceTerms(pos, s);
+        line.positionalAtPly[ply] = p;
         score = base + p;
     } else {
-        positionalAtPly[ply] = -previous;
+        line.positionalAtPly[ply] = -previous;
         score = estimate;
     }
 
@@ -282,21 +282,21 @@ int evaluateWith(int side, int bound, int depthLimit, int ply, board::ScoredMove
         trace->passedPawns = passed;
         trace->kingShelter = shelter;
         trace->bishopPair = pair;
-        trace->pieceTerms[White] = tracePieceTerms(White).total;
-        trace->pieceTerms[Black] = tracePieceTerms(Black).total;
+        trace->pieceTerms[White] = tracePieceTerms(pos, White).total;
+        trace->pieceTerms[Black] = tracePieceTerms(pos, Black).total;
     }
 
     // Drawish material corrections.
-    score = rookAndMinorAgainstRook(s, score);
-    score = oneMinorEach(s, ply, score);
-    if (gamePhase == 10) score = endgameDraws(s, ply, score, status);
+    score = rookAndMinorAgainstRook(pos, s, score);
+    score = oneMinorEach(pos, s, ply, score);
+    if (gamePhase == 10) score = endgameDraws(pos, s, ply, score, status);
     return score;
 }
 
 }  // namespace
 
-int tablebaseScoreAtPly(int r, int ply) {
-    if (r == 0) return drawScore(ply);
+int tablebaseScoreAtPly(const Position& pos, int r, int ply) {
+    if (r == 0) return drawScore(pos, ply);
     return r > 0 ? r - ply : r + ply;
 }
 
@@ -306,23 +306,25 @@ int lazyMargin(int depthLimit, int ply) {
     return margin < 32 ? 32 : margin;
 }
 
-int drawScore(int ply) { return (ply & 1) ? -Board.drawValue : Board.drawValue; }
+int drawScore(const Position& pos, int ply) { return (ply & 1) ? -pos.drawValue : pos.drawValue; }
 
-int pawnStructureScore(int side) {
-    const int cached = PawnEvaluator.probePawnCache(gamePhase, side);
+int pawnStructureScore(Position& pos, int side) {
+    const int cached = PawnEvaluator.probePawnCache(pos, gamePhase, side);
     if (cached != board::NoScore) return cached;
-    scorePawnsOf<White>();
-    scorePawnsOf<Black>();
-    return PawnEvaluator.finishPawnScore(gamePhase, side, true);
+    scorePawnsOf<White>(pos);
+    scorePawnsOf<Black>(pos);
+    return PawnEvaluator.finishPawnScore(pos, gamePhase, side, true);
 }
 
-int evaluate(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status) {
-    return evaluateWith(side, bound, depthLimit, ply, moveIn, status, nullptr);
+int evaluate(Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+             board::ScoredMove* moveIn, int* status) {
+    return evaluateWith(pos, line, side, bound, depthLimit, ply, moveIn, status, nullptr);
 }
 
-EvalTrace traceEvaluation(int side) {
+EvalTrace traceEvaluation(Position& pos, int side) {
     EvalTrace trace;
-    trace.score = evaluateWith(side, 0, 1, 0, nullptr, &trace.status, &trace);
+    EvalLine line;
+    trace.score = evaluateWith(pos, line, side, 0, 1, 0, nullptr, &trace.status, &trace);
     trace.phase = gamePhase;
     return trace;
 }

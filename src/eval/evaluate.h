@@ -1,4 +1,4 @@
-// Static evaluation of the search position, in centipawns from the side to move.
+// Static evaluation of a position, in centipawns from the side to move.
 //
 // The cheap and decisive tests come first (draw by rule, king capture, tablebases,
 // bare king), then material with placement and the pawn structure, and only when
@@ -7,6 +7,7 @@
 // Endgame corrections for drawish material come last.
 #pragma once
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace eval {
@@ -18,28 +19,35 @@ enum EvalStatus : int {
     EvalLeaf = 2,    // stop searching here and return the score
 };
 
-// Ply limit of a mate search, set by the root search once a mate has been found;
-// NoMateLimit means an ordinary search. The evaluation stops valuing positions at
-// this ply.
 constexpr int NoMateLimit = 64;
-extern int mateLimit;
 
-// The piece-terms score computed or inherited at each ply of the current line,
-// from the point of view of the side to move at that ply.
-extern int positionalAtPly[66];
+// What the evaluation keeps along the line a search is on: every search has its
+// own (search::SearchState).
+struct EvalLine {
+    // Ply limit of a mate search, set by the root search once a mate has been
+    // found; NoMateLimit means an ordinary search. The evaluation stops valuing
+    // positions at this ply.
+    int mateLimit = NoMateLimit;
+    // The piece-terms score computed or inherited at each ply of the current
+    // line, from the point of view of the side to move at that ply.
+    int positionalAtPly[66] = {};
+};
 
-// Evaluates the current board for side. bound is the node's search bound, ply its
-// distance from the root; moveIn (may be null) is the entry through which the
-// position was reached and receives MoveCheck when side is in check.
-int evaluate(int side, int bound, int depthLimit, int ply, board::ScoredMove* moveIn, int* status);
+// Evaluates pos for side, building both attack maps on the way. bound is the node's
+// search bound, ply its distance from the root; moveIn (may be null) is the entry
+// through which the position was reached and receives MoveCheck when side is in
+// check. line is the searching line's: its mate limit, and the piece terms of the
+// plies above, which a lazy evaluation inherits.
+int evaluate(board::Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,
+             board::ScoredMove* moveIn, int* status);
 
 // Pawn structure for side, from the cache or computed and stored.
-int pawnStructureScore(int side);
-// The draw score at a ply: the engine's draw value at even plies, negated at odd.
-int drawScore(int ply);
+int pawnStructureScore(board::Position& pos, int side);
+// The draw score at a ply: the position's draw value at even plies, negated at odd.
+int drawScore(const board::Position& pos, int ply);
 
 // A tablebase answer r at ply: 0 is the draw score, mates are counted from the root.
-int tablebaseScoreAtPly(int r, int ply);
+int tablebaseScoreAtPly(const board::Position& pos, int r, int ply);
 // How far the estimate may lie from the bound before the piece terms are skipped:
 // wide before the horizon, narrowing beyond it.
 int lazyMargin(int depthLimit, int ply);
@@ -56,7 +64,8 @@ struct EvalTrace {
     int status = EvalNormal;
     int score = 0;
 };
-// Evaluates the current board for side with no lazy cut and records the parts.
-EvalTrace traceEvaluation(int side);
+// Evaluates pos for side as a root of its own, with no lazy cut, and records the
+// parts.
+EvalTrace traceEvaluation(board::Position& pos, int side);
 
 }  // namespace eval

@@ -8,13 +8,11 @@
 
 namespace eval {
 
-using board::allPawns;
 using board::fileOf;
 using board::frontSpanDown;
 using board::frontSpanUp;
 using board::kingNeighbours;
-using board::pawnKey;
-using board::pawnSet;
+using board::Position;
 using board::rankOf;
 
 namespace {
@@ -43,12 +41,9 @@ int countOf(SquareSet set) { return std::popcount(set); }
 }  // namespace
 
 void PawnEvaluatorState::resetPawnEvaluator() {
-    pawnSet[0] = pawnSet[1] = 0;
-    allPawns = 0;
-    frontAttackSpan[0] = frontAttackSpan[1] = 0;
-    pawnKey = 0;
     std::memset(cache, 0, sizeof cache);
-    probePawnCache(0, 0);
+    for (int c = 0; c < 2; ++c) frontAttackSpan[c] = passedFiles[c] = weakFiles[c] = 0;
+    structureScore = endgameScore = 0;
 }
 
 void PawnEvaluatorState::buildMasks() {
@@ -93,10 +88,10 @@ void PawnEvaluatorState::buildMasks() {
     }
 }
 
-int PawnEvaluatorState::probePawnCache(int phase, int side) {
-    allPawns = pawnSet[0] | pawnSet[1];
-    const PawnCacheEntry& entry = cache[pawnKey & PawnCacheIndexMask];
-    if (entry.pawnSet[0] == pawnSet[0] && entry.pawnSet[1] == pawnSet[1]) {
+int PawnEvaluatorState::probePawnCache(Position& pos, int phase, int side) {
+    pos.allPawns = pos.pawnSet[0] | pos.pawnSet[1];
+    const PawnCacheEntry& entry = cache[pos.pawnKey & PawnCacheIndexMask];
+    if (entry.pawnSet[0] == pos.pawnSet[0] && entry.pawnSet[1] == pos.pawnSet[1]) {
         for (int c = 0; c < 2; ++c) {
             frontAttackSpan[c] = entry.frontAttackSpan[c];
             passedFiles[c] = entry.passedFiles[c];
@@ -104,18 +99,18 @@ int PawnEvaluatorState::probePawnCache(int phase, int side) {
         }
         structureScore = entry.structureScore;
         endgameScore = entry.endgameScore;
-        return finishPawnScore(phase, side, false);
+        return finishPawnScore(pos, phase, side, false);
     }
     for (int c = 0; c < 2; ++c) frontAttackSpan[c] = passedFiles[c] = weakFiles[c] = 0;
     structureScore = endgameScore = 0;
     return board::NoScore;
 }
 
-int PawnEvaluatorState::finishPawnScore(int phase, int side, bool store) {
+int PawnEvaluatorState::finishPawnScore(const Position& pos, int phase, int side, bool store) {
     if (store) {
-        PawnCacheEntry& entry = cache[pawnKey & PawnCacheIndexMask];
+        PawnCacheEntry& entry = cache[pos.pawnKey & PawnCacheIndexMask];
         for (int c = 0; c < 2; ++c) {
-            entry.pawnSet[c] = pawnSet[c];
+            entry.pawnSet[c] = pos.pawnSet[c];
             entry.frontAttackSpan[c] = frontAttackSpan[c];
             entry.passedFiles[c] = passedFiles[c];
             entry.weakFiles[c] = weakFiles[c];
@@ -129,7 +124,7 @@ int PawnEvaluatorState::finishPawnScore(int phase, int side, bool store) {
 }
 
 template <int Us>
-void PawnEvaluatorState::scorePawn(int s) {
+void PawnEvaluatorState::scorePawn(const Position& pos, int s) {
     constexpr int Them = 1 - Us;
     constexpr int Up = Us == 0 ? 8 : -8;  // one square towards the promotion rank
     // A pawn on its last rank can only come from a hand-made position; it has no
@@ -148,7 +143,7 @@ void PawnEvaluatorState::scorePawn(int s) {
         return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq];
     };
 
-    const SquareSet ours = pawnSet[Us], theirs = pawnSet[Them];
+    const SquareSet ours = pos.pawnSet[Us], theirs = pos.pawnSet[Them];
     const int file = fileOf(s), rank = Us == 0 ? rankOf(s) : 7 - rankOf(s), stop = s + Up;
     // More of their pawns than ours bearing on a square: our pawn cannot go there.
     auto controlBalance = [&](int square) {
@@ -223,7 +218,7 @@ void PawnEvaluatorState::scorePawn(int s) {
     }
 }
 
-template void PawnEvaluatorState::scorePawn<board::White>(int square);
-template void PawnEvaluatorState::scorePawn<board::Black>(int square);
+template void PawnEvaluatorState::scorePawn<board::White>(const Position& pos, int square);
+template void PawnEvaluatorState::scorePawn<board::Black>(const Position& pos, int square);
 
 }  // namespace eval

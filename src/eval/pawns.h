@@ -8,13 +8,14 @@
 // passed and of weak pawns and each side's front attack span, which the piece terms
 // read later without recomputing.
 //
-// The two pawn sets and the pawn key belong to the board (board/board.h), whose
-// make and unmake keep them current; so do the king's ring and the file spans
-// among the square masks. The object's own masks are fixed tables that the other
-// evaluation terms use as well.
+// The two pawn sets and the pawn key belong to the position (board/position.h),
+// whose make and unmake keep them current; the king's ring and the file spans
+// among the square masks are the board's fixed tables. The object's own masks are
+// fixed tables that the other evaluation terms use as well.
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
 #include "board/types.h"
 
 namespace eval {
@@ -71,18 +72,17 @@ struct PawnEvaluatorState {
         buildMasks();
     }
 
-    // The cached score for the side to move, or NoScore (32000) when this
-    // structure is not cached; a miss clears the sums and by-products. Refreshes
-    // board::allPawns first.
-    int probePawnCache(int phase, int side);
+    // The cached score for pos's pawn structure from side's view, or NoScore
+    // (32000) when it is not cached; a miss clears the sums and by-products.
+    // Refreshes pos.allPawns first.
+    int probePawnCache(board::Position& pos, int phase, int side);
     // Add one pawn of colour Us to the running sums (in any order); White's terms
     // count up, Black's down.
     template <int Us>
-    void scorePawn(int square);
+    void scorePawn(const board::Position& pos, int square);
     // The blended score for the side to move; with store set the sums are cached first.
-    int finishPawnScore(int phase, int side, bool store);
-    // Empties the board's pawn sets and pawn key and the whole cache; refreshes
-    // board::allPawns, the union of the pawn sets, like every probe.
+    int finishPawnScore(const board::Position& pos, int phase, int side, bool store);
+    // Empties the whole cache and the by-products.
     void resetPawnEvaluator();
     void buildMasks();
 };

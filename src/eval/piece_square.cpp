@@ -2,20 +2,17 @@
 
 #include <cstdlib>
 
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "eval/pawns.h"
 
 namespace eval {
 
-using board::attackMap;
 using board::distance;
 using board::fileOf;
-using board::menCount;
-using board::pieceList;
-using board::pieceSquare;
+using board::Position;
 using board::rankOf;
-using board::squares;
 using eval::PawnEvaluator;
 
 constinit int gamePhase = 0;
@@ -104,10 +101,10 @@ constexpr int PawnTable[64] = {
 constexpr int BaseValue[8] = {0, 100, 330, 350, 520, 1040, 1200, 0};
 
 // Men of a side (king included) within king distance 2 of a square.
-int menNear(int colour, int square) {
+int menNear(const Position& pos, int colour, int square) {
     int count = 0;
-    for (int slot = 0; slot <= menCount[colour]; ++slot)
-        if (distance[square][pieceList[colour][slot]] <= 2) ++count;
+    for (int slot = 0; slot <= pos.menCount[colour]; ++slot)
+        if (distance[square][pos.pieceList[colour][slot]] <= 2) ++count;
     return count;
 }
 
@@ -120,12 +117,12 @@ bool onPawnPath(int square) {
 }
 
 template <int Us>
-int runStateOf(int q) {
+int runStateOf(const Position& pos, int q) {
     constexpr int Up = Us == board::White ? 8 : -8;
     for (int x = q + Up; onPawnPath<Us>(x); x += Up)
-        if (squares[x].piece == board::Pawn) return 0;
+        if (pos.squares[x].piece == board::Pawn) return 0;
     for (int x = q + Up; onPawnPath<Us>(x); x += Up)
-        if (uint32_t(attackMap[1 - Us][x]) >> 28) return 1;
+        if (uint32_t(pos.attackMap[1 - Us][x]) >> 28) return 1;
     return 2;
 }
 
@@ -137,15 +134,15 @@ struct PawnTarget {
     int weight;
 };
 
-int pawnTargets(PawnTarget* out) {
+int pawnTargets(const Position& pos, PawnTarget* out) {
     int n = 0;
     for (int c = 0; c < 2; ++c)
-        for (int slot = 1; slot <= menCount[c]; ++slot) {
-            int p = pieceList[c][slot];
-            if (squares[p].piece != board::Pawn) continue;
+        for (int slot = 1; slot <= pos.menCount[c]; ++slot) {
+            int p = pos.pieceList[c][slot];
+            if (pos.squares[p].piece != board::Pawn) continue;
             int r = rankOf(p);
             int ahead = c == 0 ? (r == 6 ? 1 : 2) : (r == 1 ? -1 : -2);
-            out[n++] = {fileOf(p), r + ahead, pawnRunState(p) == 2 ? 5 : 2};
+            out[n++] = {fileOf(p), r + ahead, pawnRunState(pos, p) == 2 ? 5 : 2};
         }
     return n;
 }
@@ -164,21 +161,21 @@ struct RootShape {
 // kingPull are the same for both colours; run is the run state of a pawn of Us on
 // q (0 when none stands there).
 template <int Us>
-void addSquareTerms(const RootShape& root, int q, int knight, int kingPull, int run) {
+void addSquareTerms(Position& pos, const RootShape& root, int q, int knight, int kingPull, int run) {
     constexpr int Them = 1 - Us;
     constexpr int Up = Us == board::White ? 8 : -8;
-    int(&table)[8][64] = pieceSquare[Us];
+    int(&table)[8][64] = pos.pieceSquare[Us];
     const int turned = Us == board::White ? q : 63 - q;
     const int file = fileOf(q), rank = rankOf(turned);
     const int opening = root.openingWeight, phase = root.phase;
 
     table[board::Bishop][q] += BishopTable[q];
     // Knights like the centre, the kings' neighbourhoods and enemy men close by.
-    table[board::Knight][q] += knight + root.nearbyBonus * menNear(Them, q);
+    table[board::Knight][q] += knight + root.nearbyBonus * menNear(pos, Them, q);
 
     table[board::Pawn][q] += PawnTable[turned];
     // No friendly pawn on a neighbouring file: a pawn here would be isolated.
-    if (!(board::pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
+    if (!(pos.pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
     // Castled on opposite wings, the pawns in front of the enemy king become a storm.
     const int kingFile = root.kingFile[Us];
     if (root.oppositeWings && ((kingFile <= 3 && file >= 5) || (kingFile >= 4 && file <= 2)))
@@ -196,27 +193,27 @@ void addSquareTerms(const RootShape& root, int q, int knight, int kingPull, int 
 
 }  // namespace
 
-int pawnRunState(int q) {
-    const board::SquareContent& man = squares[q];
+int pawnRunState(const Position& pos, int q) {
+    const board::SquareContent& man = pos.squares[q];
     if (man.piece != board::Pawn) return 0;
-    return man.colour == board::White ? runStateOf<board::White>(q) : runStateOf<board::Black>(q);
+    return man.colour == board::White ? runStateOf<board::White>(pos, q) : runStateOf<board::Black>(pos, q);
 }
 
-void buildPieceSquareTables() {
-    const int phase = gamePhaseOf(board::nonPawnMaterial);
-    const int fast = phaseScaleFast(board::nonPawnMaterial);
+void buildPieceSquareTables(Position& pos) {
+    const int phase = gamePhaseOf(pos.nonPawnMaterial);
+    const int fast = phaseScaleFast(pos.nonPawnMaterial);
 
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < 8; ++k)
-            for (int q = 0; q < 64; ++q) pieceSquare[c][k][q] = BaseValue[k];
+            for (int q = 0; q < 64; ++q) pos.pieceSquare[c][k][q] = BaseValue[k];
 
-    const int whiteKing = pieceList[board::White][0], blackKing = pieceList[board::Black][0];
+    const int whiteKing = pos.pieceList[board::White][0], blackKing = pos.pieceList[board::Black][0];
     RootShape root{phase, 10 - phase, (phase + 2) / 3, false, {fileOf(whiteKing), fileOf(blackKing)}};
     const int whiteKingFile = root.kingFile[board::White], blackKingFile = root.kingFile[board::Black];
     root.oppositeWings = phase < 7 && ((whiteKingFile <= 2 && blackKingFile >= 5) ||
                                        (whiteKingFile >= 5 && blackKingFile <= 2));
     PawnTarget targets[32];
-    const int targetCount = pawnTargets(targets);
+    const int targetCount = pawnTargets(pos, targets);
 
     for (int q = 0; q < 64; ++q) {
         const int f = fileOf(q), r = rankOf(q);
@@ -227,27 +224,33 @@ void buildPieceSquareTables() {
             distanceToPawns +=
                 targets[i].weight * (std::abs(f - targets[i].file) + std::abs(r - targets[i].rank));
         const int kingPull = fast * distanceToPawns / 10;
-        const int run = pawnRunState(q);
-        addSquareTerms<board::White>(root, q, knight, kingPull, squares[q].colour == board::White ? run : 0);
-        addSquareTerms<board::Black>(root, q, knight, kingPull, squares[q].colour == board::Black ? run : 0);
+        const int run = pawnRunState(pos, q);
+        addSquareTerms<board::White>(pos, root, q, knight, kingPull,
+                                     pos.squares[q].colour == board::White ? run : 0);
+        addSquareTerms<board::Black>(pos, root, q, knight, kingPull,
+                                     pos.squares[q].colour == board::Black ? run : 0);
     }
     // Codes 0 and 7 name no man.
     for (int c = 0; c < 2; ++c)
-        for (int q = 0; q < 64; ++q) pieceSquare[c][0][q] = pieceSquare[c][7][q] = 0;
+        for (int q = 0; q < 64; ++q) pos.pieceSquare[c][0][q] = pos.pieceSquare[c][7][q] = 0;
 }
 
-bool prepareRoot(int sideToMove) {
-    // 1. The pawn evaluator starts over: no pawn sets, no pawn key, an empty cache.
+bool prepareRoot(Position& pos, int sideToMove) {
+    // 1. The pawn evaluator starts over with an empty cache, and the position's
+    // union of the pawn sets waits for the first probe.
     PawnEvaluator.resetPawnEvaluator();
-    // 2. The board's derived state from the squares.
-    const bool usable = board::rebuildDerivedState(sideToMove);
+    pos.allPawns = 0;
+    // 2. The position's derived state from the squares.
+    const bool usable = pos.rebuildDerivedState(sideToMove);
 
     // 3. Tables for this root, then the material sums they give.
-    buildPieceSquareTables();
-    board::materialSum[0] = board::materialSum[1] = 0;
+    buildPieceSquareTables(pos);
+    pos.materialSum[0] = pos.materialSum[1] = 0;
     for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].colour != board::NoColour)
-            board::materialSum[squares[sq].colour] += pieceSquare[squares[sq].colour][squares[sq].piece][sq];
+        if (pos.squares[sq].colour != board::NoColour)
+            pos.materialSum[pos.squares[sq].colour] +=
+                pos.pieceSquare[pos.squares[sq].colour][pos.squares[sq].piece][sq];
+    TALVO_ASSERT(!usable || pos.isConsistent());
     return usable;
 }
 

@@ -7,13 +7,10 @@
 // Each entry includes the man's base value, so a side's materialSum is material
 // and placement in one number that make and unmake keep with plain look-ups.
 #pragma once
-#include "board/board.h"
+#include "board/position.h"
 
 namespace eval {
 
-// By colour, piece code and square; codes 0 and 7 stay 0. The tables live with the
-// board, whose make and move ordering read them; this part builds them.
-using board::pieceSquare;
 // 0 with full material .. 10 in the endgame; set by the evaluation.
 extern int gamePhase;
 
@@ -33,16 +30,17 @@ constexpr int phaseScaleFast(int material) {
 // How freely the pawn on square can run: 0 when the square holds no pawn or any
 // pawn stands ahead of it on its file, 2 when no square ahead is attacked by an
 // enemy pawn, 1 otherwise. Reads the attack maps.
-int pawnRunState(int square);
+int pawnRunState(const board::Position& pos, int square);
 
-// Builds the tables from the current squares, pawn sets and attack maps.
-void buildPieceSquareTables();
+// Builds pos.pieceSquare (by colour, piece code and square; codes 0 and 7 stay 0)
+// from the squares, pawn sets and attack maps of pos.
+void buildPieceSquareTables(board::Position& pos);
 
-// Empties the pawn evaluator, rebuilds the board's derived state from the squares
-// (board::rebuildDerivedState), then the piece-square tables and the material sums
-// they give. Returns false when the position cannot be held (see
-// board::rebuildDerivedState). The search's preparation (search::prepareSearch)
+// Empties the pawn evaluator, rebuilds the position's derived state from the
+// squares (Position::rebuildDerivedState), then the piece-square tables and the
+// material sums they give. Returns false when the position cannot be held (see
+// Position::rebuildDerivedState). The search's preparation (search::prepareSearch)
 // calls it and then clears the search's own tables.
-bool prepareRoot(int sideToMove);
+bool prepareRoot(board::Position& pos, int sideToMove);
 
 }  // namespace eval

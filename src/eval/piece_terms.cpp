@@ -8,25 +8,19 @@
 
 namespace eval {
 
-using board::attackMap;
 using board::attackWeight;
 using board::Bishop;
 using board::Black;
 using board::distance;
 using board::King;
 using board::Knight;
-using board::menCount;
 using board::nextDirection;
 using board::nextSquare;
 using board::NoColour;
 using board::Pawn;
-using board::pawnKey;
-using board::pawnSet;
-using board::pieceCount;
-using board::pieceList;
+using board::Position;
 using board::Queen;
 using board::Rook;
-using board::squares;
 using board::White;
 
 namespace {
@@ -61,8 +55,10 @@ struct Accumulators {
     int overload = 0;
 };
 
-// Everything one side's terms read: its colour, the two maps, the accumulators.
+// Everything one side's terms read: the position, its colour, the two maps, the
+// accumulators.
 struct Scoring {
+    const Position& pos;
     int c;
     int e;
     const int* O;
@@ -70,9 +66,11 @@ struct Scoring {
     Accumulators acc;
 };
 
-bool isOwn(const Scoring& s, int square) { return squares[square].colour == s.c; }
-bool isEnemy(const Scoring& s, int square) { return squares[square].colour == s.e; }
-bool pawnOf(int colour, int square) { return squares[square].piece == Pawn && squares[square].colour == colour; }
+bool isOwn(const Scoring& s, int square) { return s.pos.squares[square].colour == s.c; }
+bool isEnemy(const Scoring& s, int square) { return s.pos.squares[square].colour == s.e; }
+bool pawnOf(const Position& pos, int colour, int square) {
+    return pos.squares[square].piece == Pawn && pos.squares[square].colour == colour;
+}
 // Squares below are named as White sees the board; Black's lie on the same files
 // with the ranks turned over (square ^ RankFlip<Black>).
 template <int Us>
@@ -82,7 +80,7 @@ constexpr int RankFlip = Us == White ? 0 : 56;
 // of its kind or cheaper, the defence holds, and would fall without this piece.
 bool holds(const Scoring& s, int k, int d) {
     int e = s.E[d], o = s.O[d];
-    return e > 0 && e < attackWeight[squares[d].piece] && o >= e && o - (attackWeight[k] + 1) < e;
+    return e > 0 && e < attackWeight[s.pos.squares[d].piece] && o >= e && o - (attackWeight[k] + 1) < e;
 }
 
 void chargeOverload(Scoring& s, int held) {
@@ -99,7 +97,7 @@ bool outsideEnemySpan(const Scoring& s, int square) {
 int pawnTerm(Scoring& s, int sq) {
     const int m = board::movementIndex[Pawn + 8 * s.c];
     const int push = nextSquare[m][sq][sq];
-    int mobility = (push != sq && board::isEmpty(push) && s.O[push] >= s.E[push]) ? 1 : 0;
+    int mobility = (push != sq && s.pos.isEmpty(push) && s.O[push] >= s.E[push]) ? 1 : 0;
     int held = 0;
     for (int a = nextDirection[m][sq][sq]; a != sq; a = nextDirection[m][sq][a]) {
         if (isEnemy(s, a)) ++mobility;
@@ -135,7 +133,7 @@ int knightTerm(Scoring& s, int sq) {
     for (int t = nextDirection[Knight][sq][sq]; t != sq; t = nextDirection[Knight][sq][t]) {
         if (isOwn(s, t)) {
             if (holds(s, Knight, t)) ++held;
-        } else if (s.E[t] == 0 || (isEnemy(s, t) && squares[t].piece >= Knight)) {
+        } else if (s.E[t] == 0 || (isEnemy(s, t) && s.pos.squares[t].piece >= Knight)) {
             ++safe;
         }
     }
@@ -173,7 +171,7 @@ SliderResult sliderWalk(Scoring& s, int sq, int kind) {
     int blocker = -1;
     int t = next[sq];
     while (t != sq) {
-        const board::SquareContent c = squares[t];
+        const board::SquareContent c = s.pos.squares[t];
         if (c.colour == NoColour) {
             ++moves;
             if (s.E[t] == 0) ++safe;
@@ -193,7 +191,7 @@ SliderResult sliderWalk(Scoring& s, int sq, int kind) {
             }
         } else {
             if (c.colour == s.e && (c.piece > kind || s.E[t] == 0)) {
-                const board::SquareContent b = squares[blocker];
+                const board::SquareContent b = s.pos.squares[blocker];
                 if (b.colour == s.e) {
                     pins += 10;
                     if (s.E[blocker] == 0 || s.O[blocker] > attackWeight[b.piece] + 1) pins += 5;
@@ -215,10 +213,10 @@ SliderResult sliderWalk(Scoring& s, int sq, int kind) {
 // A bishop that took the rook's pawn gets shut in by the two pawns beside it: on
 // h7 by g6 and f7, on a7 by b6 and c7.
 template <int Us>
-bool trappedBishop(int sq) {
+bool trappedBishop(const Position& pos, int sq) {
     constexpr int Them = 1 - Us, Flip = RankFlip<Us>;
-    return (sq == (55 ^ Flip) && pawnOf(Them, 46 ^ Flip) && pawnOf(Them, 53 ^ Flip)) ||
-           (sq == (48 ^ Flip) && pawnOf(Them, 41 ^ Flip) && pawnOf(Them, 50 ^ Flip));
+    return (sq == (55 ^ Flip) && pawnOf(pos, Them, 46 ^ Flip) && pawnOf(pos, Them, 53 ^ Flip)) ||
+           (sq == (48 ^ Flip) && pawnOf(pos, Them, 41 ^ Flip) && pawnOf(pos, Them, 50 ^ Flip));
 }
 
 int bishopTerm(Scoring& s, int sq) {
@@ -226,21 +224,21 @@ int bishopTerm(Scoring& s, int sq) {
     chargeMinorHanging(s, sq, walk.safe);
     int x = walk.pins;
 
-    if (s.c == White ? trappedBishop<White>(sq) : trappedBishop<Black>(sq)) x -= 120;
+    if (s.c == White ? trappedBishop<White>(s.pos, sq) : trappedBishop<Black>(s.pos, sq)) x -= 120;
     int r = gamePhase + x;
     if (outsideEnemySpan(s, sq)) r += (gamePhase + 6) / 2;
     return r;
 }
 
 // ---- Rooks and queens ----------------------------------------------------------
-bool pawnOnRank(int colour, int rank) {
-    return (pawnSet[colour] & (SquareSet(0xFF) << (8 * rank))) != 0;
+bool pawnOnRank(const Position& pos, int colour, int rank) {
+    return (pos.pawnSet[colour] & (SquareSet(0xFF) << (8 * rank))) != 0;
 }
 
 // The first pawn of either colour on a file, walking the ranks from `from` by step.
-int firstPawnOnFile(int file, int from, int to, int step) {
+int firstPawnOnFile(const Position& pos, int file, int from, int to, int step) {
     for (int r = from; r != to + step; r += step)
-        if (squares[8 * r + file].piece == Pawn && squares[8 * r + file].colour != NoColour) return r;
+        if (pos.squares[8 * r + file].piece == Pawn && pos.squares[8 * r + file].colour != NoColour) return r;
     return -1;
 }
 
@@ -248,9 +246,10 @@ int firstPawnOnFile(int file, int from, int to, int step) {
 // that counts is the file's front pawn as Us looks at it, from the seventh rank
 // backwards.
 template <int Us>
-bool behindPassedPawn(int file, int rank) {
+bool behindPassedPawn(const Position& pos, int file, int rank) {
     if (!(PawnEvaluator.passedFiles[Us] & (1u << file))) return false;
-    const int front = Us == White ? firstPawnOnFile(file, 6, 1, -1) : firstPawnOnFile(file, 1, 6, 1);
+    const int front =
+        Us == White ? firstPawnOnFile(pos, file, 6, 1, -1) : firstPawnOnFile(pos, file, 1, 6, 1);
     return front >= 0 && (Us == White ? rank < front : rank > front);
 }
 
@@ -264,24 +263,24 @@ int rookTerm(Scoring& s, int sq) {
 
     const int file = board::fileOf(sq), rank = board::rankOf(sq);
     const SquareSet fileSet = PawnEvaluator.fileMask[file];
-    if ((pawnSet[s.c] & fileSet) == 0) {
+    if ((s.pos.pawnSet[s.c] & fileSet) == 0) {
         x += 10;
-        if ((pawnSet[s.e] & fileSet) == 0) x += 4;
+        if ((s.pos.pawnSet[s.e] & fileSet) == 0) x += 4;
     }
 
     // Rooks belong behind passed pawns of either colour: below a white one, above
     // a black one.
-    if (behindPassedPawn<White>(file, rank)) x += gamePhase + 8;
-    if (behindPassedPawn<Black>(file, rank)) x += gamePhase + 8;
+    if (behindPassedPawn<White>(s.pos, file, rank)) x += gamePhase + 8;
+    if (behindPassedPawn<Black>(s.pos, file, rank)) x += gamePhase + 8;
 
     // On the seventh with enemy pawns there, better still doubled with a heavy piece.
     const int seventh = s.c == White ? 6 : 1;
-    if (rank == seventh && pawnOnRank(s.e, seventh)) {
+    if (rank == seventh && pawnOnRank(s.pos, s.e, seventh)) {
         x += 5;
         if (s.O[sq] & QueenOrRookCounters) {
             for (int f = 0; f < 8; ++f) {
                 const int other = 8 * seventh + f;
-                const board::SquareContent c = squares[other];
+                const board::SquareContent c = s.pos.squares[other];
                 if (other != sq && c.colour == s.c && (c.piece == Rook || c.piece == Queen)) {
                     x += 30 - gamePhase;
                     break;
@@ -297,7 +296,7 @@ int queenTerm(Scoring& s, int sq) {
     const uint8_t* skip = nextDirection[Queen][sq];
     int safe = 0;
     for (int t = next[sq]; t != sq && safe < 2;) {
-        const board::SquareContent c = squares[t];
+        const board::SquareContent c = s.pos.squares[t];
         if (c.colour != s.c && (s.E[t] == 0 || (c.colour == s.e && c.piece >= Queen))) ++safe;
         t = c.colour == NoColour ? next[t] : skip[t];
     }
@@ -306,7 +305,7 @@ int queenTerm(Scoring& s, int sq) {
         if (s.O[sq] == 0 || s.E[sq] > 0x1001) s.acc.hanging -= safe == 0 ? 21 : 13;
         else if (s.E[sq] >= 0x1000 || s.O[sq] < PawnAttacker) s.acc.hanging -= 6;
     }
-    return distance[sq][pieceList[s.e][0]] <= 2 ? 12 : 0;
+    return distance[sq][s.pos.pieceList[s.e][0]] <= 2 ? 12 : 0;
 }
 
 // ---- King --------------------------------------------------------------------
@@ -316,7 +315,7 @@ void countKingLines(const Scoring& s, int sq, int movement, int mask, bool slide
     const uint8_t* next = nextSquare[movement][sq];
     const uint8_t* skip = nextDirection[movement][sq];
     for (int t = slide ? next[sq] : skip[sq]; t != sq;) {
-        const board::SquareContent c = squares[t];
+        const board::SquareContent c = s.pos.squares[t];
         if (c.colour != s.e && (s.E[t] & mask)) {
             ++a1;
             if (s.O[t] == 0 || (s.E[t] & board::AttackCountMask) > 1) ++a2;
@@ -328,18 +327,20 @@ void countKingLines(const Scoring& s, int sq, int movement, int mask, bool slide
 int kingTerm(Scoring& s, int sq) {
     int r;
     const int rightsMask = s.c == White ? 3 : 12;
-    if (board::castled[s.c]) r = 10 - gamePhase;
-    else if (board::castleRights & rightsMask) r = 0;
+    if (s.pos.castled[s.c])
+        r = 10 - gamePhase;
+    else if (s.pos.castleRights & rightsMask)
+        r = 0;
     else r = -40 / (gamePhase + 1);
 
     if (gamePhase < 8) {
         const int e8 = 8 * s.e;
         int a1 = 0, a2 = 0;
-        if (pieceCount[Bishop + e8] + pieceCount[Queen + e8] > 0)
+        if (s.pos.pieceCount[Bishop + e8] + s.pos.pieceCount[Queen + e8] > 0)
             countKingLines(s, sq, Bishop, DiagonalCounters, true, a1, a2);
-        if (pieceCount[Rook + e8] + pieceCount[Queen + e8] > 0)
+        if (s.pos.pieceCount[Rook + e8] + s.pos.pieceCount[Queen + e8] > 0)
             countKingLines(s, sq, Rook, QueenOrRookCounters, true, a1, a2);
-        if (pieceCount[Knight + e8] > 0) countKingLines(s, sq, Knight, KnightCounters, false, a1, a2);
+        if (s.pos.pieceCount[Knight + e8] > 0) countKingLines(s, sq, Knight, KnightCounters, false, a1, a2);
         r += -2 * a1 + (DangerCurve[a2 < 7 ? a2 : 7] * (8 - gamePhase) * 2) / 16;
     }
 
@@ -362,11 +363,11 @@ int kingTerm(Scoring& s, int sq) {
 // A centre pawn still at home behind its own piece shuts in a bishop: e2 behind
 // e3, d2 behind d3.
 template <int Us>
-int blockedCentre() {
+int blockedCentre(const Position& pos) {
     constexpr int Flip = RankFlip<Us>;
-    auto blocked = [](int pawnSquare, int frontSquare) {
-        return pawnOf(Us, pawnSquare) && squares[frontSquare].colour == Us &&
-               squares[frontSquare].piece != Pawn;
+    auto blocked = [&pos](int pawnSquare, int frontSquare) {
+        return pawnOf(pos, Us, pawnSquare) && pos.squares[frontSquare].colour == Us &&
+               pos.squares[frontSquare].piece != Pawn;
     };
     int penalty = 0;
     if (blocked(12 ^ Flip, 20 ^ Flip)) penalty -= 8;
@@ -374,13 +375,13 @@ int blockedCentre() {
     return penalty;
 }
 
-int scoreColour(int colour, PieceTermsTrace* trace) {
-    Scoring s{colour, 1 - colour, attackMap[colour], attackMap[1 - colour], {}};
+int scoreColour(const Position& pos, int colour, PieceTermsTrace* trace) {
+    Scoring s{pos, colour, 1 - colour, pos.attackMap[colour], pos.attackMap[1 - colour], {}};
     int total = 0;
-    for (int slot = menCount[colour]; slot >= 0; --slot) {
-        const int sq = pieceList[colour][slot];
+    for (int slot = pos.menCount[colour]; slot >= 0; --slot) {
+        const int sq = pos.pieceList[colour][slot];
         int term = 0;
-        switch (squares[sq].piece) {
+        switch (pos.squares[sq].piece) {
             case Pawn: term = pawnTerm(s, sq); break;
             case Knight: term = knightTerm(s, sq); break;
             case Bishop: term = bishopTerm(s, sq); break;
@@ -395,7 +396,7 @@ int scoreColour(int colour, PieceTermsTrace* trace) {
     total += s.acc.mobility + s.acc.hanging + s.acc.overload;
     const int beforeCentre = total;
 
-    total += colour == White ? blockedCentre<White>() : blockedCentre<Black>();
+    total += colour == White ? blockedCentre<White>(pos) : blockedCentre<Black>(pos);
     if (trace) {
         trace->mobility = s.acc.mobility;
         trace->hanging = s.acc.hanging;
@@ -407,31 +408,33 @@ int scoreColour(int colour, PieceTermsTrace* trace) {
 }
 
 // ---- Passed pawns --------------------------------------------------------------
-bool hasPieces(int colour) {
+bool hasPieces(const Position& pos, int colour) {
     const int c8 = 8 * colour;
-    return pieceCount[Knight + c8] + pieceCount[Bishop + c8] + pieceCount[Rook + c8] + pieceCount[Queen + c8] > 0;
+    return pos.pieceCount[Knight + c8] + pos.pieceCount[Bishop + c8] + pos.pieceCount[Rook + c8] +
+               pos.pieceCount[Queen + c8] >
+           0;
 }
 
 // The front man of a passed file seen from the promotion square; -1 when it is not
 // a pawn (a piece stands in the way) or the file is empty.
-int frontPawnOfFile(int colour, int file) {
+int frontPawnOfFile(const Position& pos, int colour, int file) {
     const int step = colour == White ? -8 : 8;
     int sq = colour == White ? 56 + file : file;
     for (int i = 0; i < 8; ++i, sq += step) {
-        if (squares[sq].colour == NoColour) continue;
-        return squares[sq].piece == Pawn ? sq : -1;
+        if (pos.squares[sq].colour == NoColour) continue;
+        return pos.squares[sq].piece == Pawn ? sq : -1;
     }
     return -1;
 }
 
 // The rule of the square: can the enemy king still catch this pawn, counting the
 // tempo of the side to move and the double step from the home rank?
-bool outOfReach(int colour, int pawn, int sideToMove) {
+bool outOfReach(const Position& pos, int colour, int pawn, int sideToMove) {
     const int file = board::fileOf(pawn);
     const int queening = colour == White ? 56 + file : file;
     const int homeRank = colour == White ? 1 : 6;
     const int d = distance[pawn][queening] - (board::rankOf(pawn) == homeRank ? 1 : 0);
-    const int king = pieceList[1 - colour][0];
+    const int king = pos.pieceList[1 - colour][0];
     if (sideToMove == colour) return distance[king][queening] > d;
     return distance[king][queening] - 1 > d && distance[king][pawn] != 1;
 }
@@ -441,11 +444,12 @@ int relativeRank(int colour, int square) { return colour == White ? board::rankO
 // A king that may still castle counts half where it stands and, while it may castle
 // short, a quarter on the square castling takes it to (g1 or g8).
 template <int Us>
-int shelterWithRights(int kingSquare, int rights) {
+int shelterWithRights(const Position& pos, int kingSquare, int rights) {
     constexpr int Short = Us == White ? 1 : 4, Both = Us == White ? 3 : 12;
     constexpr int CastledSquare = Us == White ? 6 : 62;
-    if (!(rights & Both)) return shelterScore(kingSquare, Us);
-    return shelterScore(kingSquare, Us) / 2 + ((rights & Short) ? shelterScore(CastledSquare, Us) / 4 : 0);
+    if (!(rights & Both)) return shelterScore(pos, kingSquare, Us);
+    return shelterScore(pos, kingSquare, Us) / 2 +
+           ((rights & Short) ? shelterScore(pos, CastledSquare, Us) / 4 : 0);
 }
 
 }  // namespace
@@ -454,23 +458,23 @@ void KingShelterCacheState::empty() {
     for (Entry& entry : entries) entry = {0, Unusable};
 }
 
-PieceTermsTrace tracePieceTerms(int colour) {
+PieceTermsTrace tracePieceTerms(const Position& pos, int colour) {
     PieceTermsTrace trace;
-    scoreColour(colour, &trace);
+    scoreColour(pos, colour, &trace);
     return trace;
 }
 
-int pieceTerms(int side) {
-    const int white = scoreColour(White, nullptr), black = scoreColour(Black, nullptr);
+int pieceTerms(const Position& pos, int side) {
+    const int white = scoreColour(pos, White, nullptr), black = scoreColour(pos, Black, nullptr);
     return side == White ? white - black : black - white;
 }
 
-int passedPawnTerm(int sideToMove) {
+int passedPawnTerm(const Position& pos, int sideToMove) {
     int sum = 0, average = 0, weight = 0;
     // Late in the endgame a passed pawn far from the other pawns stretches the
     // defending king.
     if (gamePhase > 8) {
-        SquareSet pawns = pawnSet[White] | pawnSet[Black];
+        SquareSet pawns = pos.pawnSet[White] | pos.pawnSet[Black];
         int files = 0, count = 0;
         for (; pawns; pawns &= pawns - 1) {
             files += __builtin_ctzll(pawns) & 7;
@@ -481,12 +485,12 @@ int passedPawnTerm(int sideToMove) {
     }
     for (int colour = White; colour <= Black; ++colour) {
         const int sign = colour == White ? 1 : -1;
-        const bool enemyHasPieces = hasPieces(1 - colour);
+        const bool enemyHasPieces = hasPieces(pos, 1 - colour);
         for (uint32_t files = PawnEvaluator.passedFiles[colour]; files; files &= files - 1) {
             const int file = __builtin_ctz(files);
             if (gamePhase > 8) sum += sign * weight * (average > file ? average - file : file - average);
-            const int pawn = frontPawnOfFile(colour, file);
-            if (pawn < 0 || !outOfReach(colour, pawn, sideToMove)) continue;
+            const int pawn = frontPawnOfFile(pos, colour, file);
+            if (pawn < 0 || !outOfReach(pos, colour, pawn, sideToMove)) continue;
             const int rank = relativeRank(colour, pawn);
             sum += sign * (enemyHasPieces ? gamePhase * PassedEndgameScale[rank] / 10 : UnstoppablePawn[rank]);
         }
@@ -494,12 +498,12 @@ int passedPawnTerm(int sideToMove) {
     return sideToMove == White ? sum : -sum;
 }
 
-int pawnRaceTerm(int sideToMove) {
+int pawnRaceTerm(const Position& pos, int sideToMove) {
     int sum = 0;
     for (int colour = White; colour <= Black; ++colour) {
         for (uint32_t files = PawnEvaluator.passedFiles[colour]; files; files &= files - 1) {
-            const int pawn = frontPawnOfFile(colour, __builtin_ctz(files));
-            if (pawn < 0 || !outOfReach(colour, pawn, sideToMove)) continue;
+            const int pawn = frontPawnOfFile(pos, colour, __builtin_ctz(files));
+            if (pawn < 0 || !outOfReach(pos, colour, pawn, sideToMove)) continue;
             const int value = UnstoppablePawn[relativeRank(colour, pawn)];
             sum += colour == White ? value : -value;
         }
@@ -507,9 +511,9 @@ int pawnRaceTerm(int sideToMove) {
     return sideToMove == White ? sum : -sum;
 }
 
-int shelterScore(int kingSquare, int colour) {
+int shelterScore(const Position& pos, int kingSquare, int colour) {
     const int file = board::fileOf(kingSquare), rank = board::rankOf(kingSquare);
-    const SquareSet own = pawnSet[colour], enemy = pawnSet[1 - colour];
+    const SquareSet own = pos.pawnSet[colour], enemy = pos.pawnSet[1 - colour];
     const int forward = colour == White ? 8 : -8;
     // A king that has wandered to its seventh or eighth rank has no shield left.
     const bool shielded = colour == White ? rank < 6 : rank > 1;
@@ -527,18 +531,19 @@ int shelterScore(int kingSquare, int colour) {
     return total;
 }
 
-int kingShelterTerm(int sideToMove) {
-    const int whiteKing = pieceList[White][0], blackKing = pieceList[Black][0];
-    const int rights = board::castleRights & 15;
+int kingShelterTerm(const Position& pos, int sideToMove) {
+    const int whiteKing = pos.pieceList[White][0], blackKing = pos.pieceList[Black][0];
+    const int rights = pos.castleRights & 15;
     const uint32_t key = board::castleKeys[rights ^ 15].low ^ board::pieceKeys[King][whiteKing].low ^
-                         board::pieceKeys[King + 8][blackKing].low ^ pawnKey;
+                         board::pieceKeys[King + 8][blackKing].low ^ pos.pawnKey;
     KingShelterCacheState::Entry& entry = KingShelterCache.entries[key & (KingShelterCacheState::Entries - 1)];
     int v;
     if (entry.key == key && entry.value != KingShelterCacheState::Unusable) {
         v = entry.value;
     } else {
         // While castling is still possible, the king's future home counts as well.
-        v = shelterWithRights<White>(whiteKing, rights) - shelterWithRights<Black>(blackKing, rights);
+        v = shelterWithRights<White>(pos, whiteKing, rights) -
+            shelterWithRights<Black>(pos, blackKing, rights);
         entry = {key, v};
     }
     const int scaled = (10 - gamePhase) * v / 10;

@@ -10,10 +10,12 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
+
 namespace eval {
 
 // Positional score of the pieces of side minus that of the other side.
-int pieceTerms(int side);
+int pieceTerms(const board::Position& pos, int side);
 
 // One side's piece terms taken apart: the term of the man on each square, the
 // side-wide penalties, and the total (their sum), for talvo-tools and tests.
@@ -25,16 +27,16 @@ struct PieceTermsTrace {
     int blockedCentre = 0;
     int total = 0;
 };
-PieceTermsTrace tracePieceTerms(int colour);
+PieceTermsTrace tracePieceTerms(const board::Position& pos, int colour);
 // Passed pawns that the enemy king can no longer catch, and in the late endgame the
 // pull of passed pawns away from the others; from the side to move's view.
-int passedPawnTerm(int sideToMove);
+int passedPawnTerm(const board::Position& pos, int sideToMove);
 // The same race test for positions with kings and pawns only.
-int pawnRaceTerm(int sideToMove);
+int pawnRaceTerm(const board::Position& pos, int sideToMove);
 // Pawn shield and open files around both kings, fading out towards the endgame.
-int kingShelterTerm(int sideToMove);
+int kingShelterTerm(const board::Position& pos, int sideToMove);
 // The shelter of one king on square kingSquare for colour.
-int shelterScore(int kingSquare, int colour);
+int shelterScore(const board::Position& pos, int kingSquare, int colour);
 
 // Shelter values depend only on the king squares, castling rights and pawns, so
 // they are cached under a key made of exactly those.

@@ -1,7 +1,6 @@
 #include "search/node_search.h"
 
-#include <cstring>
-
+#include "base/assert.h"
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -16,48 +15,12 @@
 
 namespace search {
 
-constinit board::OrderingContext Ordering{};
-constinit board::ScoredMove moveList[MoveListCapacity + MoveListSlack]{};
-constinit board::Move rootPV[RootLineLength]{};
-
-void clearSearchTables() {
-    std::memset(history, 0, sizeof history);
-    std::memset(killer1, 0, sizeof killer1);
-    std::memset(killer2, 0, sizeof killer2);
-    std::memset(bestMoveAtPly, 0, sizeof bestMoveAtPly);
-    std::memset(rootPV, 0, sizeof rootPV);
-    std::memset(moveList, 0, sizeof moveList);
-    nodeCount = 0;
-    hashMove = 0;
-}
-
-bool prepareSearch(int side) {
-    const bool usable = eval::prepareRoot(side);
-    board::ordering = &Ordering;
-    clearSearchTables();
-    return usable;
-}
-
-
-// ---- The node search ------------------------------------------------------------
-
-using board::attackMap;
 using board::HashKey;
 using board::Move;
-using board::plyState;
-using board::positionKey;
+using board::Position;
 using board::ScoredMove;
-using board::squares;
-
-constinit board::Move pvAtPly[MaxPly][LineLength]{};
-constinit int pollCounter = 0;
-constinit const board::HashKey* gameKeysBegin = nullptr;
-constinit const board::HashKey* gameKeysEnd = nullptr;
 
 namespace {
-
-// The null move's child is reached through this entry; its move word stays 0.
-constinit ScoredMove NullMoveEntry{0, 0};
 
 // Moves that never earn the single-reply extension: promotions, captures,
 // castling and pawns reaching the seventh.
@@ -91,13 +54,13 @@ constexpr int DeltaMargin = 50;
 
 // Has the current position occurred before since the last irreversible move,
 // in this line (same side to move, so every second ply) or in the game?
-bool repeats(int ply) {
-    const HashKey key = positionKey;
-    const int fifty = board::halfmoveClock;
+bool repeats(const SearchState& state, const Position& pos, int ply) {
+    const HashKey key = pos.key;
+    const int fifty = pos.halfmoveClock;
     for (int i = ply - 2; i >= 0 && i >= ply - fifty; i -= 2)
-        if (plyState[i].key == key) return true;
+        if (pos.slots[i].key == key) return true;
     if (fifty >= ply)
-        for (const HashKey* k = gameKeysBegin; k != gameKeysEnd; ++k)
+        for (const HashKey* k = state.gameKeysBegin; k != state.gameKeysEnd; ++k)
             if (*k == key) return true;
     return false;
 }
@@ -123,73 +86,75 @@ void setLine(Move* pvOut, Move move, const Move* childLine) {
     pvOut[i] = 0;
 }
 
-void store(int bound, int ply, int depthLimit, int score, Move move) {
-    TransTable.store(positionKey, bound, ply, depthLimit, score, move);
+void store(const Position& pos, int bound, int ply, int depthLimit, int score, Move move) {
+    TransTable.store(pos.key, bound, ply, depthLimit, score, move);
 }
 
 // After a null move that failed low with a mate score: would one check of the
 // opponent leave our king without a flight square? Then the threat is real.
-bool mateThreatened(int s, int ply, ScoredMove* scratch) {
+bool mateThreatened(Position& pos, int s, int ply, ScoredMove* scratch) {
     const int o = 1 - s;
     bool threatened = false;
-    board::makeNullMove(s, ply);
-    const int n = board::generateChecks(scratch, o);
+    board::makeNullMove(pos, s, ply);
+    const int n = board::generateChecks(pos, scratch, o);
     int map[64];
     for (int i = 0; i < n && !threatened; ++i) {
-        board::makeMove(o, ply + 1, scratch[i].move);
-        board::computeAttackMap(o, map);
-        const int king = board::pieceList[s][0];
+        board::makeMove(pos, o, ply + 1, scratch[i].move);
+        board::computeAttackMap(pos, o, map);
+        const int king = pos.pieceList[s][0];
         bool flight = false;
         for (int t = board::nextSquare[board::King][king][king]; t != king && !flight;
              t = board::nextSquare[board::King][king][t])
-            flight = map[t] == 0 && squares[t].colour != s;
-        board::unmakeMove(ply + 1);
+            flight = map[t] == 0 && pos.squares[t].colour != s;
+        board::unmakeMove(pos, ply + 1);
         threatened = !flight;
     }
-    board::unmakeNullMove(ply);
+    board::unmakeNullMove(pos, ply);
     return threatened;
 }
 
 // The killers keep the last two quiet refutations of a ply; a move answering the
 // previous move's destination is a recapture, not a killer.
-void rememberKiller(int ply, Move m) {
-    if (board::moveTo(m) != board::moveTo(plyState[ply - 1].move) && m != killer1[ply]) {
-        killer2[ply] = killer1[ply];
-        killer1[ply] = m;
+void rememberKiller(board::OrderingContext& ordering, const Position& pos, int ply, Move m) {
+    if (board::moveTo(m) != board::moveTo(pos.slots[ply - 1].move) && m != ordering.killer1[ply]) {
+        ordering.killer2[ply] = ordering.killer1[ply];
+        ordering.killer1[ply] = m;
     }
 }
 
 }  // namespace
 
-int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove* moveIn, int bound, Move* pvOut,
-               int budget, int swing, int tieSide) {
+int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit, ScoredMove* freeList,
+               ScoredMove* moveIn, int bound, Move* pvOut, int budget, int swing, int tieSide) {
     const int o = 1 - s;
     const int origLimit = depthLimit;
     int limit = depthLimit;
 
     // Step 1. Count the node.
-    ++nodeCount;
+    ++state.ordering.nodeCount;
     pvOut[0] = 0;
     if (searchStopped) return 0;
 
-    // Step 2. Let the interface in every few thousand nodes.
-    if (pollCounter > PollInterval) {
-        pollCounter = 0;
-        if (pollSearch(uint64_t(nodeCount))) {
+    // Step 2. Let the interface in every few thousand nodes; the sanitizer build
+    // checks the position there too.
+    if (state.pollCounter > PollInterval) {
+        state.pollCounter = 0;
+        TALVO_ASSERT(pos.isConsistent());
+        if (pollSearch(uint64_t(state.ordering.nodeCount))) {
             searchStopped = 1;
             return 0;
         }
     } else {
-        ++pollCounter;
+        ++state.pollCounter;
     }
 
     // Step 3. A repetition is a draw.
-    if (repeats(ply)) return eval::drawScore(ply);
+    if (repeats(state, pos, ply)) return eval::drawScore(pos, ply);
 
     // Step 4. A stored result may settle the node; its move orders the moves.
     int ttScore = 0;
     Move ttMove = 0;
-    if (TransTable.probe(positionKey, bound, ply, origLimit, &ttScore, &ttMove)) {
+    if (TransTable.probe(pos.key, bound, ply, origLimit, &ttScore, &ttMove)) {
         pvOut[0] = ttMove;
         pvOut[1] = 0;
         return ttScore;
@@ -197,18 +162,18 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 5. Static score; some positions end the search here.
     int status = eval::EvalNormal;
-    const int staticScore = eval::evaluate(s, bound, limit, ply, moveIn, &status);
+    const int staticScore = eval::evaluate(pos, state.evalLine, s, bound, limit, ply, moveIn, &status);
     if (status != eval::EvalNormal) {
         const int storeLimit =
             (status == eval::EvalExact && staticScore > -board::MateBound && staticScore < board::MateBound)
                 ? origLimit + ExactResultDepth
                 : origLimit;
-        store(staticScore, ply, storeLimit, staticScore, 0);
+        store(pos, staticScore, ply, storeLimit, staticScore, 0);
         return staticScore;
     }
     const bool inCheck = (moveIn->move & board::MoveCheck) != 0;
     // A line whose lists would run past the shared array searches no further.
-    if (freeList - moveList > MoveListCapacity) return staticScore;
+    if (freeList - state.moveList > MoveListCapacity) return staticScore;
 
     // Step 6. Extensions: checks and pawns on the seventh, or a recapture that
     // restores the balance.
@@ -217,46 +182,47 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
             ++limit;
             --budget;
         } else if (swing >= -RecaptureBalance && swing <= RecaptureBalance && ply >= 2 &&
-                   (plyState[ply - 1].move & board::MoveCapture) &&
-                   (plyState[ply - 2].move & board::MoveCapture)) {
+                   (pos.slots[ply - 1].move & board::MoveCapture) &&
+                   (pos.slots[ply - 2].move & board::MoveCapture)) {
             ++limit;
             --budget;
         }
     }
 
     // Step 7. A mate search looks no deeper than the mate it has to beat.
-    if (limit > mateLimit + 1) limit = mateLimit + 1;
+    if (limit > state.evalLine.mateLimit + 1) limit = state.evalLine.mateLimit + 1;
 
     // Step 8. Null move: if passing still holds the bound, the position is good
     // enough. Not after a null move, not in check, not in a mate search, and not
     // with too little material (zugzwang).
     const int s8 = 8 * s;
-    const bool material = board::pieceCount[board::Queen + s8] || board::pieceCount[board::Rook + s8] ||
-                          board::pieceCount[board::Knight + s8] + board::pieceCount[board::Bishop + s8] > 1;
-    if (ply < limit && moveIn->move != 0 && staticScore > bound && mateLimit == NoMateLimit && material &&
-        !inCheck) {
+    const bool material = pos.pieceCount[board::Queen + s8] || pos.pieceCount[board::Rook + s8] ||
+                          pos.pieceCount[board::Knight + s8] + pos.pieceCount[board::Bishop + s8] > 1;
+    if (ply < limit && moveIn->move != 0 && staticScore > bound && state.evalLine.mateLimit == NoMateLimit &&
+        material && !inCheck) {
         int nullLimit = limit - NullMoveReduction;
         if (nullLimit <= ply + 1) nullLimit = limit - NullMoveReductionNearHorizon;
-        NullMoveEntry.move = 0;
-        board::makeNullMove(s, ply);
-        TransTable.prefetch(positionKey);
-        const int nullScore = -searchNode(o, ply + 1, nullLimit, freeList + 1, &NullMoveEntry, -bound,
-                                          pvAtPly[ply], budget, -swing, tieSide);
+        // The null move's child is reached through this entry; its move word is 0.
+        ScoredMove nullEntry{0, 0};
+        board::makeNullMove(pos, s, ply);
+        TransTable.prefetch(pos.key);
+        const int nullScore = -searchNode(state, pos, o, ply + 1, nullLimit, freeList + 1, &nullEntry, -bound,
+                                          state.pvAtPly[ply], budget, -swing, tieSide);
         if (searchStopped) return 0;
-        board::unmakeNullMove(ply);
+        board::unmakeNullMove(pos, ply);
         if (nullScore > bound) {
-            store(bound, ply, origLimit, nullScore, ttMove);
+            store(pos, bound, ply, origLimit, nullScore, ttMove);
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
             return nullScore;
         }
         if (s == tieSide && nullScore == bound) {
-            store(bound - 1, ply, origLimit, nullScore, ttMove);
+            store(pos, bound - 1, ply, origLimit, nullScore, ttMove);
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
             return nullScore;
         }
-        board::computeAttackMap(s, attackMap[s]);
-        board::computeAttackMap(o, attackMap[o]);
-        if (budget > 0 && nullScore < MateThreatScore && mateThreatened(s, ply, freeList)) {
+        board::computeAttackMap(pos, s, pos.attackMap[s]);
+        board::computeAttackMap(pos, o, pos.attackMap[o]);
+        if (budget > 0 && nullScore < MateThreatScore && mateThreatened(pos, s, ply, freeList)) {
             ++limit;
             --budget;
         }
@@ -264,12 +230,12 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 9. Won positions and the deepest plies end here.
     if (staticScore >= board::MateBound || ply >= MaxSearchPly) {
-        store(staticScore, ply, origLimit, staticScore, 0);
+        store(pos, staticScore, ply, origLimit, staticScore, 0);
         return staticScore;
     }
 
     // Step 10. The stored move leads the ordering.
-    hashMove = ttMove;
+    state.ordering.hashMove = ttMove;
 
     // Step 11. Full width before the horizon and in check; beyond it captures
     // (and safe checks near the horizon) with the static score as a floor.
@@ -278,15 +244,15 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     int best;
     const bool quiescence = !(ply < limit || inCheck);
     if (!quiescence) {
-        n = board::generateMoves(list, s, ply);
+        n = board::generateMoves(pos, list, s, ply);
         if (n == 1 && !(list[0].move & NoSingleReplyExtension) && ply <= limit) ++limit;
         best = -board::KingCaptureScore;
     } else {
         if (staticScore > bound) {
-            store(bound, ply, origLimit, staticScore, 0);
+            store(pos, bound, ply, origLimit, staticScore, 0);
             return staticScore;
         }
-        n = board::generateCaptures(list, s, ply, ply - limit < QuiescenceCheckPlies);
+        n = board::generateCaptures(pos, list, s, ply, ply - limit < QuiescenceCheckPlies);
         best = staticScore;
     }
     Move nodeBestMove = 0;
@@ -297,23 +263,23 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         for (int i = 0; i < n;) {
             selectBest(list, i, n);
             const Move move = list[i].move;
-            board::makeMove(s, ply, move);
+            board::makeMove(pos, s, ply, move);
             bool known = false;
             int childScore = 0;
-            if (repeats(ply + 1)) {
+            if (repeats(state, pos, ply + 1)) {
                 known = true;
                 childScore = 0;
             } else {
                 Move ignored = 0;
-                known = TransTable.probe(positionKey, -bound, ply + 1, limit, &childScore, &ignored) != 0;
+                known = TransTable.probe(pos.key, -bound, ply + 1, limit, &childScore, &ignored) != 0;
             }
-            board::unmakeMove(ply);
+            board::unmakeMove(pos, ply);
             const int score = -childScore;
             if (known && (score > bound || (s == tieSide && score == bound))) {
                 if (score == bound) --bound;
                 const Move refutation = move & board::MoveIdentity;
-                rememberKiller(ply, refutation);
-                store(bound, ply, origLimit, score, refutation);
+                rememberKiller(state.ordering, pos, ply, refutation);
+                store(pos, bound, ply, origLimit, score, refutation);
                 if (ply < LinePlies) setLine(pvOut, refutation, nullptr);
                 return score;
             }
@@ -337,24 +303,25 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
         // Captures too small to reach the bound end the quiescence loop.
         if (quiescence && entry.score + staticScore < bound - DeltaMargin) break;
         int childSwing = swing;
-        if (entry.move & board::MoveCapture) childSwing += board::pieceValue[squares[board::moveTo(entry.move)].piece];
+        if (entry.move & board::MoveCapture)
+            childSwing += board::pieceValue[pos.squares[board::moveTo(entry.move)].piece];
 
-        board::makeMove(s, ply, entry.move);
-        TransTable.prefetch(positionKey);
-        const int score = -searchNode(o, ply + 1, limit, list + n, &entry, -bound, pvAtPly[ply], budget,
-                                      -childSwing, tieSide);
+        board::makeMove(pos, s, ply, entry.move);
+        TransTable.prefetch(pos.key);
+        const int score = -searchNode(state, pos, o, ply + 1, limit, list + n, &entry, -bound,
+                                      state.pvAtPly[ply], budget, -childSwing, tieSide);
         if (searchStopped) return 0;
-        board::unmakeMove(ply);
+        board::unmakeMove(pos, ply);
 
         if (score > best) {
             best = score;
             nodeBestMove = entry.move & board::MoveIdentity;
-            bestMoveAtPly[ply] = nodeBestMove;
-            if (ply < LinePlies) setLine(pvOut, nodeBestMove, pvAtPly[ply]);
+            state.ordering.bestMoveAtPly[ply] = nodeBestMove;
+            if (ply < LinePlies) setLine(pvOut, nodeBestMove, state.pvAtPly[ply]);
             if (score > bound || (s == tieSide && score == bound)) {
                 // Step 14. Cutoff.
                 if (score == bound) --bound;
-                rememberKiller(ply, nodeBestMove);
+                rememberKiller(state.ordering, pos, ply, nodeBestMove);
                 break;
             }
         }
@@ -362,7 +329,7 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
 
     // Step 15. History rewards the move that proved best, more for deeper work.
     if (nodeBestMove && ply < limit) {
-        int& counter = history[s][board::moveFrom(nodeBestMove)][board::moveTo(nodeBestMove)];
+        int& counter = state.ordering.history[s][board::moveFrom(nodeBestMove)][board::moveTo(nodeBestMove)];
         counter += (limit - ply) * (limit - ply);
         if (counter > HistoryCap) counter = HistoryCap;
     }
@@ -370,11 +337,11 @@ int searchNode(int s, int ply, int depthLimit, ScoredMove* freeList, ScoredMove*
     // Step 16. The result; no move searched means mate or stalemate.
     if (best != -board::KingCaptureScore) {
         const int storedBound = (best == bound && tieSide != NoTieSide && tieSide != s) ? bound + 1 : bound;
-        store(storedBound, ply, origLimit, best, nodeBestMove);
+        store(pos, storedBound, ply, origLimit, best, nodeBestMove);
         return best;
     }
-    const int result = inCheck ? ply - board::MateScore : eval::drawScore(ply);
-    store(bound, ply, origLimit, result, 0);
+    const int result = inCheck ? ply - board::MateScore : eval::drawScore(pos, ply);
+    store(pos, bound, ply, origLimit, result, 0);
     return result;
 }
 

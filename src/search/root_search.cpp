@@ -1,5 +1,6 @@
 #include "search/root_search.h"
 
+#include "base/assert.h"
 #include "base/platform.h"
 #include "board/board.h"
 #include "board/make_move.h"
@@ -7,12 +8,15 @@
 #include "board/record_rules.h"
 #include "eval/evaluate.h"
 #include "search/node_search.h"
+#include "search/search_state.h"
 #include "search/time_manager.h"
 #include "search/transposition.h"
 
 namespace search {
 
+using board::Board;
 using board::Move;
+using board::Position;
 using board::ScoredMove;
 
 namespace {
@@ -32,7 +36,7 @@ constexpr int MinExtensions = 8;
 // the search ends once the budget has fallen below this, after iteration five.
 constexpr int ForcedMoveBudget = 10;
 
-void setRootLine(Move rootMove, const Move* childLine) {
+void setRootLine(Move* rootPV, Move rootMove, const Move* childLine) {
     rootPV[0] = rootMove & board::MoveIdentity;
     int i = 1;
     for (; i < RootLineLength - 1 && i <= LinePlies && childLine[i - 1]; ++i) rootPV[i] = childLine[i - 1];
@@ -52,24 +56,26 @@ void exchangeSort(ScoredMove* first, ScoredMove* last) {
 
 }  // namespace
 
-void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey* keysBegin,
-                const board::HashKey* keysEnd, int initialMateLimit) {
+void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, ScoredMove* last,
+                const board::HashKey* keysBegin, const board::HashKey* keysEnd, int initialMateLimit) {
     const int o = 1 - s;
     const int count = int(last - first);
 
     // 1. A new generation for the table; the game's history for repetitions.
+    TALVO_ASSERT(TransTable.isConsistent());
     TransTable.nextGeneration();
-    gameKeysBegin = keysBegin;
-    gameKeysEnd = keysEnd;
-    mateLimit = initialMateLimit;
-    pollCounter = 0;
-    nodeCount = 0;
+    state.gameKeysBegin = keysBegin;
+    state.gameKeysEnd = keysEnd;
+    state.evalLine.mateLimit = initialMateLimit;
+    state.pollCounter = 0;
+    state.ordering.nodeCount = 0;
 
     // 2. The root estimate is the first bound.
     int status = eval::EvalNormal;
     last->score = 0;
     last->move = 0;
-    const int estimate = eval::evaluate(s, board::materialSum[s] - board::materialSum[o], 1, 0, last, &status);
+    const int estimate =
+        eval::evaluate(pos, state.evalLine, s, pos.materialSum[s] - pos.materialSum[o], 1, 0, last, &status);
     int bound = estimate > board::MateBound ? 0 : estimate;
 
     // 3. Checks first among equals; the order then only changes by fail highs.
@@ -80,9 +86,9 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
     if (searchStopped) return;
     Move childLine[LineLength] = {};
     int budget = FirstIterationExtensions;
-    for (int iteration = 1; iteration <= mateLimit; ++iteration) {
+    for (int iteration = 1; iteration <= state.evalLine.mateLimit; ++iteration) {
         // 4. The time layer decides whether another iteration is worth starting.
-        setNodeCount(uint64_t(nodeCount));
+        setNodeCount(uint64_t(state.ordering.nodeCount));
         if (mayStartIteration(iteration)) return;
         // The best score of this iteration so far; a mate already found stands.
         int best = bound >= board::MateBound ? bound : -board::KingCaptureScore;
@@ -96,11 +102,11 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
             if (entry->score <= -board::MateBound) continue;  // loses by force
             // The value of the man this move takes: the start of the line's swing.
             const int captured = (entry->move & board::MoveCapture)
-                                     ? board::pieceValue[board::squares[board::moveTo(entry->move)].piece]
+                                     ? board::pieceValue[pos.squares[board::moveTo(entry->move)].piece]
                                      : 0;
             if (mayStartMove(entry->move & board::MoveIdentity, index, count)) return;
 
-            board::makeMove(s, 0, entry->move);
+            board::makeMove(pos, s, 0, entry->move);
             Window window = Fresh;
             bool toFront = false;
             for (;;) {
@@ -109,23 +115,23 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
                 int tieSide = o;
                 if (index == 0) tieSide = window == Fresh ? NoTieSide : window == AfterFailHigh ? o : s;
                 const int extensions = budget > MinExtensions ? budget : MinExtensions;
-                const int score = -searchNode(o, 1, iteration, last, entry, -bound, childLine, extensions,
-                                              -captured, tieSide);
+                const int score = -searchNode(state, pos, o, 1, iteration, last, entry, -bound, childLine,
+                                              extensions, -captured, tieSide);
                 entry->score = score;
                 if (searchStopped) return;
                 if (score == bound) {
                     if (index == 0 || window == AfterFailHigh) {
-                        setRootLine(entry->move, childLine);
+                        setRootLine(state.rootPV, entry->move, childLine);
                         best = score;
-                        if (reportRootResult(score, UpdateExact, rootPV)) return;
+                        if (reportRootResult(score, UpdateExact, state.rootPV)) return;
                     }
                     break;
                 }
                 if ((score > bound && window == AfterFailLow) || (score < bound && window == AfterFailHigh)) {
                     // The window result is unstable: keep the best known score.
-                    setRootLine(entry->move, childLine);
-                    setNodeCount(uint64_t(nodeCount));
-                    if (reportRootResult(best, UpdateExact, rootPV)) return;
+                    setRootLine(state.rootPV, entry->move, childLine);
+                    setNodeCount(uint64_t(state.ordering.nodeCount));
+                    if (reportRootResult(best, UpdateExact, state.rootPV)) return;
                     break;
                 }
                 if (score > bound) {
@@ -133,14 +139,14 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
                     if (index != 0) toFront = true;
                     best = score;
                     bound = score + 1;
-                    setRootLine(entry->move, childLine);
-                    setNodeCount(uint64_t(nodeCount));
-                    if (reportRootResult(score, UpdateFailHigh, rootPV)) return;
+                    setRootLine(state.rootPV, entry->move, childLine);
+                    setNodeCount(uint64_t(state.ordering.nodeCount));
+                    if (reportRootResult(score, UpdateFailHigh, state.rootPV)) return;
                     // A mate found: from now on only mates a full move shorter are
                     // of interest.
                     if (score > board::MateBound) {
                         const int matePly = board::MateScore - score;
-                        mateLimit = matePly - 2;
+                        state.evalLine.mateLimit = matePly - 2;
                     }
                     continue;
                 }
@@ -148,11 +154,12 @@ void searchRoot(int s, ScoredMove* first, ScoredMove* last, const board::HashKey
                 if (index != 0 || bound >= board::MateBound) break;
                 best = score;
                 bound = score - 1;
-                setRootLine(entry->move, childLine);
-                setNodeCount(uint64_t(nodeCount));
-                if (reportRootResult(score, UpdateFailLow, rootPV)) return;
+                setRootLine(state.rootPV, entry->move, childLine);
+                setNodeCount(uint64_t(state.ordering.nodeCount));
+                if (reportRootResult(score, UpdateFailLow, state.rootPV)) return;
             }
-            board::unmakeMove(0);
+            board::unmakeMove(pos, 0);
+            TALVO_ASSERT(pos.isConsistent());
             if (toFront) {
                 const ScoredMove moved = *entry;
                 for (ScoredMove* q = entry; q > first; --q) *q = *(q - 1);
@@ -176,11 +183,13 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     // The game never sets up a position the search cannot hold (no king, a side
     // that could take the other's king at once); tools pass any text they get.
     if (!board::isPlayablePosition(record)) return result;
-    board::Board.loadRecord(record);
-    const int side = board::Board.sideToMove;
-    if (!prepareSearch(side)) return result;
-    ScoredMove* list = moveList;
-    const int n = board::generateLegalMoves(list, side, 0);
+    Position& pos = Board;
+    SearchState& state = MainSearch;
+    pos.loadRecord(record);
+    const int side = pos.sideToMove;
+    if (!prepareSearch(pos, state, side)) return result;
+    ScoredMove* list = state.moveList;
+    const int n = board::generateLegalMoves(pos, list, side, 0);
     result.legalMoves = n;
     if (n == 0) return result;
 
@@ -204,14 +213,14 @@ SearchResult searchPosition(const board::PositionRecord& record, const SearchLim
     const InterfaceHooks driverHooks = Interface;
     Interface = {noCommands, limits.post ? printThinkingLine : noRootLine};
 
-    searchRoot(side, list, list + n, nullptr, nullptr, NoMateLimit);
+    searchRoot(state, pos, side, list, list + n, nullptr, nullptr, NoMateLimit);
 
     Interface = driverHooks;
     result.bestMove = bestMove;
     result.ponderMove = ponderMove;
     result.score = currentScore;
     result.depth = iterationDepth;
-    result.nodes = uint64_t(nodeCount);
+    result.nodes = uint64_t(state.ordering.nodeCount);
     return result;
 }
 

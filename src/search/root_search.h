@@ -6,22 +6,24 @@
 #pragma once
 #include <cstdint>
 
+#include "board/position.h"
 #include "board/position_record.h"
 #include "board/types.h"
 #include "eval/evaluate.h"
 #include "search/limits.h"
+#include "search/search_state.h"
 
 namespace search {
 
-// Ply limit of a mate search (eval/evaluate.h): the root sets it once a mate has
-// been found, the evaluation stops valuing positions at it.
-using eval::mateLimit;
+// No ply limit of a mate search (eval/evaluate.h): an ordinary search.
 using eval::NoMateLimit;
 
-// Searches the root list [first, last) for side. gameKeys are the positions of the
-// game before the root that a repetition may reach. The result is in the search
-// control variables (best move, ponder move, score) and in the list's order.
-void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, const board::HashKey* gameKeysBegin,
+// Searches the root list [first, last) of pos for side, with state's tables (the
+// list lies in state.moveList). gameKeys are the positions of the game before the
+// root that a repetition may reach. The result is in the search control variables
+// (best move, ponder move, score) and in the list's order.
+void searchRoot(SearchState& state, board::Position& pos, int side, board::ScoredMove* first,
+                board::ScoredMove* last, const board::HashKey* gameKeysBegin,
                 const board::HashKey* gameKeysEnd, int initialMateLimit);
 
 // A search of one position outside the game, for tools and tests: it never reads
@@ -29,6 +31,7 @@ void searchRoot(int side, board::ScoredMove* first, board::ScoredMove* last, con
 // comes from the caller (driver::fixedTimeBudget for a time per move), none by
 // default (one of the two must be given). A position the game would refuse to set
 // up (see board::isPlayablePosition) is not searched: no legal move, no result.
+// It runs on the engine's own position and search state, as the game's searches do.
 struct SearchLimits {
     int depth = 0;
     TimeBudget time = NoTimeLimit;

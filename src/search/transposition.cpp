@@ -1,9 +1,10 @@
 #include "search/transposition.h"
 
-#include "base/platform.h"
-
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+
+#include "base/platform.h"
 
 namespace search {
 
@@ -166,6 +167,24 @@ int TransTableState::storeLearned(int score, HashKey key, int remainingDepth, bo
     e.generation = 0;
     e.bound = uint8_t(exact ? BoundExact : BoundLower);
     return 1;
+}
+
+bool TransTableState::isConsistent() const {
+    // A table of a power of two buckets that the mask covers exactly; generation 0
+    // belongs to learned entries alone.
+    if (!table) return mask == 0;
+    if ((mask & (mask + 1)) != 0 || generation == 0) return false;
+    // Every entry empty, or filed in the bucket of its key with a bound and a move
+    // it could have been given.
+    for (uint32_t i = 0; i <= mask; ++i)
+        for (const Entry* e : {&table[i].first, &table[i].second}) {
+            if (e->bound == 0) {
+                if (e->keyLow != 0 || e->keyHigh != 0 || e->move != 0) return false;
+                continue;
+            }
+            if (e->bound > BoundLower || (e->keyLow & mask) != i || e->move > MoveBits) return false;
+        }
+    return true;
 }
 
 TransTableState::~TransTableState() {

@@ -50,6 +50,11 @@ struct TransTableState {
     // A position from the learning file; it only yields to a deeper learned entry.
     // 1 when stored, 0 without a table or when that deeper entry stays.
     int storeLearned(int score, board::HashKey key, int remainingDepth, bool exact);
+    // Does the mask match a power-of-two table, is the generation in range, and is
+    // every entry empty or in its key's bucket with a valid bound and move? Reads
+    // the whole table: asserted in the sanitizer build once per search, called by
+    // the tests.
+    bool isConsistent() const;
     ~TransTableState();
 
     struct Bucket;  // layout and static_assert in transposition.cpp

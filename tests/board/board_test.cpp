@@ -15,13 +15,13 @@ TEST(BoardLoad, RecordLettersBecomePiecesAndStateWords) {
     r->squares[parseSquare("c3")] = 'x';
     r->squares[parseSquare("c4")] = 0;
     Board.loadRecord(*r);
-    EXPECT_EQ(squares[parseSquare("d5")].piece, Pawn);
-    EXPECT_EQ(squares[parseSquare("d5")].colour, Black);
-    EXPECT_TRUE(isEmpty(parseSquare("c3")));
-    EXPECT_TRUE(isEmpty(parseSquare("c4")));
-    EXPECT_EQ(castleRights, 1 | 8);
-    EXPECT_EQ(epSquare, parseSquare("d6"));
-    EXPECT_EQ(halfmoveClock, 7);
-    EXPECT_EQ(castled[White], 0);
-    EXPECT_EQ(castled[Black], 1);
+    EXPECT_EQ(Board.squares[parseSquare("d5")].piece, Pawn);
+    EXPECT_EQ(Board.squares[parseSquare("d5")].colour, Black);
+    EXPECT_TRUE(Board.isEmpty(parseSquare("c3")));
+    EXPECT_TRUE(Board.isEmpty(parseSquare("c4")));
+    EXPECT_EQ(Board.castleRights, 1 | 8);
+    EXPECT_EQ(Board.epSquare, parseSquare("d6"));
+    EXPECT_EQ(Board.halfmoveClock, 7);
+    EXPECT_EQ(Board.castled[White], 0);
+    EXPECT_EQ(Board.castled[Black], 1);
 }

@@ -1,27 +1,28 @@
-// Make and unmake: every incremental update against the state the root
-// preparation computes from scratch, and the rules that counts alone cannot see.
+// Make and unmake: every incremental update against the state the squares give
+// (Position::isConsistent), and the rules that counts alone cannot see.
+#include "board/make_move.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "board/attacks.h"
-#include "board/make_move.h"
+#include "board/board.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
 #include "board/zobrist.h"
 #include "support/board_state.h"
 
 using namespace board;
-using testing_support::BoardSnapshot;
-using testing_support::freshDerivedState;
+using testing_support::differences;
 using testing_support::setUpPosition;
 
 namespace {
 
 // Random games from positions rich in castling, en passant and promotions; null
 // moves mixed in. After every make and every unmake the incremental state must
-// equal what a fresh root preparation finds on the same squares, and an unmake
-// must give back exactly the board from before the make.
+// agree with the squares, and an unmake must give back exactly the position from
+// before the make.
 TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
     const char* starts[] = {
         StartFen,
@@ -32,54 +33,82 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
     };
     std::mt19937 random(7);
     static ScoredMove list[256];
+    static Position before[PlySlots];
     int checks = 0;
     for (int game = 0; game < 1000; ++game) {
         int side = setUpPosition(starts[game % 5]);
-        BoardSnapshot before[PlySlots];
         bool nullAt[PlySlots] = {};
         int ply = 0;
         for (; ply < 40; ++ply) {
-            before[ply] = BoardSnapshot::take();
-            computeAttackMap(side, attackMap[side]);
-            computeAttackMap(1 - side, attackMap[1 - side]);
-            nullAt[ply] = !inCheck(side) && random() % 8 == 0;
+            before[ply] = Board;
+            computeAttackMap(Board, side, Board.attackMap[side]);
+            computeAttackMap(Board, 1 - side, Board.attackMap[1 - side]);
+            nullAt[ply] = !inCheck(Board, side) && random() % 8 == 0;
             if (nullAt[ply]) {
-                makeNullMove(side, ply);
-                ASSERT_EQ(plyState[ply].move, NoMove);
-                ASSERT_EQ(epSquare, 0);
+                makeNullMove(Board, side, ply);
+                ASSERT_EQ(Board.slots[ply].move, NoMove);
+                ASSERT_EQ(Board.epSquare, 0);
             } else {
-                const int n = generateLegalMoves(list, side, ply);
+                const int n = generateLegalMoves(Board, list, side, ply);
                 if (n == 0) break;
-                makeMove(side, ply, list[random() % n].move);
+                makeMove(Board, side, ply, list[random() % n].move);
             }
             side = 1 - side;
-            ASSERT_EQ(positionKey, computeHashKey(side));
-            const std::string changed = freshDerivedState(side).differences(BoardSnapshot::take());
-            ASSERT_EQ(changed, "") << "after making " << moveToText(plyState[ply].move) << " in game " << game;
+            ASSERT_EQ(Board.key, computeHashKey(Board, side));
+            ASSERT_TRUE(Board.isConsistent())
+                << "after making " << moveToText(Board.slots[ply].move) << " in game " << game;
             ++checks;
         }
         while (ply-- > 0) {
             side = 1 - side;
             if (nullAt[ply])
-                unmakeNullMove(ply);
+                unmakeNullMove(Board, ply);
             else
-                unmakeMove(ply);
-            // The state before the make was itself checked against a fresh preparation.
-            ASSERT_EQ(before[ply].differences(BoardSnapshot::take()), "")
-                << "after unmaking " << moveToText(plyState[ply].move) << " in game " << game;
+                unmakeMove(Board, ply);
+            ASSERT_TRUE(Board.isConsistent());
+            ASSERT_EQ(differences(before[ply], Board), "")
+                << "after unmaking " << moveToText(Board.slots[ply].move) << " in game " << game;
         }
     }
     EXPECT_GT(checks, 30000);
 }
 
+// The check itself: each kind of damage a faulty make or unmake could do is seen.
+TEST(MakeUnmake, TheConsistencyCheckSeesEachKindOfDamage) {
+    setUpPosition("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
+    const Position good = Board;
+    ASSERT_TRUE(good.isConsistent());
+    const auto damaged = [&](auto damage) {
+        Position p = good;
+        damage(p);
+        return !p.isConsistent();
+    };
+    EXPECT_TRUE(damaged([](Position& p) { p.squares[parseSquare("e4")] = {Empty, NoColour}; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.squares[parseSquare("a3")] = {Knight, White}; }));
+    EXPECT_TRUE(damaged([](Position& p) { std::swap(p.pieceList[White][0], p.pieceList[White][1]); }));
+    EXPECT_TRUE(damaged([](Position& p) { p.pieceList[Black][2] = p.pieceList[Black][3]; }));
+    EXPECT_TRUE(damaged([](Position& p) { --p.menCount[Black]; }));
+    EXPECT_TRUE(damaged([](Position& p) { ++p.pieceCount[Queen]; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.nonPawnMaterial -= 100; }));
+    EXPECT_TRUE(damaged([](Position& p) { ++p.materialSum[Black]; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.pawnSet[White] ^= squareBit(parseSquare("d5")); }));
+    EXPECT_TRUE(damaged([](Position& p) { p.pawnKey ^= 1; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.castleRights = 7; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.epSquare = 60; }));
+    EXPECT_TRUE(damaged([](Position& p) { p.sideToMove = 2; }));
+    // The key's side bit says who is to move: flipping it alone is no damage.
+    EXPECT_FALSE(damaged([](Position& p) { p.key.low ^= 1; }));
+}
+
 TEST(MakeUnmake, PromotionFieldsOutsideBishopRookQueenMakeKnights) {
     for (int field : {1, 6}) {
         setUpPosition("8/4P3/8/8/8/8/k7/4K3 w - -");
-        makeMove(White, 0, makeMoveWord(52, 60, field));
-        EXPECT_EQ(squares[60].piece, Knight) << field;
-        EXPECT_EQ(nonPawnMaterial, 330);
-        unmakeMove(0);
-        EXPECT_EQ(squares[52].piece, Pawn);
+        makeMove(Board, White, 0, makeMoveWord(52, 60, field));
+        EXPECT_EQ(Board.squares[60].piece, Knight) << field;
+        EXPECT_TRUE(Board.isConsistent());
+        EXPECT_EQ(Board.nonPawnMaterial, 330);
+        unmakeMove(Board, 0);
+        EXPECT_EQ(Board.squares[52].piece, Pawn);
     }
 }
 

@@ -1,13 +1,15 @@
 // Move generation: the illegal cases the generator keeps out (evasions, castling
 // rules), which the perft filter would hide. The bench pins the order, the scores
 // and the check marks the search reads.
+#include "board/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "board/movegen.h"
+#include "board/board.h"
 #include "board/position_record.h"
 #include "support/board_state.h"
 
@@ -21,10 +23,11 @@ ScoredMove list[256];
 // The pseudo-legal moves of the side to move as text. Evasion marks count only for
 // the node that wrote them, so every call gets a node number of its own.
 std::vector<std::string> generate(const char* fen) {
-    static int64_t node = 1000;
+    static OrderingContext ordering{};
     const int side = setUpPosition(fen);
-    board::ordering->nodeCount = ++node;
-    const int n = generateMoves(list, side, 0);
+    ++ordering.nodeCount;
+    Board.ordering = &ordering;
+    const int n = generateMoves(Board, list, side, 0);
     std::vector<std::string> moves;
     for (int i = 0; i < n; ++i) moves.push_back(moveToText(list[i].move));
     std::sort(moves.begin(), moves.end());

@@ -2,14 +2,15 @@
 // generator and make/unmake, against figures known from elsewhere (perft.epd; the
 // pawn endings, hand-made and random, exercise the generator that kings and pawns
 // alone get). At every node the incremental key must equal the key computed from
-// scratch, and after every unmake the board must equal its copy from before the
-// make: plain counts miss many faults these catch.
+// scratch, and after every unmake the position must agree with its squares and
+// equal its copy from before the make: plain counts miss many faults these catch.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "board/attacks.h"
+#include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/position_record.h"
@@ -17,29 +18,33 @@
 #include "support/board_state.h"
 
 using namespace board;
-using testing_support::BoardSnapshot;
+using testing_support::differences;
 
 namespace {
+
+// No search: only the node counter of the evasion marks moves.
+OrderingContext PerftOrdering{};
 
 // The engine's count below the root: the search's generator on current attack
 // maps, each move kept when it leaves the own king unattacked.
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
-    ++board::ordering->nodeCount;
-    EXPECT_EQ(positionKey, computeHashKey(side));
-    computeAttackMap(side, attackMap[side]);
-    computeAttackMap(other, attackMap[other]);
-    const int n = generateMoves(list, side, ply);
+    ++PerftOrdering.nodeCount;
+    EXPECT_EQ(Board.key, computeHashKey(Board, side));
+    computeAttackMap(Board, side, Board.attackMap[side]);
+    computeAttackMap(Board, other, Board.attackMap[other]);
+    const int n = generateMoves(Board, list, side, ply);
+    static Position before[64];
+    before[ply] = Board;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
-        const BoardSnapshot before = BoardSnapshot::take();
-        makeMove(side, ply, list[i].move);
-        computeAttackMap(other, attackMap[other]);
-        if (attackMap[other][pieceList[side][0]] == 0)
+        makeMove(Board, side, ply, list[i].move);
+        computeAttackMap(Board, other, Board.attackMap[other]);
+        if (Board.attackMap[other][Board.pieceList[side][0]] == 0)
             leaves += depth == 1 ? 1 : enginePerft(other, ply + 1, depth - 1, list + n);
-        unmakeMove(ply);
-        const std::string changed = before.differences(BoardSnapshot::take());
-        if (!changed.empty()) {
+        unmakeMove(Board, ply);
+        const std::string changed = differences(before[ply], Board);
+        if (!changed.empty() || !Board.isConsistent()) {
             ADD_FAILURE() << moveToText(list[i].move) << " at ply " << ply << " not undone:" << changed;
             return leaves;
         }
@@ -52,13 +57,14 @@ uint64_t perftFromRoot(const std::string& fen, int depth) {
     const int side = testing_support::setUpPosition(fen);
     if (side < 0) return 0;
     static ScoredMove lists[64 * 256];
-    const int n = generateLegalMoves(lists, side, 0);
+    Board.ordering = &PerftOrdering;
+    const int n = generateLegalMoves(Board, lists, side, 0);
     if (depth == 1) return uint64_t(n);
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
-        makeMove(side, 0, lists[i].move);
+        makeMove(Board, side, 0, lists[i].move);
         leaves += enginePerft(1 - side, 1, depth - 1, lists + n);
-        unmakeMove(0);
+        unmakeMove(Board, 0);
     }
     return leaves;
 }

@@ -30,7 +30,7 @@ TEST(ZobristKeys, KnownKeys) {
     keyOf(StartFen);
     uint32_t pawnKey = 0;
     for (int s = 0; s < 64; ++s)
-        if (squares[s].piece == Pawn && squares[s].colour != NoColour)
-            pawnKey ^= pawnKeys[squares[s].colour][s];
+        if (Board.squares[s].piece == Pawn && Board.squares[s].colour != NoColour)
+            pawnKey ^= pawnKeys[Board.squares[s].colour][s];
     EXPECT_EQ(pawnKey, 0x8e50445au);
 }

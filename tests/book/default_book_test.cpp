@@ -40,14 +40,14 @@ TEST(DefaultBookLines, EveryMoveIsLegalAndWrittenAsTheEngineWritesIt) {
         while ((token = reader.nextToken()) == book::PgnToken::Move) {
             const int side = GameRecord.current().sideToMove;
             Board.loadRecord(GameRecord.current());
-            eval::prepareRoot(side);
-            const int count = board::generateLegalMoves(legal, side, 0);
-            const board::Move move = board::parseSan(reader.text, legal, count);
+            eval::prepareRoot(board::Board, side);
+            const int count = board::generateLegalMoves(Board, legal, side, 0);
+            const board::Move move = board::parseSan(Board, reader.text, legal, count);
             if (move == board::NoMove) {
                 ADD_FAILURE() << where << ": no legal move reads " << reader.text;
                 break;
             }
-            EXPECT_STREQ(reader.text, board::moveToSan(move, legal, count)) << where;
+            EXPECT_STREQ(reader.text, board::moveToSan(Board, move, legal, count)) << where;
             GameRecord.playMove(move & board::MoveIdentity);
             moves += std::string(reader.text) + " ";
         }

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "board/board.h"
 #include "book/book_builder.h"
 #include "driver/game_record.h"
+#include "support/board_state.h"
 #include "support/temp_dir.h"
 
 using driver::GameRecord;
@@ -58,6 +60,9 @@ std::vector<std::vector<uint64_t>> replayAll(const std::string& pgn, int* games 
 }  // namespace
 
 TEST(PgnReplay, ReadsCommentsNagsMoveNumbersAndNestedVariations) {
+    // The replay plays on a position of its own: the engine's stays as it was.
+    testing_support::setUpPosition("r3k2r/8/8/3pP3/8/8/8/R3K2R w Kq d6");
+    const board::Position engine = board::Board;
     int games = 0;
     const auto lines = replayAll(
         "% an escape line\n"
@@ -66,6 +71,8 @@ TEST(PgnReplay, ReadsCommentsNagsMoveNumbersAndNestedVariations) {
         "2.Ngf3 $1 Nc6!? (2... d6 3. d4 (3. Bc4 Be7) exd4) 3. Bb5 a6 4. Bxc6 dxc6 1-0\n"
         "1. d4 d5 *\n",
         &games);
+    EXPECT_EQ(testing_support::differences(engine, board::Board), "");
+    EXPECT_TRUE(board::Board.isConsistent());
     EXPECT_EQ(games, 2);  // the second game has no tags at all
     ASSERT_EQ(lines.size(), 4u);
     // Variations end before the line around them.

@@ -42,8 +42,8 @@ int longestMate(const std::string& report, const std::string& table) {
 // The probe's score for a position.
 int probeRecord(const board::PositionRecord& record) {
     board::Board.loadRecord(record);
-    eval::prepareRoot(record.sideToMove);
-    return egtb::probeTablebase(record.sideToMove);
+    eval::prepareRoot(board::Board, record.sideToMove);
+    return egtb::probeTablebase(board::Board, record.sideToMove);
 }
 
 void useTables(const std::string& dir) {

@@ -38,8 +38,8 @@ class Probe : public ::testing::Test {
 
 int probeFen(const char* fen) {
     board::Board.loadRecord(*board::parseFen(fen));
-    eval::prepareRoot(board::Board.sideToMove);
-    return egtb::probeTablebase(board::Board.sideToMove);
+    eval::prepareRoot(board::Board, board::Board.sideToMove);
+    return egtb::probeTablebase(board::Board, board::Board.sideToMove);
 }
 
 // kqk index of white king, black king and queen on the named squares.
@@ -94,7 +94,8 @@ TEST_F(Probe, TableBytesBecomeScores) {
     board::Board.tbMenLimit = TablebaseSet.pieceCount;
     int status = -1;
     probeFen("8/8/8/8/7Q/8/8/K1k5 w - -");
-    EXPECT_EQ(eval::evaluate(0, 0, 5, 3, nullptr, &status), 29747);
+    eval::EvalLine line;
+    EXPECT_EQ(eval::evaluate(board::Board, line, 0, 0, 5, 3, nullptr, &status), 29747);
     EXPECT_EQ(status, eval::EvalExact);
 }
 

@@ -30,7 +30,8 @@ struct Result {
 Result evaluateAt(int ply = 0) {
     ScoredMove in{0, makeMoveWord(12, 28)};
     Result r{};
-    r.score = eval::evaluate(Board.sideToMove, 0, 1, ply, &in, &r.status);
+    eval::EvalLine line;
+    r.score = eval::evaluate(Board, line, Board.sideToMove, 0, 1, ply, &in, &r.status);
     return r;
 }
 
@@ -51,11 +52,11 @@ TEST(Evaluate, DrawValueAndTablebaseScoresSeenFromThePly) {
     EXPECT_EQ(r.status, EvalLeaf);
     EXPECT_EQ(r.score, -25);  // odd ply: the opponent's view of the draw
     setUp("4k3/8/8/8/8/8/4P3/3QK3 w - -");
-    halfmoveClock = 100;
+    Board.halfmoveClock = 100;
     EXPECT_EQ(evaluateAt(2).score, 25);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(0, 3), -25);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(29990, 4), 29986);
-    EXPECT_EQ(eval::tablebaseScoreAtPly(-29990, 4), -29986);
+    EXPECT_EQ(eval::tablebaseScoreAtPly(board::Board, 0, 3), -25);
+    EXPECT_EQ(eval::tablebaseScoreAtPly(board::Board, 29990, 4), 29986);
+    EXPECT_EQ(eval::tablebaseScoreAtPly(board::Board, -29990, 4), -29986);
 }
 
 TEST(Evaluate, DrawishEndgameCorrections) {
@@ -95,10 +96,11 @@ PositionRecord mirrored(const PositionRecord& r) {
 
 int evaluateRecord(const PositionRecord& r) {
     Board.loadRecord(r);
-    EXPECT_TRUE(eval::prepareRoot(r.sideToMove));
+    EXPECT_TRUE(eval::prepareRoot(board::Board, r.sideToMove));
     int status;
     ScoredMove in{0, 0};
-    return eval::evaluate(r.sideToMove, 0, 1, 0, &in, &status);
+    eval::EvalLine line;
+    return eval::evaluate(Board, line, r.sideToMove, 0, 1, 0, &in, &status);
 }
 
 // The king's opening table favours the king on the g-file over the c-file on the
@@ -134,8 +136,8 @@ TEST(Evaluate, ColourSymmetryOverRandomGames) {
                 ++compared;
             }
             Board.loadRecord(r);
-            ASSERT_TRUE(eval::prepareRoot(r.sideToMove));
-            const int n = generateLegalMoves(list, r.sideToMove, 0);
+            ASSERT_TRUE(eval::prepareRoot(board::Board, r.sideToMove));
+            const int n = generateLegalMoves(Board, list, r.sideToMove, 0);
             if (n == 0) break;
             ASSERT_TRUE(GameRecord.playMove(list[random() % n].move & MoveIdentity));
         }

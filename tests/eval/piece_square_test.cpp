@@ -14,8 +14,8 @@ TEST(RootPreparation, RefusesPositionsTheListsCannotHold) {
     // bounds and the caller is told not to search.
     for (const char* fen : {"8/8/8/8/8/8/8/4K3 w - -", "4k3/8/NNNNNNNN/PPPPPPPP/PPPPPPPP/8/8/4K3 w - -"}) {
         Board.loadRecord(*parseFen(fen));
-        EXPECT_FALSE(eval::prepareRoot(White)) << fen;
-        EXPECT_LE(menCount[White], 15);
+        EXPECT_FALSE(eval::prepareRoot(board::Board, White)) << fen;
+        EXPECT_LE(Board.menCount[White], 15);
     }
 }
 

@@ -21,6 +21,7 @@
 #include "support/table_files.h"
 
 using namespace board;
+using search::MainSearch;
 using search::searchPosition;
 using search::SearchResult;
 
@@ -40,7 +41,7 @@ std::string text(Move m) { return moveToText(m); }
 // and no polling (the test's standard input is not an interface).
 void prepareNodeSearch(const char* fen) {
     Board.loadRecord(*parseFen(fen));
-    ASSERT_TRUE(search::prepareSearch(Board.sideToMove));
+    ASSERT_TRUE(search::prepareSearch(Board, MainSearch, Board.sideToMove));
     search::TransTable.clear();
     search::searchStopped = 0;
 }
@@ -56,7 +57,7 @@ TEST(Search, MatesScoreByTheirDistance) {
     // iterations end once they pass the new limit of 3.
     r = searchFen("r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -", 10);
     EXPECT_EQ(r.score, 29994);
-    EXPECT_EQ(search::mateLimit, 3);
+    EXPECT_EQ(MainSearch.evalLine.mateLimit, 3);
     EXPECT_LE(r.depth, 6);
 
     // The side that gets mated sees the mate coming at the same distance: Kb8 is
@@ -80,23 +81,26 @@ TEST(Search, RepetitionsInTheLineAndInTheGameAreDraws) {
     // A node whose position occurred in the game before the root is a draw, but
     // only while no irreversible move separates the two (fifty-move counter >= ply).
     prepareNodeSearch("4k3/8/8/8/8/8/3Q4/4K3 w - -");
-    const HashKey key = positionKey;
-    search::gameKeysBegin = &key;
-    search::gameKeysEnd = &key + 1;
+    const HashKey key = Board.key;
+    MainSearch.gameKeysBegin = &key;
+    MainSearch.gameKeysEnd = &key + 1;
     Board.drawValue = 17;
     ScoredMove in{0, makeMoveWord(12, 20)};
     Move line[search::LineLength];
-    halfmoveClock = 1;
-    EXPECT_EQ(search::searchNode(White, 1, 3, search::moveList, &in, 0, line, 8, 0, 2), -17);
-    halfmoveClock = 0;
-    EXPECT_NE(search::searchNode(White, 1, 3, search::moveList, &in, 0, line, 8, 0, 2), -17);
+    Board.halfmoveClock = 1;
+    EXPECT_EQ(search::searchNode(MainSearch, Board, White, 1, 3, MainSearch.moveList, &in, 0, line, 8, 0, 2),
+              -17);
+    Board.halfmoveClock = 0;
+    EXPECT_NE(search::searchNode(MainSearch, Board, White, 1, 3, MainSearch.moveList, &in, 0, line, 8, 0, 2),
+              -17);
 
     // The same position two plies up the line.
-    search::gameKeysBegin = search::gameKeysEnd = nullptr;
+    MainSearch.gameKeysBegin = MainSearch.gameKeysEnd = nullptr;
     search::TransTable.clear();
-    plyState[0].key = key;
-    halfmoveClock = 2;
-    EXPECT_EQ(search::searchNode(White, 2, 4, search::moveList, &in, 0, line, 8, 0, 2), 17);
+    Board.slots[0].key = key;
+    Board.halfmoveClock = 2;
+    EXPECT_EQ(search::searchNode(MainSearch, Board, White, 2, 4, MainSearch.moveList, &in, 0, line, 8, 0, 2),
+              17);
     Board.drawValue = 0;
 }
 
@@ -107,13 +111,15 @@ TEST(Search, AStalemateMetAgainDeeperStaysADraw) {
     // come from the table the second time; were they kept as mates, they would read
     // as mates two plies nearer, and the stalemate would score as a loss.
     prepareNodeSearch("k7/1r1N4/1P6/8/8/5Q2/8/7K b - -");
-    search::gameKeysBegin = search::gameKeysEnd = nullptr;
-    halfmoveClock = 0;
+    MainSearch.gameKeysBegin = MainSearch.gameKeysEnd = nullptr;
+    Board.halfmoveClock = 0;
     ScoredMove in{0, makeMoveWord(14, 21)};  // Qg2-f3 pinned the rook
     Move line[search::LineLength];
-    EXPECT_EQ(search::searchNode(Black, 1, 3, search::moveList, &in, -50, line, 8, 0, 2), 0);
+    EXPECT_EQ(
+        search::searchNode(MainSearch, Board, Black, 1, 3, MainSearch.moveList, &in, -50, line, 8, 0, 2), 0);
     // A window the first result does not settle, so the node is searched again.
-    EXPECT_EQ(search::searchNode(Black, 3, 5, search::moveList, &in, 50, line, 8, 0, 2), 0);
+    EXPECT_EQ(search::searchNode(MainSearch, Board, Black, 3, 5, MainSearch.moveList, &in, 50, line, 8, 0, 2),
+              0);
 }
 
 TEST(Search, TheDrawValueIsBoundedSoADrawNeverLooksLikeAMate) {
@@ -150,14 +156,14 @@ TEST(Search, PositionsTheGameWouldRefuseAreNotSearched) {
 
 TEST(Search, HistoryNeverPassesItsCap) {
     prepareNodeSearch("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
-    for (auto& side : search::history)
+    for (auto& side : MainSearch.ordering.history)
         for (auto& from : side)
             for (int& h : from) h = 1048570;
     ScoredMove in{0, makeMoveWord(52, 36)};
     Move line[search::LineLength];
-    search::searchNode(White, 1, 6, search::moveList, &in, 0, line, 8, 0, 2);
+    search::searchNode(MainSearch, Board, White, 1, 6, MainSearch.moveList, &in, 0, line, 8, 0, 2);
     int most = 0;
-    for (auto& side : search::history)
+    for (auto& side : MainSearch.ordering.history)
         for (auto& from : side)
             for (int h : from) most = h > most ? h : most;
     EXPECT_EQ(most, 1048576);
@@ -190,15 +196,17 @@ TEST(Bench, NodeCountMatchesTheSignature) {
 
 TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {
     prepareNodeSearch("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
-    ScoredMove* beyond = search::moveList + search::MoveListCapacity + 1;
-    for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
+    ScoredMove* beyond = MainSearch.moveList + search::MoveListCapacity + 1;
+    for (ScoredMove* p = beyond; p < MainSearch.moveList + search::MoveListCapacity + search::MoveListSlack;
+         ++p)
         *p = {0x5a5a, 0x5a5a};
     ScoredMove in{0, makeMoveWord(52, 36)};
     Move line[search::LineLength];
-    const int64_t before = search::nodeCount;
-    search::searchNode(White, 1, 4, beyond, &in, 0, line, 8, 0, 2);
-    EXPECT_EQ(search::nodeCount, before + 1);  // no child was searched
-    for (ScoredMove* p = beyond; p < search::moveList + search::MoveListCapacity + search::MoveListSlack; ++p)
+    const int64_t before = MainSearch.ordering.nodeCount;
+    search::searchNode(MainSearch, Board, White, 1, 4, beyond, &in, 0, line, 8, 0, 2);
+    EXPECT_EQ(MainSearch.ordering.nodeCount, before + 1);  // no child was searched
+    for (ScoredMove* p = beyond; p < MainSearch.moveList + search::MoveListCapacity + search::MoveListSlack;
+         ++p)
         ASSERT_EQ(p->move, 0x5a5au);
 }
 
@@ -210,8 +218,9 @@ TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
     for (int ply : {search::MaxSearchPly, search::MaxSearchPly + 1}) {
         ScoredMove in{0, makeMoveWord(8, 16)};
         Move line[search::LineLength];
-        const int64_t before = search::nodeCount;
-        search::searchNode(White, ply, search::MaxPly + 8, search::moveList, &in, -20000, line, 8, 0, 2);
-        EXPECT_LE(search::nodeCount, before + 2) << ply;
+        const int64_t before = MainSearch.ordering.nodeCount;
+        search::searchNode(MainSearch, Board, White, ply, search::MaxPly + 8, MainSearch.moveList, &in,
+                           -20000, line, 8, 0, 2);
+        EXPECT_LE(MainSearch.ordering.nodeCount, before + 2) << ply;
     }
 }

@@ -78,6 +78,31 @@ TEST(TransTable, InANewSearchEvenAShallowResultTakesEntryOne) {
     EXPECT_EQ(storedMove(tt, KeyA), 0u);
     EXPECT_EQ(storedMove(tt, KeyB), 0xBu);
     EXPECT_EQ(storedMove(tt, KeyC), 0xCu);
+    EXPECT_TRUE(tt.isConsistent());
+}
+
+// The check itself sees a wrong mask or generation and a misplaced or garbled
+// entry (bytes as transposition.cpp lays them out: key 0-7, bound at 12).
+TEST(TransTable, TheConsistencyCheckSeesABrokenTable) {
+    TransTableState tt;
+    EXPECT_TRUE(tt.isConsistent());  // no table at all
+    tt.allocate(1);
+    tt.store(KeyA, 0, 0, 5, 10, 0xA);
+    ASSERT_TRUE(tt.isConsistent());
+    uint8_t* entry = reinterpret_cast<uint8_t*>(tt.table) + (KeyA.low & tt.mask) * 32;
+    const auto brokenBy = [&](uint8_t& byte, uint8_t value) {
+        const uint8_t kept = byte;
+        byte = value;
+        const bool seen = !tt.isConsistent();
+        byte = kept;
+        return seen;
+    };
+    EXPECT_TRUE(brokenBy(entry[0], uint8_t(KeyA.low + 1)));  // filed in the wrong bucket
+    EXPECT_TRUE(brokenBy(entry[12], 4));                     // no such bound
+    EXPECT_TRUE(brokenBy(entry[-32], 1));                    // a key in an empty entry
+    EXPECT_TRUE(brokenBy(tt.generation, 0));
+    tt.mask = 30;
+    EXPECT_FALSE(tt.isConsistent());
 }
 
 TEST(TransTable, GenerationsWrapAndSizesNeverOverflow) {
@@ -122,4 +147,5 @@ TEST(TransTable, LearnedEntriesYieldOnlyToDeeperLearning) {
     EXPECT_EQ(tt.probe(KeyA, 50, 0, 10, &score, &move), 1);
     EXPECT_EQ(score, 60);
     EXPECT_EQ(storedMove(tt, KeyB), 0xBu);
+    EXPECT_TRUE(tt.isConsistent());
 }
