@@ -67,6 +67,30 @@ uint32_t secondsTextToMs(const char* text) {
     return saturate(ms);
 }
 
+void MoveLagWatch::answered(uint32_t clock, uint32_t increment, uint32_t spentMs, uint64_t gameKey, int plies) {
+    const uint64_t expected = uint64_t(clock) + increment;
+    expectedClock = expected > spentMs ? saturate(expected - spentMs) : 0;
+    pendingKey = gameKey;
+    pendingPlies = plies;
+}
+
+void MoveLagWatch::clockSeen(uint32_t clock, uint64_t keyThen, int plies) {
+    const bool nextOwnMove = pendingPlies >= 0 && plies == pendingPlies + 2 && keyThen == pendingKey;
+    pendingPlies = -1;
+    if (!nextOwnMove || clock >= expectedClock) return;
+    const uint32_t lag = expectedClock - clock;
+    lags[nextLag] = lag < MaxLearnedMs ? lag : MaxLearnedMs;
+    nextLag = (nextLag + 1) % Window;
+}
+
+uint32_t MoveLagWatch::overhead(uint32_t setting) const {
+    uint32_t worst = 0;
+    for (uint32_t lag : lags)
+        if (lag > worst) worst = lag;
+    const uint32_t learned = worst + worst / 2;
+    return learned > setting ? learned : setting;
+}
+
 void computeTimeBudget() {
     if (uciMode) {
         computeUciTimeBudget();
@@ -114,7 +138,7 @@ void computeTimeBudget() {
 }
 
 void computeUciTimeBudget() {
-    const uint32_t overhead = uciMoveOverhead;
+    const uint32_t overhead = UciMoveLag.overhead(uciMoveOverhead);
     if (fixedMoveTime) {
         // "movetime": the overhead comes off the time, but at least half is searched.
         const uint32_t hard = fixedMoveTime > 2 * overhead ? fixedMoveTime - overhead : fixedMoveTime / 2;
@@ -142,10 +166,14 @@ void computeUciTimeBudget() {
     uint64_t target = pool > 0 ? uint64_t(pool) / movesLeft : 0;
     uint64_t hard = 4 * target;
     // Never more than the clock holds: while more moves follow before time comes
-    // back, half of it at most; on the last move before a control, three quarters,
-    // so that a busy machine cannot turn a long last search into a loss on time.
+    // back, half of it at most. Before a time control the moves to go share it:
+    // one long search may take three parts in the moves to go plus three, so that a
+    // run of difficult moves just before the control (each searched to its hard
+    // limit) still leaves the last of them something; on the last move that is
+    // three quarters.
     const uint64_t available = engineClock > overhead ? engineClock - overhead : 0;
-    const uint64_t cap = movesLeft > 1 ? available / 2 : available * 3 / 4;
+    uint64_t cap = movesLeft > 1 ? available / 2 : available * 3 / 4;
+    if (movesToGo > 0 && available * 3 / (movesLeft + 3) < cap) cap = available * 3 / (movesLeft + 3);
     if (hard > cap) hard = cap;
     if (target > hard / 2) target = hard / 2;
     setBudget(hard, target, 0);

@@ -205,7 +205,16 @@ void awaitPermissionToAnswer(const GoRequest& go) {
     }
 }
 
+uint64_t gameKeyAt(int plies) {
+    if (plies < 0 || plies > GameRecord.plyCount) return 0;
+    const board::HashKey key = GameRecord.keys[plies];
+    return uint64_t(key.high) << 32 | key.low;
+}
+
 void go(const char* args) {
+    // The interface's clock runs from about here: the lag watch compares it with
+    // the clock the next "go" brings.
+    const uint32_t goTick = platform::tickMs();
     GoRequest request;
     const int side = GameRecord.current().sideToMove;
     long long times[2] = {-1, -1}, increments[2] = {0, 0}, movesToGoValue = 0, moveTime = 0, depth = 0;
@@ -253,6 +262,12 @@ void go(const char* args) {
     const bool timed = timeGiven[side] || moveTime > 0 || fixedDepth > 0;
     // Without any limit the search runs until "stop", as for "go infinite".
     if (!timed && !request.ponder) request.infinite = true;
+    // Only a clock that ran for this search alone tells what the interface costs:
+    // while pondering it starts at "ponderhit", not here.
+    const int plies = GameRecord.plyCount;
+    const bool clockWatched = clockKnown && !request.ponder && !request.infinite && !moveTime;
+    if (clockWatched) UciMoveLag.clockSeen(engineClock, gameKeyAt(plies - 2), plies);
+    else UciMoveLag.forgetAnswer();
 
     UciSearch = {};
     analyzeMode = request.infinite ? 1 : 0;
@@ -261,6 +276,8 @@ void go(const char* args) {
     awaitPermissionToAnswer(request);
     pondering = 0;
     sendBestMove(bestMove, ponderMove);
+    if (clockWatched)
+        UciMoveLag.answered(engineClock, incrementMs, platform::tickMs() - goTick, gameKeyAt(plies), plies);
 }
 
 void setOption(const char* args) {

@@ -130,10 +130,10 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
     movesToGo = 1;
     incrementMs = 0;
     expectBudget(1492, 746);
-    // 40 moves in a minute.
+    // 40 moves in a minute: the moves to go share the hard limit too.
     movesToGo = 40;
     engineClock = 60000;
-    expectBudget(5956, 1489);
+    expectBudget(4185, 1489);
     // A fixed time per move loses the overhead.
     fixedMoveTime = 100;
     expectBudget(90, 360);
@@ -165,6 +165,9 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
                 computeTimeBudget();
                 const uint32_t available = clock > DefaultMoveOverheadMs ? clock - DefaultMoveOverheadMs : 0;
                 EXPECT_LE(hardTimeLimit, togo == 1 ? available * 3 / 4 : available / 2) << clock << " " << togo;
+                if (togo > 0) {
+                    EXPECT_LE(hardTimeLimit, available * 3 / (togo + 3)) << clock << " " << togo;
+                }
                 EXPECT_LE(targetTime, hardTimeLimit);
                 // A clock that holds something is spent, not played away at once.
                 if (clock > 1000) {
@@ -177,6 +180,59 @@ TEST(Commands, UciBudgetSpendsTheClockWithoutACliff) {
     expectBudget(0xFFFFFFFFu, 0xFFFFFFFFu);
     fixedDepth = 0;
     movesToGo = 0;
+    incrementMs = 0;
+    uciMode = 0;
+}
+
+// The interface's cost per move comes from its clocks: what the clock should have
+// been after the engine's answer and the increment, against what the next "go" says.
+TEST(Commands, MoveOverheadLearnsWhatTheInterfaceCosts) {
+    MoveLagWatch watch;
+    EXPECT_EQ(watch.overhead(10), 10u);
+    // 1000 ms + 10 ms, answered in 20 ms: 990 expected, 965 sent, 25 ms lost.
+    watch.answered(1000, 10, 20, 0xABC, 6);
+    watch.clockSeen(965, 0xABC, 8);
+    EXPECT_EQ(watch.overhead(10), 37u);
+    EXPECT_EQ(watch.overhead(50), 50u);
+    // Only the engine's next move in the same game counts: another game, another
+    // position at that ply, or a clock that grew (a control came back) teach nothing.
+    watch.answered(1000, 0, 0, 0xABC, 10);
+    watch.clockSeen(100, 0xDEF, 12);
+    watch.answered(1000, 0, 0, 0xABC, 10);
+    watch.clockSeen(100, 0xABC, 14);
+    watch.answered(1000, 0, 0, 0xABC, 10);
+    watch.clockSeen(61000, 0xABC, 12);
+    watch.answered(1000, 0, 0, 0xABC, 10);
+    watch.forgetAnswer();
+    watch.clockSeen(100, 0xABC, 12);
+    EXPECT_EQ(watch.overhead(10), 37u);
+    // A stall far beyond any interface's cost is taken at the cap only, and old
+    // lags leave the window after as many moves as it holds.
+    watch.answered(5000, 0, 0, 1, 20);
+    watch.clockSeen(1000, 1, 22);
+    EXPECT_EQ(watch.overhead(0), MoveLagWatch::MaxLearnedMs * 3 / 2);
+    for (int move = 0; move < MoveLagWatch::Window; ++move) {
+        watch.answered(1000, 10, 5, 2, 30 + 2 * move);
+        watch.clockSeen(1001, 2, 32 + 2 * move);
+    }
+    EXPECT_EQ(watch.overhead(0), 6u);
+
+    // The engine's own budget charges the learned cost: 1 s + 0.01 with 25 ms lost
+    // per move leaves nothing to search beyond the increment's worth.
+    line("new");
+    uciMode = 1;
+    clockKnown = 1;
+    incrementMs = 10;
+    movesToGo = 0;
+    engineClock = 1000;
+    uciMoveOverhead = DefaultMoveOverheadMs;
+    computeTimeBudget();
+    const uint32_t before = targetTime;
+    UciMoveLag.answered(1000, 10, 20, 7, 0);
+    UciMoveLag.clockSeen(965, 7, 2);
+    computeTimeBudget();
+    EXPECT_LT(targetTime, before);
+    UciMoveLag = {};
     incrementMs = 0;
     uciMode = 0;
 }
