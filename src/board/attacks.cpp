@@ -68,6 +68,78 @@ void computeAttackMap(Position& pos, int side, int* map) {
     pos.squares[enemyKing].colour = uint8_t(other);
 }
 
+void buildAttackMaps(Position& pos) {
+    computeAttackMap(pos, White, pos.attackMap[White]);
+    computeAttackMap(pos, Black, pos.attackMap[Black]);
+    pos.attackMapsOutOfDate = false;
+}
+
+bool attackMapsAreCurrent(Position& pos) {
+    int fresh[64];
+    for (int side : {White, Black}) {
+        computeAttackMap(pos, side, fresh);
+        for (int square = 0; square < 64; ++square)
+            if (fresh[square] != pos.attackMap[side][square]) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// For two squares on one rank, file or diagonal: the step from the first towards
+// the second, and the slider that moves that way (Rook or Bishop); 0 otherwise.
+struct Lines {
+    int8_t step[64][64];
+    int8_t slider[64][64];
+};
+
+constexpr Lines LineTables = [] {
+    Lines lines{};
+    for (int a = 0; a < 64; ++a)
+        for (int b = 0; b < 64; ++b) {
+            const int df = (b & 7) - (a & 7), dr = (b >> 3) - (a >> 3);
+            if (a == b || (df != 0 && dr != 0 && df != dr && df != -dr)) continue;
+            lines.step[a][b] = int8_t(8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0)));
+            lines.slider[a][b] = int8_t(df == 0 || dr == 0 ? Rook : Bishop);
+        }
+    return lines;
+}();
+
+}  // namespace
+
+// Asks each of side's men in turn: a handful of table reads per man, where
+// walking the eight rays out of the square would read up to 27 squares.
+bool isAttackedBy(const Position& pos, int side, int square) {
+    const int enemyKing = pos.pieceList[1 - side][0];
+    const int forward = side == White ? 8 : -8;
+    for (int slot = pos.menCount[side]; slot >= 0; --slot) {
+        const int from = pos.pieceList[side][slot];
+        const int piece = pos.squares[from].piece;
+        switch (piece) {
+        case Pawn:
+            if (square - from - forward == 1 || square - from - forward == -1) {
+                if (distance[from][square] == 1) return true;
+            }
+            break;
+        case Knight:
+            if (knightPair[from][square]) return true;
+            break;
+        case King:
+            if (distance[from][square] == 1) return true;
+            break;
+        default: {
+            const int slider = LineTables.slider[from][square];
+            if (slider == 0 || (piece != Queen && piece != slider)) break;
+            const int step = LineTables.step[from][square];
+            int t = from + step;
+            while (t != square && (pos.squares[t].colour == NoColour || t == enemyKing)) t += step;
+            if (t == square) return true;
+        }
+        }
+    }
+    return false;
+}
+
 bool inCheck(const Position& pos, int side) { return pos.attackMap[1 - side][pos.pieceList[side][0]] != 0; }
 
 bool inDoubleCheck(const Position& pos, int side) {

@@ -8,6 +8,7 @@
 // The enemy king is transparent while a map is built, so the squares behind it on a
 // checking line count as attacked and the king cannot step back along the line.
 #pragma once
+#include "base/assert.h"
 #include "board/position.h"
 
 namespace board {
@@ -18,6 +19,21 @@ constexpr int AttackCountMask = 0xFF;
 
 // Fills map (64 words) with the attacks of side's men on the squares of pos.
 void computeAttackMap(Position& pos, int side, int* map);
+
+// Both maps of pos, current from here on.
+void buildAttackMaps(Position& pos);
+// Do both maps equal a build from the squares? (The invariant checks.)
+bool attackMapsAreCurrent(Position& pos);
+// Builds both maps when the evaluation left them out of date; every reader of the
+// maps after an evaluation calls it first.
+inline void ensureAttackMaps(Position& pos) {
+    if (pos.attackMapsOutOfDate) buildAttackMaps(pos);
+    else TALVO_ASSERT(attackMapsAreCurrent(pos));
+}
+// Would side's map hold a non-zero word at square? The same answer without the
+// map: an x-ray only ever reaches squares that the man in front attacks directly,
+// and the enemy king is transparent here as well.
+bool isAttackedBy(const Position& pos, int side, int square);
 
 // Checks read the opponent's map at the side's king (pieceList slot 0).
 bool inCheck(const Position& pos, int side);

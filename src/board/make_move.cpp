@@ -153,6 +153,19 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     setSideBit(pos.key, o);
 }
 
+uint32_t keyLowAfter(const Position& pos, int side, Move move) {
+    const int f = moveFrom(move), t = moveTo(move);
+    const int piece = pos.squares[f].piece + 8 * side;
+    uint32_t low = pos.key.low ^ pieceKeys[piece][f].low ^ pieceKeys[piece][t].low;
+    if (pos.squares[t].colour != NoColour) low ^= pieceKeys[pos.squares[t].piece + 8 * (1 - side)][t].low;
+    if (pos.epSquare != 0) low ^= epKeys[pos.epSquare].low;
+    if (pos.castleRights != 0) {
+        const int after = pos.castleRights & CastleRightsKept[f] & CastleRightsKept[t];
+        low ^= castleKeys[pos.castleRights].low ^ castleKeys[after].low;
+    }
+    return (low & ~1u) | uint32_t(1 - side);
+}
+
 void unmakeMove(Position& pos, int ply) {
     const PlySlot& slot = pos.slots[ply];
     const Move move = slot.move;

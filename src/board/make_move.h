@@ -24,4 +24,10 @@ void unmakeMove(Position& pos, int ply);
 void makeNullMove(Position& pos, int side, int ply);
 void unmakeNullMove(Position& pos, int ply);
 
+// The key the position would have after side plays move, for loading its table
+// entry into the cache ahead of time: exact for ordinary moves and captures, a
+// guess for promotions, castling and en passant, where a wrong line in the cache
+// only costs the time it took.
+uint32_t keyLowAfter(const Position& pos, int side, Move move);
+
 }  // namespace board

@@ -309,6 +309,7 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     }
     // 2. Kings and pawns only.
     if (pos.nonPawnMaterial == 0) return generatePawnEndingMoves(pos, list, s);
+    ensureAttackMaps(pos);
 
     // 3-6. The men: all of them, only evasions in single check, none in double check.
     const int K = pos.pieceList[s][0];
@@ -403,8 +404,7 @@ int generatePawnEndingMoves(Position& pos, ScoredMove* list, int s) {
 int generateLegalMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int o = 1 - s;
     std::memset(pos.evasionMark, 0, sizeof pos.evasionMark);
-    computeAttackMap(pos, s, pos.attackMap[s]);
-    computeAttackMap(pos, o, pos.attackMap[o]);
+    buildAttackMaps(pos);
     int n = generateMoves(pos, list, s, 0);
 
     for (int i = 0; i < n;) {

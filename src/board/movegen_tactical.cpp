@@ -150,6 +150,7 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
     pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
     pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
     if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
+    ensureAttackMaps(pos);
 
     const int seventh = s == White ? 6 : 1;
     for (int slot = 1; slot <= pos.menCount[s]; ++slot) {
@@ -219,6 +220,7 @@ int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int s) {
 }
 
 int generateChecks(Position& pos, ScoredMove* list, int s) {
+    ensureAttackMaps(pos);
     pos.genWork.cursor = list;
     pos.genWork.ownMap = pos.attackMap[s];
     pos.genWork.opponentMap = pos.attackMap[1 - s];

@@ -47,10 +47,10 @@ bool Position::rebuildDerivedState(int side) {
 
     // 4. Attack maps; they need both kings on the board.
     if (usable) {
-        computeAttackMap(*this, White, attackMap[White]);
-        computeAttackMap(*this, Black, attackMap[Black]);
+        buildAttackMaps(*this);
     } else {
         std::memset(attackMap, 0, sizeof attackMap);
+        attackMapsOutOfDate = false;
     }
 
     // 5. Material sums with the tables as they stand; the root preparation builds

@@ -91,6 +91,10 @@ struct Position {
     // ordering reads it as it stands.
     SquareSet allPawns = 0;
     int attackMap[2][64]{};  // per side, see board/attacks.h
+    // The evaluation has moved on to a new position without building its maps:
+    // most positions it scores are never searched on, so the maps are built when
+    // something reads them (ensureAttackMaps of board/attacks.h).
+    bool attackMapsOutOfDate = false;
     // The piece-square tables of the current root, by colour, piece code and
     // square: built by the evaluation's root preparation (eval/piece_square.h).
     // Make keeps the material sums with them and the move ordering scores moves

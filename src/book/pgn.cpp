@@ -212,8 +212,7 @@ int lastSquareNamed(const char* text) {
 // of the work: the legal generator tries every move and looks for checks too.
 int legalMovesTo(Position& pos, ScoredMove* out, ScoredMove* pseudoLegal, int side, int to) {
     std::memset(pos.evasionMark, 0, sizeof pos.evasionMark);
-    board::computeAttackMap(pos, side, pos.attackMap[side]);
-    board::computeAttackMap(pos, 1 - side, pos.attackMap[1 - side]);
+    board::buildAttackMaps(pos);
     const int count = board::generateMoves(pos, pseudoLegal, side, 0);
     int kept = 0;
     for (int i = 0; i < count; ++i) {

@@ -182,15 +182,14 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     }
 
     // Step 2. A king that can be taken means the last move was illegal. The maps
-    // built here serve the piece terms below.
+    // that the piece terms and the move generators read are built when they do.
     if (pos.nonPawnMaterial != 0) {
-        board::computeAttackMap(pos, s, pos.attackMap[s]);
-        if (pos.attackMap[s][pos.pieceList[o][0]] != 0) {
+        pos.attackMapsOutOfDate = true;
+        if (board::isAttackedBy(pos, s, pos.pieceList[o][0])) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        board::computeAttackMap(pos, o, pos.attackMap[o]);
-        if (pos.attackMap[o][pos.pieceList[s][0]] != 0 && moveIn) moveIn->move |= board::MoveCheck;
+        if (moveIn && board::isAttackedBy(pos, o, pos.pieceList[s][0])) moveIn->move |= board::MoveCheck;
     } else {
         const int ownKing = pos.pieceList[s][0], enemyKing = pos.pieceList[o][0];
         const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
@@ -235,6 +234,7 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     if (line.mateLimit != NoMateLimit) {
         const int difference = M[s] - M[o];
         if (ply < line.mateLimit) return difference;
+        board::ensureAttackMaps(pos);
         if (ply > line.mateLimit || pos.attackMap[o][pos.pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
@@ -268,6 +268,7 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     const int estimate = base - previous;
     const int margin = lazyMargin(depthLimit, ply);
     if (ply == 0 || trace || (estimate - margin <= bound && bound <= estimate + margin)) {
+        board::ensureAttackMaps(pos);
         const int p = pieceTerms(pos, s);
         line.positionalAtPly[ply] = p;
         score = base + p;

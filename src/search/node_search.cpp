@@ -220,8 +220,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
             return nullScore;
         }
-        board::computeAttackMap(pos, s, pos.attackMap[s]);
-        board::computeAttackMap(pos, o, pos.attackMap[o]);
+        board::buildAttackMaps(pos);
         if (budget > 0 && nullScore < MateThreatScore && mateThreatened(pos, s, ply, freeList)) {
             ++limit;
             --budget;
@@ -260,6 +259,8 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     // Step 12. Enhanced transposition cutoff: a child already known to refute
     // the bound saves the whole search.
     if (ply < limit - EtcMinDepth && n > 0) {
+        // Every child's entry is read below: all of them start loading at once.
+        for (int i = 0; i < n; ++i) TransTable.prefetch(board::keyLowAfter(pos, s, list[i].move));
         for (int i = 0; i < n;) {
             selectBest(list, i, n);
             const Move move = list[i].move;
@@ -296,12 +297,18 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         }
     }
 
-    // Step 13. The moves, best-looking first.
+    // Step 13. The moves, best-looking first. The next move is picked before this
+    // one is searched, so that its table entry is on its way into the cache while
+    // this move's subtree is searched (the pick is the same done early).
+    if (n > 0) selectBest(list, 0, n);
     for (int i = 0; i < n; ++i) {
-        selectBest(list, i, n);
         ScoredMove& entry = list[i];
         // Captures too small to reach the bound end the quiescence loop.
         if (quiescence && entry.score + staticScore < bound - DeltaMargin) break;
+        if (i + 1 < n) {
+            selectBest(list, i + 1, n);
+            TransTable.prefetch(board::keyLowAfter(pos, s, list[i + 1].move));
+        }
         int childSwing = swing;
         if (entry.move & board::MoveCapture)
             childSwing += board::pieceValue[pos.squares[board::moveTo(entry.move)].piece];

@@ -44,8 +44,9 @@ struct TransTableState {
     int probe(board::HashKey key, int bound, int ply, int depthLimit, int* score, board::Move* move) const;
     // Starts loading the bucket of key into the cache, ahead of the probe that
     // will ask for it.
-    void prefetch(board::HashKey key) const {
-        if (table) __builtin_prefetch(reinterpret_cast<const char*>(table) + std::size_t(key.low & mask) * 32);
+    void prefetch(board::HashKey key) const { prefetch(key.low); }
+    void prefetch(uint32_t keyLow) const {
+        if (table) __builtin_prefetch(reinterpret_cast<const char*>(table) + std::size_t(keyLow & mask) * 32);
     }
     // A position from the learning file; it only yields to a deeper learned entry.
     // 1 when stored, 0 without a table or when that deeper entry stays.

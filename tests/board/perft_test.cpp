@@ -33,6 +33,13 @@ uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     EXPECT_EQ(Board.key, computeHashKey(Board, side));
     computeAttackMap(Board, side, Board.attackMap[side]);
     computeAttackMap(Board, other, Board.attackMap[other]);
+    // The evaluation asks "is this square attacked?" without the maps.
+    for (int square = 0; square < 64; ++square)
+        for (int colour : {White, Black})
+            if (isAttackedBy(Board, colour, square) != (Board.attackMap[colour][square] != 0)) {
+                ADD_FAILURE() << "attack on square " << square << " by colour " << colour << " at ply " << ply;
+                return 0;
+            }
     const int n = generateMoves(Board, list, side, ply);
     static Position before[64];
     before[ply] = Board;

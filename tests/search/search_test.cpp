@@ -19,6 +19,7 @@
 #include "search/root_search.h"
 #include "search/transposition.h"
 #include "support/table_files.h"
+#include "support/temp_dir.h"
 
 using namespace board;
 using search::MainSearch;
@@ -181,6 +182,9 @@ TEST(Search, SameSearchTwiceGivesTheSameTree) {
 // The bench's total node count is the search's signature: any change to ordering,
 // pruning or evaluation changes it. Update tests/data/bench.txt only for an
 // intended change.
+// The engine runs the same bench as "talvo bench", as engine testers call it, and
+// reads nothing of Talvo.ini for it: the table size there must not move the
+// signature. They read the last line, "N nodes M nps".
 TEST(Bench, NodeCountMatchesTheSignature) {
     std::ifstream expectedFile(std::string(TALVO_TEST_DATA) + "/bench.txt");
     int depth = 0;
@@ -192,6 +196,17 @@ TEST(Bench, NodeCountMatchesTheSignature) {
     for (std::string line; std::getline(lines, line);)
         std::sscanf(line.c_str(), "Nodes searched: %llu", &nodes);
     EXPECT_EQ(nodes, expected);
+
+    testing_support::TempDir dir;
+    dir.write("Talvo.ini", "SIZE_HT 1\n");
+    ASSERT_EQ(testing_support::runProgram(dir.path(), TALVO_BINARY, "bench " + std::to_string(depth), &out), 0);
+    unsigned long long lastNodes = 0, nps = 0;
+    const std::string last = out.substr(out.rfind('\n', out.size() - 2) + 1);
+    ASSERT_EQ(std::sscanf(last.c_str(), "%llu nodes %llu nps", &lastNodes, &nps), 2) << out;
+    EXPECT_EQ(lastNodes, expected);
+
+    for (const char* bad : {"0", "61", "x", "5x"})
+        EXPECT_EQ(testing_support::runProgram(dir.path(), TALVO_BINARY, std::string("bench ") + bad, &out), 2) << bad;
 }
 
 TEST(Search, ALineWhoseListsWouldOverflowStopsAtItsStaticScore) {

@@ -33,7 +33,13 @@ void writeTableFile(const std::string& dir, const std::string& table, int side, 
 }
 
 int runTools(const std::string& arguments, std::string* output) {
-    const std::string command = std::string(TALVO_TOOLS_BINARY) + " " + arguments + " 2>&1";
+    return runProgram("", TALVO_TOOLS_BINARY, arguments, output);
+}
+
+int runProgram(const std::string& dir, const std::string& program, const std::string& arguments,
+               std::string* output) {
+    const std::string command =
+        (dir.empty() ? "" : "cd '" + dir + "' && ") + "'" + program + "' " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) throw std::runtime_error("cannot run " + command);
     output->clear();

@@ -16,6 +16,9 @@ void writeTableFile(const std::string& dir, const std::string& table, int side, 
 // Runs talvo-tools with the arguments (shell words); returns its exit status and
 // leaves standard output and error in output.
 int runTools(const std::string& arguments, std::string* output);
+// The same for any program, started in the directory dir ("" for this one).
+int runProgram(const std::string& dir, const std::string& program, const std::string& arguments,
+               std::string* output);
 
 // Square number of a square name such as "e4".
 int squareOf(const char* name);
