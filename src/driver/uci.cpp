@@ -305,6 +305,9 @@ void setOption(const char* args) {
         if (TransTable.allocate(tableKilobytes(int(number))) < 0) infoString("no memory for the table", value);
         else TransTable.clear();
         newGameStarted = 1;  // the learned positions went with the old table
+    } else if (!strcasecmp(id, "Clear Hash")) {
+        TransTable.clear();
+        newGameStarted = 1;  // the learned positions go back in
     } else if (!strcasecmp(id, "Move Overhead")) {
         if (!readNumber(value, &number) || number < 0) {
             infoString("Move Overhead needs a number of milliseconds", value);
@@ -384,6 +387,7 @@ void handleUciLine(const char* line) {
                       EngineConfig.enableBook ? "true" : "false");
         sendLine(text);
         sendLine("option name Ponder type check default false");
+        sendLine("option name Clear Hash type button");
         std::snprintf(text, sizeof text, "option name Move Overhead type spin default %u min 0 max %lld",
                       DefaultMoveOverheadMs, MaxMoveOverheadMs);
         sendLine(text);

@@ -64,7 +64,8 @@ TEST(Uci, HandshakeOptionsAndPositions) {
     // Settings from the file are the defaults the interface sees.
     for (const char* option : {"option name Hash type spin default 16 min 1 max 4095",
                                "option name OwnBook type check default false",
-                               "option name Ponder type check default false", "id author "})
+                               "option name Ponder type check default false",
+                               "option name Clear Hash type button", "id author "})
         EXPECT_TRUE(anyLineHas(hello, option)) << option;
 
     // Castling as the king's two squares; promotions are written in lower case.
@@ -88,6 +89,27 @@ TEST(Uci, HandshakeOptionsAndPositions) {
                 EXPECT_NE(line.find(field), std::string::npos) << line;
         }
     EXPECT_TRUE(sawInfo);
+
+    // The table keeps the work of a search for the next one; "Clear Hash" empties it.
+    auto nodesOfSearch = [&engine] {
+        engine.send("go depth 6");
+        Lines lines;
+        bestMove(engine, &lines);
+        long long nodes = 0;
+        for (const std::string& line : lines) {
+            const Lines w = words(line);
+            for (size_t i = 0; i + 1 < w.size(); ++i)
+                if (w[i] == "nodes") nodes = std::stoll(w[i + 1]);
+        }
+        return nodes;
+    };
+    engine.send("setoption name Hash value 16");
+    engine.send("position startpos moves e2e4 e7e5");
+    const long long fresh = nodesOfSearch(), again = nodesOfSearch();
+    engine.send("setoption name Clear Hash");
+    const long long cleared = nodesOfSearch();
+    EXPECT_LT(again, fresh);
+    EXPECT_GT(cleared, again);
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(), 0);
 }
