@@ -140,6 +140,48 @@ bool isAttackedBy(const Position& pos, int side, int square) {
     return false;
 }
 
+int attackCount(const Position& pos, int side, int square) {
+    const int enemyKing = pos.pieceList[1 - side][0];
+    const int forward = side == White ? 8 : -8;
+    int count = 0;
+    for (int slot = pos.menCount[side]; slot >= 0; --slot) {
+        const int from = pos.pieceList[side][slot];
+        const int piece = pos.squares[from].piece;
+        switch (piece) {
+        case Pawn:
+            if ((square - from - forward == 1 || square - from - forward == -1) && distance[from][square] == 1) ++count;
+            break;
+        case Knight:
+            count += knightPair[from][square];
+            break;
+        case King:
+            if (distance[from][square] == 1) ++count;
+            break;
+        default: {
+            const int slider = LineTables.slider[from][square];
+            if (slider == 0 || (piece != Queen && piece != slider)) break;
+            // Nothing between: a direct attack. One man between: an x-ray when it
+            // is ours and moves the same way.
+            const int step = LineTables.step[from][square];
+            int blocker = -1, t = from + step;
+            for (; t != square; t += step) {
+                if (pos.squares[t].colour == NoColour || t == enemyKing) continue;
+                if (blocker >= 0) break;
+                blocker = t;
+            }
+            if (t != square) break;
+            if (blocker < 0) {
+                ++count;
+            } else {
+                const SquareContent c = pos.squares[blocker];
+                if (c.colour == side && (c.piece == Queen || (slider == Rook && c.piece == Rook))) ++count;
+            }
+        }
+        }
+    }
+    return count;
+}
+
 bool inCheck(const Position& pos, int side) { return pos.attackMap[1 - side][pos.pieceList[side][0]] != 0; }
 
 bool inDoubleCheck(const Position& pos, int side) {

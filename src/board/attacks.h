@@ -35,6 +35,10 @@ inline void ensureAttackMaps(Position& pos) {
 // and the enemy king is transparent here as well.
 bool isAttackedBy(const Position& pos, int side, int square);
 
+// The count of side's map at square (its low byte: direct attackers plus x-rays),
+// without the map; for every square but the enemy king's.
+int attackCount(const Position& pos, int side, int square);
+
 // Checks read the opponent's map at the side's king (pieceList slot 0).
 bool inCheck(const Position& pos, int side);
 bool inDoubleCheck(const Position& pos, int side);

@@ -38,6 +38,19 @@ constexpr int CheckBoost = 3000;
 
 bool isOwn(const Position& pos, int square, int side) { return pos.squares[square].colour == side; }
 
+// The attack words a capture list reads, of the side to move (ours) and of the
+// other side at one square: from the maps when they are current, otherwise asked
+// of the board, which for a handful of squares is cheaper than two whole maps.
+bool opponentCovers(const Position& pos, int square) {
+    if (!pos.attackMapsOutOfDate) return pos.genWork.opponentMap[square] != 0;
+    return isAttackedBy(pos, pos.genWork.opponentSide, square);
+}
+
+int ownAttackers(const Position& pos, int square) {
+    if (!pos.attackMapsOutOfDate) return pos.genWork.ownMap[square] & AttackCountMask;
+    return attackCount(pos, 1 - pos.genWork.opponentSide, square);
+}
+
 // May a man of this kind give a safe check from t? own and opp are the attack words
 // of the checking side and of the defender on t.
 bool qualifies(const Position& pos, int kind, int t) {
@@ -135,8 +148,7 @@ void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
     }
     // A capture onto a defended square risks the capturer: all of it, or half when
     // another of ours covers the square too.
-    if (pos.genWork.opponentMap[to] != 0)
-        score -= (pos.genWork.ownMap[to] & AttackCountMask) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
+    if (opponentCovers(pos, to)) score -= ownAttackers(pos, to) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
     appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
 }
 
@@ -145,12 +157,14 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
     pos.genWork.cursor = list;
     pos.genWork.ownMap = pos.attackMap[s];
     pos.genWork.opponentMap = pos.attackMap[o];
+    pos.genWork.opponentSide = o;
     pos.genWork.killer1 = pos.ordering->killer1[ply];
     pos.genWork.killer2 = pos.ordering->killer2[ply];
     pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
     pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
     if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
-    ensureAttackMaps(pos);
+    // Captures alone read a few squares; checks read the lines round the king.
+    if (withChecks) ensureAttackMaps(pos);
 
     const int seventh = s == White ? 6 : 1;
     for (int slot = 1; slot <= pos.menCount[s]; ++slot) {
@@ -182,7 +196,7 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
     const int K = pos.pieceList[s][0];
     const uint8_t* ring = nextDirection[King][K];
     for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(pos, t, o) && pos.genWork.opponentMap[t] == 0) scoreAndAddCapture(pos, K, t, MoveCapture);
+        if (isOwn(pos, t, o) && !opponentCovers(pos, t)) scoreAndAddCapture(pos, K, t, MoveCapture);
 
     if (withChecks && pos.genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
     return int(pos.genWork.cursor - list);

@@ -47,6 +47,7 @@ struct MoveGenWork {
     ScoredMove* cursor;
     const int* ownMap;       // attacks of the side to move
     const int* opponentMap;  // attacks of the other side
+    int opponentSide;        // the other side (capture lists without current maps)
     Move hashMove;           // the transposition-table move; 0 at the root
     Move killer1;
     Move killer2;

@@ -36,7 +36,9 @@ uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     // The evaluation asks "is this square attacked?" without the maps.
     for (int square = 0; square < 64; ++square)
         for (int colour : {White, Black})
-            if (isAttackedBy(Board, colour, square) != (Board.attackMap[colour][square] != 0)) {
+            if (isAttackedBy(Board, colour, square) != (Board.attackMap[colour][square] != 0) ||
+                (square != Board.pieceList[1 - colour][0] &&
+                 attackCount(Board, colour, square) != (Board.attackMap[colour][square] & AttackCountMask))) {
                 ADD_FAILURE() << "attack on square " << square << " by colour " << colour << " at ply " << ply;
                 return 0;
             }
