@@ -86,98 +86,101 @@ bool attackMapsAreCurrent(Position& pos) {
 
 namespace {
 
-// For two squares on one rank, file or diagonal: the step from the first towards
-// the second, and the slider that moves that way (Rook or Bishop); 0 otherwise.
-struct Lines {
-    int8_t step[64][64];
-    int8_t slider[64][64];
+// The eight line directions as square steps, the rook's four first.
+constexpr int LineSteps[8] = {1, -1, 8, -8, 9, 7, -7, -9};
+constexpr int FileSteps[8] = {1, -1, 0, 0, 1, -1, 1, -1};
+constexpr int RankSteps[8] = {0, 0, 1, -1, 1, 1, -1, -1};
+
+constexpr bool onBoard(int file, int rank) { return file >= 0 && file <= 7 && rank >= 0 && rank <= 7; }
+
+// Square sets by square: each line direction's ray (the square left out), the
+// knight's jumps, and the squares from which a pawn of each colour attacks it.
+struct AttackSets {
+    SquareSet ray[64][8];
+    SquareSet knight[64];
+    SquareSet pawnAttackers[2][64];
 };
 
-constexpr Lines LineTables = [] {
-    Lines lines{};
-    for (int a = 0; a < 64; ++a)
-        for (int b = 0; b < 64; ++b) {
-            const int df = (b & 7) - (a & 7), dr = (b >> 3) - (a >> 3);
-            if (a == b || (df != 0 && dr != 0 && df != dr && df != -dr)) continue;
-            lines.step[a][b] = int8_t(8 * ((dr > 0) - (dr < 0)) + ((df > 0) - (df < 0)));
-            lines.slider[a][b] = int8_t(df == 0 || dr == 0 ? Rook : Bishop);
+constexpr AttackSets Sets = [] {
+    AttackSets sets{};
+    constexpr int KnightFiles[8] = {1, 2, 2, 1, -1, -2, -2, -1}, KnightRanks[8] = {2, 1, -1, -2, -2, -1, 1, 2};
+    for (int square = 0; square < 64; ++square) {
+        const int file = square & 7, rank = square >> 3;
+        for (int d = 0; d < 8; ++d)
+            for (int f = file + FileSteps[d], r = rank + RankSteps[d]; onBoard(f, r);
+                 f += FileSteps[d], r += RankSteps[d])
+                sets.ray[square][d] |= squareBit(8 * r + f);
+        for (int i = 0; i < 8; ++i)
+            if (onBoard(file + KnightFiles[i], rank + KnightRanks[i]))
+                sets.knight[square] |= squareBit(8 * (rank + KnightRanks[i]) + file + KnightFiles[i]);
+        // A pawn on square attacks one rank ahead of it, as its colour sees it.
+        for (int colour : {White, Black}) {
+            const int ahead = colour == White ? rank + 1 : rank - 1;
+            for (int df : {-1, 1})
+                if (onBoard(file + df, ahead)) sets.pawnAttackers[colour][8 * ahead + file + df] |= squareBit(square);
         }
-    return lines;
+    }
+    return sets;
 }();
+
+// The first man along direction d from square, or -1: the lowest set bit on rays
+// with a positive step, the highest on the others.
+inline int firstMan(int square, int d, SquareSet occupied) {
+    const SquareSet onRay = Sets.ray[square][d] & occupied;
+    if (!onRay) return -1;
+    return LineSteps[d] > 0 ? __builtin_ctzll(onRay) : 63 - __builtin_clzll(onRay);
+}
+
+// The slider kind that moves along direction d.
+constexpr int lineKind(int d) { return d < 4 ? Rook : Bishop; }
+
+bool movesAlong(int piece, int d) { return piece == Queen || piece == lineKind(d); }
+
+// Does an attack along d x-ray through a man of this kind? A rook or queen on a
+// file or rank, a queen on a diagonal.
+bool letsThrough(int piece, int d) { return piece == Queen || (d < 4 && piece == Rook); }
+
+int knightsAttacking(const Position& pos, int side, int square) {
+    int count = 0;
+    for (SquareSet k = Sets.knight[square] & pos.occupiedBy[side]; k; k &= k - 1)
+        count += pos.squares[__builtin_ctzll(k)].piece == Knight;
+    return count;
+}
+
+// Every man but the enemy king of side, which its maps see through.
+SquareSet seenMen(const Position& pos, int side) {
+    return (pos.occupiedBy[White] | pos.occupiedBy[Black]) & ~squareBit(pos.pieceList[1 - side][0]);
+}
 
 }  // namespace
 
-// Asks each of side's men in turn: a handful of table reads per man, where
-// walking the eight rays out of the square would read up to 27 squares.
+// The square looks out along its lines for the nearest man: side attacks it when
+// that man is side's and moves along the line.
 bool isAttackedBy(const Position& pos, int side, int square) {
-    const int enemyKing = pos.pieceList[1 - side][0];
-    const int forward = side == White ? 8 : -8;
-    for (int slot = pos.menCount[side]; slot >= 0; --slot) {
-        const int from = pos.pieceList[side][slot];
-        const int piece = pos.squares[from].piece;
-        switch (piece) {
-        case Pawn:
-            if (square - from - forward == 1 || square - from - forward == -1) {
-                if (distance[from][square] == 1) return true;
-            }
-            break;
-        case Knight:
-            if (knightPair[from][square]) return true;
-            break;
-        case King:
-            if (distance[from][square] == 1) return true;
-            break;
-        default: {
-            const int slider = LineTables.slider[from][square];
-            if (slider == 0 || (piece != Queen && piece != slider)) break;
-            const int step = LineTables.step[from][square];
-            int t = from + step;
-            while (t != square && (pos.squares[t].colour == NoColour || t == enemyKing)) t += step;
-            if (t == square) return true;
-        }
-        }
+    if (Sets.pawnAttackers[side][square] & pos.pawnSet[side]) return true;
+    if (distance[pos.pieceList[side][0]][square] == 1) return true;
+    if (knightsAttacking(pos, side, square)) return true;
+    const SquareSet occupied = seenMen(pos, side), mine = pos.occupiedBy[side];
+    for (int d = 0; d < 8; ++d) {
+        const int man = firstMan(square, d, occupied);
+        if (man >= 0 && (mine & squareBit(man)) && movesAlong(pos.squares[man].piece, d)) return true;
     }
     return false;
 }
 
 int attackCount(const Position& pos, int side, int square) {
-    const int enemyKing = pos.pieceList[1 - side][0];
-    const int forward = side == White ? 8 : -8;
-    int count = 0;
-    for (int slot = pos.menCount[side]; slot >= 0; --slot) {
-        const int from = pos.pieceList[side][slot];
-        const int piece = pos.squares[from].piece;
-        switch (piece) {
-        case Pawn:
-            if ((square - from - forward == 1 || square - from - forward == -1) && distance[from][square] == 1) ++count;
-            break;
-        case Knight:
-            count += knightPair[from][square];
-            break;
-        case King:
-            if (distance[from][square] == 1) ++count;
-            break;
-        default: {
-            const int slider = LineTables.slider[from][square];
-            if (slider == 0 || (piece != Queen && piece != slider)) break;
-            // Nothing between: a direct attack. One man between: an x-ray when it
-            // is ours and moves the same way.
-            const int step = LineTables.step[from][square];
-            int blocker = -1, t = from + step;
-            for (; t != square; t += step) {
-                if (pos.squares[t].colour == NoColour || t == enemyKing) continue;
-                if (blocker >= 0) break;
-                blocker = t;
-            }
-            if (t != square) break;
-            if (blocker < 0) {
-                ++count;
-            } else {
-                const SquareContent c = pos.squares[blocker];
-                if (c.colour == side && (c.piece == Queen || (slider == Rook && c.piece == Rook))) ++count;
-            }
-        }
-        }
+    int count = __builtin_popcountll(Sets.pawnAttackers[side][square] & pos.pawnSet[side]);
+    if (distance[pos.pieceList[side][0]][square] == 1) ++count;
+    count += knightsAttacking(pos, side, square);
+    const SquareSet occupied = seenMen(pos, side), mine = pos.occupiedBy[side];
+    for (int d = 0; d < 8; ++d) {
+        const int man = firstMan(square, d, occupied);
+        if (man < 0 || !(mine & squareBit(man)) || !movesAlong(pos.squares[man].piece, d)) continue;
+        ++count;
+        // One of ours behind it that moves the same way x-rays through it.
+        if (!letsThrough(pos.squares[man].piece, d)) continue;
+        const int behind = firstMan(man, d, occupied);
+        if (behind >= 0 && (mine & squareBit(behind)) && movesAlong(pos.squares[behind].piece, d)) ++count;
     }
     return count;
 }

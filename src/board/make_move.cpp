@@ -62,6 +62,10 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     slot.materialSum[0] = pos.materialSum[0];
     slot.materialSum[1] = pos.materialSum[1];
     slot.nonPawnMaterial = pos.nonPawnMaterial;
+    slot.occupiedBy[0] = pos.occupiedBy[0];
+    slot.occupiedBy[1] = pos.occupiedBy[1];
+    // The mover leaves f for t (a promotion too); castling moves the rook below.
+    pos.occupiedBy[s] ^= squareBit(f) | squareBit(t);
 
     // 2. Any en passant chance ends with this move.
     if (pos.epSquare != 0) pos.key ^= epKeys[pos.epSquare];
@@ -79,6 +83,7 @@ void makeMove(Position& pos, int s, int ply, Move move) {
         }
         slot.capturedPiece = captured;
         slot.captureSquare = square;
+        pos.occupiedBy[o] &= ~squareBit(square);
         pos.materialSum[o] -= pos.pieceSquare[o][captured][square];
         --pos.pieceCount[captured + 8 * o];
         if (captured == Pawn) {
@@ -111,10 +116,13 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     } else {
         // 5. An ordinary move; castling brings the rook along first.
         if (move & MoveCastle) {
-            if (t > f)
+            if (t > f) {
                 moveMan(pos, pos.pieceList[s], t + 1, f + 1, s, Rook);
-            else
+                pos.occupiedBy[s] ^= squareBit(t + 1) | squareBit(f + 1);
+            } else {
                 moveMan(pos, pos.pieceList[s], t - 2, f - 1, s, Rook);
+                pos.occupiedBy[s] ^= squareBit(t - 2) | squareBit(f - 1);
+            }
             pos.castled[s] = 1;
         }
         const int piece = pos.squares[f].piece;
@@ -179,6 +187,8 @@ void unmakeMove(Position& pos, int ply) {
     pos.materialSum[1] = slot.materialSum[1];
     pos.nonPawnMaterial = slot.nonPawnMaterial;
     pos.key = slot.key;
+    pos.occupiedBy[0] = slot.occupiedBy[0];
+    pos.occupiedBy[1] = slot.occupiedBy[1];
 
     if (movePromotion(move) != 0) {
         ++pos.pieceCount[Pawn + 8 * s];

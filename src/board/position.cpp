@@ -35,7 +35,10 @@ bool Position::rebuildDerivedState(int side) {
     }
     if (kings[0] != 1 || kings[1] != 1) usable = false;
 
-    // 3. Pawn sets and pawn key.
+    // 3. Pawn sets and pawn key; the men of each side.
+    occupiedBy[0] = occupiedBy[1] = 0;
+    for (int sq = 0; sq < 64; ++sq)
+        if (squares[sq].colour == White || squares[sq].colour == Black) occupiedBy[squares[sq].colour] |= squareBit(sq);
     pawnSet[0] = pawnSet[1] = 0;
     pawnKey = 0;
     for (int sq = 0; sq < 64; ++sq)
@@ -141,6 +144,7 @@ bool Position::isConsistent() const {
             listed |= squareBit(sq);
             if (squares[sq].colour != c || (squares[sq].piece == King) != (slot == 0)) return false;
         }
+        if (listed != occupiedBy[c]) return false;
     }
 
     // 4. The sums and keys make keeps, against the recount; the key's side bit

@@ -33,6 +33,7 @@ struct PlySlot {
     int nonPawnMaterial;
     int capturedPiece;
     int captureSquare;
+    SquareSet occupiedBy[2];
 };
 constexpr int PlySlots = 64;
 
@@ -86,6 +87,7 @@ struct Position {
     int materialSum[2]{};     // piece-square entries (base value included) per side
     HashKey key{};
     SquareSet pawnSet[2]{};  // by side
+    SquareSet occupiedBy[2]{};  // every man of a side, king included
     uint32_t pawnKey = 0;    // the pawn structure's key (pawnKeys of board/zobrist.h)
     // The union of the two pawn sets as the evaluation's last pawn-cache probe saw
     // it: refreshed by that probe (eval/pawns.h), not by make. The pawn-ending move
