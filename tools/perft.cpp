@@ -4,9 +4,10 @@
 //
 // The root list comes from generateLegalMoves, as the driver's does. Below it the
 // search's generator runs on current attack maps and each move is kept when the
-// opponent's attack map, built after the move, leaves the king alone; that map is
-// the child's own. At the last ply a look outward from the king replaces the map,
-// and only for the moves that could have exposed the king.
+// opponent's attack map after the move leaves the king alone; the maps after a move
+// come from the node's own, as in the search, and are the child's. At the last ply
+// a look outward from the king replaces the map, and only for the moves that could
+// have exposed the king.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -84,18 +85,18 @@ bool exposedThrough(int king, int from, int by) {
     return false;
 }
 
-// Leaves below a node whose own attack map is current (the parent built it to see
-// that its move was legal); the opponent's map is built here for the generator.
+// Leaves below a node whose maps are current (the parent brought them up to date
+// to see that its move was legal).
 uint64_t countLeaves(int side, int ply, int depth) {
     using namespace board;
     const int other = 1 - side;
     // A fresh stamp per node, so that evasion marks of other nodes lapse.
     ++PerftOrdering.nodeCount;
-    computeAttackMap(Board, other, Board.attackMap[other]);
+    ensureAttackMaps(Board);
     ScoredMove* list = lists[ply];
     const int n = generateMoves(Board, list, side, ply);
     const int king = Board.pieceList[side][0];
-    const bool inCheck = Board.attackMap[other][king] != 0;
+    const bool inCheck = Board.attackMapOf(other)[king] != 0;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         const Move move = list[i].move;
@@ -113,8 +114,8 @@ uint64_t countLeaves(int side, int ply, int depth) {
             else
                 leaves += !attackedBy(king, other);
         } else {
-            computeAttackMap(Board, other, Board.attackMap[other]);
-            if (Board.attackMap[other][Board.pieceList[side][0]] == 0)
+            ensureAttackMaps(Board);
+            if (Board.attackMapOf(other)[Board.pieceList[side][0]] == 0)
                 leaves += countLeaves(other, ply + 1, depth - 1);
         }
         unmakeMove(Board, ply);
@@ -163,7 +164,6 @@ int runPerft(int argc, char** argv) {
         uint64_t leaves = 1;
         if (depth > 1) {
             board::makeMove(Board, side, 0, root[i].move);
-            board::computeAttackMap(Board, 1 - side, Board.attackMap[1 - side]);
             leaves = countLeaves(1 - side, 1, depth - 1);
             board::unmakeMove(Board, 0);
         }

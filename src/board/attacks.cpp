@@ -1,5 +1,7 @@
 #include "board/attacks.h"
 
+#include <cstring>
+
 #include "board/board.h"
 
 namespace board {
@@ -37,9 +39,17 @@ void walkSliderRays(const Position& pos, int side, int from, int m, int incremen
     }
 }
 
-}  // namespace
+// A single slider checking through another of its own kind would read as two
+// attackers on the king; only the front one attacks.
+int foldKingWord(int word) {
+    const int kinds = word & ~AttackCountMask;
+    if ((word & AttackCountMask) > 1 && (kinds == 0x100000 || kinds == 0x10000 || kinds == 0x1000))
+        return kinds | 1;
+    return word;
+}
 
-void computeAttackMap(Position& pos, int side, int* map) {
+// The map as the men's attacks add up, before the enemy king's word is folded.
+void sumAttacks(Position& pos, int side, int* map) {
     int other = 1 - side;
     for (int i = 0; i < 64; ++i) map[i] = 0;
     int enemyKing = pos.pieceList[other][0];
@@ -57,21 +67,26 @@ void computeAttackMap(Position& pos, int side, int* map) {
             for (int t = skip[from]; t != from; t = skip[t]) map[t] += increment;
         }
     }
-
-    // A single slider checking through another of its own kind would read as two
-    // attackers on the king; only the front one attacks.
-    int e = map[enemyKing];
-    int kinds = e & ~AttackCountMask;
-    if ((e & AttackCountMask) > 1 && (kinds == 0x100000 || kinds == 0x10000 || kinds == 0x1000))
-        map[enemyKing] = kinds | 1;
-
     pos.squares[enemyKing].colour = uint8_t(other);
 }
 
+}  // namespace
+
+void computeAttackMap(Position& pos, int side, int* map) {
+    sumAttacks(pos, side, map);
+    int& king = map[pos.pieceList[1 - side][0]];
+    king = foldKingWord(king);
+}
+
 void buildAttackMaps(Position& pos) {
-    computeAttackMap(pos, White, pos.attackMap[White]);
-    computeAttackMap(pos, Black, pos.attackMap[Black]);
-    pos.attackMapsOutOfDate = false;
+    for (int side : {White, Black}) {
+        int* map = pos.attackMapOf(side);
+        sumAttacks(pos, side, map);
+        int& king = map[pos.pieceList[1 - side][0]];
+        pos.unfoldedKingWord[pos.mapLevel][side] = king;
+        king = foldKingWord(king);
+    }
+    pos.mapsCurrent[pos.mapLevel] = true;
 }
 
 bool attackMapsAreCurrent(Position& pos) {
@@ -79,7 +94,7 @@ bool attackMapsAreCurrent(Position& pos) {
     for (int side : {White, Black}) {
         computeAttackMap(pos, side, fresh);
         for (int square = 0; square < 64; ++square)
-            if (fresh[square] != pos.attackMap[side][square]) return false;
+            if (fresh[square] != pos.attackMapOf(side)[square]) return false;
     }
     return true;
 }
@@ -97,6 +112,7 @@ constexpr bool onBoard(int file, int rank) { return file >= 0 && file <= 7 && ra
 // knight's jumps, and the squares from which a pawn of each colour attacks it.
 struct AttackSets {
     SquareSet ray[64][8];
+    SquareSet lines[64];  // the eight rays together
     SquareSet knight[64];
     SquareSet pawnAttackers[2][64];
 };
@@ -110,6 +126,7 @@ constexpr AttackSets Sets = [] {
             for (int f = file + FileSteps[d], r = rank + RankSteps[d]; onBoard(f, r);
                  f += FileSteps[d], r += RankSteps[d])
                 sets.ray[square][d] |= squareBit(8 * r + f);
+        for (int d = 0; d < 8; ++d) sets.lines[square] |= sets.ray[square][d];
         for (int i = 0; i < 8; ++i)
             if (onBoard(file + KnightFiles[i], rank + KnightRanks[i]))
                 sets.knight[square] |= squareBit(8 * (rank + KnightRanks[i]) + file + KnightFiles[i]);
@@ -154,6 +171,146 @@ SquareSet seenMen(const Position& pos, int side) {
 
 }  // namespace
 
+// ---- Maps from the level below ------------------------------------------------
+
+namespace {
+
+// A square the move changed and what stood on it before.
+struct ChangedSquare {
+    int square;
+    SquareContent before;
+};
+
+// The squares a move changed, with their contents before it: where the mover
+// stood, where it went, the pawn taken en passant, the castling rook's two squares.
+int changedSquares(const Position& pos, const PlySlot& slot, ChangedSquare* out) {
+    const Move move = slot.move;
+    const int from = moveFrom(move), to = moveTo(move);
+    const uint8_t s = pos.squares[to].colour, o = uint8_t(1 - s);
+    const uint8_t mover = movePromotion(move) != 0 ? uint8_t(Pawn) : pos.squares[to].piece;
+    int n = 0;
+    out[n++] = {from, {mover, s}};
+    const bool capture = (move & MoveCapture) != 0, onTo = capture && slot.captureSquare == to;
+    out[n++] = {to, onTo ? SquareContent{uint8_t(slot.capturedPiece), o} : SquareContent{Empty, NoColour}};
+    if (capture && !onTo) out[n++] = {slot.captureSquare, {Pawn, o}};
+    if (move & MoveCastle) {
+        out[n++] = {to > from ? to + 1 : to - 2, {Rook, s}};
+        out[n++] = {to > from ? from + 1 : from - 1, {Empty, NoColour}};
+    }
+    return n;
+}
+
+// The board as one side's map sees it, before or after the move: the men it
+// sees (never the enemy king) and what stands on a square.
+struct MapView {
+    SquareSet occupied;
+    const SquareContent* squares;
+    const ChangedSquare* changed;  // contents before the move, or none
+    int changedCount;
+    SquareContent at(int square) const {
+        for (int i = 0; i < changedCount; ++i)
+            if (changed[i].square == square) return changed[i].before;
+        return squares[square];
+    }
+};
+
+// Wraps like the unsigned sum it is: a man's attacks come off before the
+// others' go on.
+inline void addOver(int* map, SquareSet squares, int amount) {
+    for (; squares; squares &= squares - 1) {
+        int& word = map[__builtin_ctzll(squares)];
+        word = int(uint32_t(word) + uint32_t(amount));
+    }
+}
+
+// A slider on q of side along direction d: its word up to and including the first
+// man, and through an own man that moves the same way 1 more on each square up to
+// and including the next man.
+void addRay(int* map, int q, int d, int word, const MapView& view, int side) {
+    const int first = firstMan(q, d, view.occupied);
+    if (first < 0) {
+        addOver(map, Sets.ray[q][d], word);
+        return;
+    }
+    addOver(map, Sets.ray[q][d] & ~Sets.ray[first][d], word);
+    const SquareContent man = view.at(first);
+    if (man.colour != side || !letsThrough(man.piece, d)) return;
+    const int second = firstMan(first, d, view.occupied);
+    addOver(map, second < 0 ? Sets.ray[first][d] : Sets.ray[first][d] & ~Sets.ray[second][d], word > 0 ? 1 : -1);
+}
+
+// Everything a man on q adds to its side's map (sign -1 takes it off).
+void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
+    const int word = sign * (attackWeight[man.piece] + 1);
+    switch (man.piece) {
+        // A pawn attacks the squares from which an enemy pawn would attack it.
+        case Pawn: addOver(map, Sets.pawnAttackers[1 - man.colour][q], word); break;
+        case Knight: addOver(map, Sets.knight[q], word); break;
+        case King: addOver(map, kingNeighbours[q], word); break;
+        default:
+            for (int d = 0; d < 8; ++d)
+                if (movesAlong(man.piece, d)) addRay(map, q, d, word, view, man.colour);
+    }
+}
+
+}  // namespace
+
+void updateAttackMaps(Position& pos) {
+    const int level = pos.mapLevel;
+    if (level == 0 || !pos.mapsCurrent[level - 1] || pos.slots[level - 1].previousMapLevel != level - 1) {
+        buildAttackMaps(pos);
+        return;
+    }
+    const PlySlot& slot = pos.slots[level - 1];
+    std::memcpy(pos.attackMaps[level], pos.attackMaps[level - 1], sizeof pos.attackMaps[level]);
+    pos.unfoldedKingWord[level][White] = pos.unfoldedKingWord[level - 1][White];
+    pos.unfoldedKingWord[level][Black] = pos.unfoldedKingWord[level - 1][Black];
+    pos.mapsCurrent[level] = true;
+    if (slot.move == NoMove) return;  // a null move changes no square
+
+    ChangedSquare changed[5];
+    const int n = changedSquares(pos, slot, changed);
+    SquareSet changedSet = 0, lines = 0;
+    for (int i = 0; i < n; ++i) {
+        changedSet |= squareBit(changed[i].square);
+        lines |= Sets.lines[changed[i].square];
+    }
+    const SquareSet before = slot.occupiedBy[White] | slot.occupiedBy[Black];
+    const SquareSet after = pos.occupiedBy[White] | pos.occupiedBy[Black];
+
+    for (int side : {White, Black}) {
+        const int other = 1 - side;
+        int* map = pos.attackMapOf(side);
+        const int kingAfter = pos.pieceList[other][0];
+        const bool kingMoved = changed[0].before.piece == King && changed[0].before.colour == other;
+        const int kingBefore = kingMoved ? changed[0].square : kingAfter;
+        // The enemy king's word as the attacks add up, folded again at the end.
+        map[kingBefore] = pos.unfoldedKingWord[level][side];
+        const MapView was{before & ~squareBit(kingBefore), pos.squares, changed, n};
+        const MapView now{after & ~squareBit(kingAfter), pos.squares, nullptr, 0};
+
+        for (int i = 0; i < n; ++i)
+            if (changed[i].before.colour == side) addMan(map, changed[i].square, changed[i].before, -1, was);
+        for (int i = 0; i < n; ++i)
+            if (pos.squares[changed[i].square].colour == side)
+                addMan(map, changed[i].square, pos.squares[changed[i].square], 1, now);
+        // Sliders that stayed where they were but look along a changed square.
+        for (SquareSet men = pos.occupiedBy[side] & lines & ~changedSet; men; men &= men - 1) {
+            const int q = __builtin_ctzll(men);
+            const int piece = pos.squares[q].piece;
+            if (piece != Bishop && piece != Rook && piece != Queen) continue;
+            const int word = attackWeight[piece] + 1;
+            for (int d = 0; d < 8; ++d) {
+                if (!movesAlong(piece, d) || !(Sets.ray[q][d] & changedSet)) continue;
+                addRay(map, q, d, -word, was, side);
+                addRay(map, q, d, word, now, side);
+            }
+        }
+        pos.unfoldedKingWord[level][side] = map[kingAfter];
+        map[kingAfter] = foldKingWord(map[kingAfter]);
+    }
+}
+
 // The square looks out along its lines for the nearest man: side attacks it when
 // that man is side's and moves along the line.
 bool isAttackedBy(const Position& pos, int side, int square) {
@@ -185,10 +342,10 @@ int attackCount(const Position& pos, int side, int square) {
     return count;
 }
 
-bool inCheck(const Position& pos, int side) { return pos.attackMap[1 - side][pos.pieceList[side][0]] != 0; }
+bool inCheck(const Position& pos, int side) { return pos.attackMapOf(1 - side)[pos.pieceList[side][0]] != 0; }
 
 bool inDoubleCheck(const Position& pos, int side) {
-    return (pos.attackMap[1 - side][pos.pieceList[side][0]] & AttackCountMask) >= 2;
+    return (pos.attackMapOf(1 - side)[pos.pieceList[side][0]] & AttackCountMask) >= 2;
 }
 
 }  // namespace board

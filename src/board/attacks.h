@@ -20,15 +20,19 @@ constexpr int AttackCountMask = 0xFF;
 // Fills map (64 words) with the attacks of side's men on the squares of pos.
 void computeAttackMap(Position& pos, int side, int* map);
 
-// Both maps of pos, current from here on.
+// Both maps of pos's level from the squares, current from here on.
 void buildAttackMaps(Position& pos);
+// Both maps of pos's level, from the level below when its maps are current and the
+// move between them is known (only the men the move touched, and the lines through
+// the squares it changed, are counted again), from the squares otherwise.
+void updateAttackMaps(Position& pos);
 // Do both maps equal a build from the squares? (The invariant checks.)
 bool attackMapsAreCurrent(Position& pos);
-// Builds both maps when the evaluation left them out of date; every reader of the
-// maps after an evaluation calls it first.
+// Brings both maps of the current level up to date; every reader of the maps
+// calls it first.
 inline void ensureAttackMaps(Position& pos) {
-    if (pos.attackMapsOutOfDate) buildAttackMaps(pos);
-    else TALVO_ASSERT(attackMapsAreCurrent(pos));
+    if (!pos.attackMapsCurrent()) updateAttackMaps(pos);
+    TALVO_ASSERT(attackMapsAreCurrent(pos));
 }
 // Would side's map hold a non-zero word at square? The same answer without the
 // map: an x-ray only ever reaches squares that the man in front attacks directly,

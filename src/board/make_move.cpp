@@ -35,6 +35,21 @@ inline int slotOf(const Position& pos, int side, int square, int first) {
 
 inline void setSideBit(HashKey& key, int side) { key.low = (key.low & ~1u) | uint32_t(side); }
 
+// The move into slot ply starts map level ply + 1, out of date until read.
+inline void enterMapLevel(Position& pos, PlySlot& slot, int ply) {
+    slot.previousMapLevel = pos.mapLevel;
+    pos.mapLevel = ply + 1;
+    pos.mapsCurrent[ply + 1] = false;
+}
+
+// Back to the level the move left. A move made from a level above its slot
+// (a position moved on without taking moves back) may have overwritten the maps
+// of the levels in between, its own included.
+inline void leaveMapLevel(Position& pos, const PlySlot& slot, int ply) {
+    for (int level = ply + 1; level <= slot.previousMapLevel; ++level) pos.mapsCurrent[level] = false;
+    pos.mapLevel = slot.previousMapLevel;
+}
+
 // Moves one man from -> to in its side's list, squares, material sum and key.
 inline void moveMan(Position& pos, int* list, int from, int to, int colour, int piece) {
     int i = 0;
@@ -64,6 +79,7 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     slot.nonPawnMaterial = pos.nonPawnMaterial;
     slot.occupiedBy[0] = pos.occupiedBy[0];
     slot.occupiedBy[1] = pos.occupiedBy[1];
+    enterMapLevel(pos, slot, ply);
     // The mover leaves f for t (a promotion too); castling moves the rook below.
     pos.occupiedBy[s] ^= squareBit(f) | squareBit(t);
 
@@ -189,6 +205,7 @@ void unmakeMove(Position& pos, int ply) {
     pos.key = slot.key;
     pos.occupiedBy[0] = slot.occupiedBy[0];
     pos.occupiedBy[1] = slot.occupiedBy[1];
+    leaveMapLevel(pos, slot, ply);
 
     if (movePromotion(move) != 0) {
         ++pos.pieceCount[Pawn + 8 * s];
@@ -233,6 +250,7 @@ void makeNullMove(Position& pos, int side, int ply) {
     slot.key = pos.key;
     slot.epSquare = pos.epSquare;
     slot.move = NoMove;
+    enterMapLevel(pos, slot, ply);
     ++pos.halfmoveClock;
     if (pos.epSquare != 0) {
         pos.key ^= epKeys[pos.epSquare];
@@ -242,6 +260,7 @@ void makeNullMove(Position& pos, int side, int ply) {
 }
 
 void unmakeNullMove(Position& pos, int ply) {
+    leaveMapLevel(pos, pos.slots[ply], ply);
     pos.epSquare = pos.slots[ply].epSquare;
     pos.key = pos.slots[ply].key;
     --pos.halfmoveClock;

@@ -295,8 +295,8 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int o = 1 - s;
     // 1. Work variables for the scoring.
     pos.genWork.cursor = list;
-    pos.genWork.ownMap = pos.attackMap[s];
-    pos.genWork.opponentMap = pos.attackMap[o];
+    pos.genWork.ownMap = pos.attackMapOf(s);
+    pos.genWork.opponentMap = pos.attackMapOf(o);
     if (ply > 0) {
         pos.genWork.hashMove = pos.ordering->hashMove;
         pos.genWork.killer1 = pos.ordering->killer1[ply];
@@ -409,13 +409,10 @@ int generateLegalMoves(Position& pos, ScoredMove* list, int s, int ply) {
 
     for (int i = 0; i < n;) {
         makeMove(pos, s, ply, list[i].move);
-        // The opponent's attacks go into our buffer: is our king left en prise?
-        computeAttackMap(pos, o, pos.attackMap[s]);
-        const bool illegal = pos.attackMap[s][pos.pieceList[s][0]] != 0;
-        if (!illegal) {
-            computeAttackMap(pos, s, pos.attackMap[o]);
-            if (pos.attackMap[o][pos.pieceList[o][0]] & AttackCountMask) list[i].move |= MoveCheck;
-        }
+        // Is our king left en prise? Does the move give check?
+        ensureAttackMaps(pos);
+        const bool illegal = pos.attackMapOf(o)[pos.pieceList[s][0]] != 0;
+        if (!illegal && (pos.attackMapOf(s)[pos.pieceList[o][0]] & AttackCountMask)) list[i].move |= MoveCheck;
         unmakeMove(pos, ply);
         if (illegal)
             list[i] = list[--n];  // the last entry takes its place and is looked at next

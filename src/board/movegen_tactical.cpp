@@ -42,12 +42,12 @@ bool isOwn(const Position& pos, int square, int side) { return pos.squares[squar
 // other side at one square: from the maps when they are current, otherwise asked
 // of the board, which for a handful of squares is cheaper than two whole maps.
 bool opponentCovers(const Position& pos, int square) {
-    if (!pos.attackMapsOutOfDate) return pos.genWork.opponentMap[square] != 0;
+    if (pos.attackMapsCurrent()) return pos.genWork.opponentMap[square] != 0;
     return isAttackedBy(pos, pos.genWork.opponentSide, square);
 }
 
 int ownAttackers(const Position& pos, int square) {
-    if (!pos.attackMapsOutOfDate) return pos.genWork.ownMap[square] & AttackCountMask;
+    if (pos.attackMapsCurrent()) return pos.genWork.ownMap[square] & AttackCountMask;
     return attackCount(pos, 1 - pos.genWork.opponentSide, square);
 }
 
@@ -155,8 +155,8 @@ void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
 int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
     const int o = 1 - s;
     pos.genWork.cursor = list;
-    pos.genWork.ownMap = pos.attackMap[s];
-    pos.genWork.opponentMap = pos.attackMap[o];
+    pos.genWork.ownMap = pos.attackMapOf(s);
+    pos.genWork.opponentMap = pos.attackMapOf(o);
     pos.genWork.opponentSide = o;
     pos.genWork.killer1 = pos.ordering->killer1[ply];
     pos.genWork.killer2 = pos.ordering->killer2[ply];
@@ -236,8 +236,8 @@ int generatePawnEndingCaptures(Position& pos, ScoredMove* list, int s) {
 int generateChecks(Position& pos, ScoredMove* list, int s) {
     ensureAttackMaps(pos);
     pos.genWork.cursor = list;
-    pos.genWork.ownMap = pos.attackMap[s];
-    pos.genWork.opponentMap = pos.attackMap[1 - s];
+    pos.genWork.ownMap = pos.attackMapOf(s);
+    pos.genWork.opponentMap = pos.attackMapOf(1 - s);
     appendChecks(pos, list, s, true);
     return int(pos.genWork.cursor - list);
 }

@@ -48,12 +48,14 @@ bool Position::rebuildDerivedState(int side) {
             pawnKey ^= pawnKeys[c][sq];
         }
 
-    // 4. Attack maps; they need both kings on the board.
+    // 4. Attack maps at level 0, the only level left; they need both kings on the board.
+    mapLevel = 0;
+    for (bool& current : mapsCurrent) current = false;
     if (usable) {
         buildAttackMaps(*this);
     } else {
-        std::memset(attackMap, 0, sizeof attackMap);
-        attackMapsOutOfDate = false;
+        std::memset(attackMaps[0], 0, sizeof attackMaps[0]);
+        mapsCurrent[0] = true;
     }
 
     // 5. Material sums with the tables as they stand; the root preparation builds

@@ -34,8 +34,12 @@ struct PlySlot {
     int capturedPiece;
     int captureSquare;
     SquareSet occupiedBy[2];
+    int previousMapLevel;  // the attack-map level the position had before the move
 };
 constexpr int PlySlots = 64;
+// The attack maps are kept by level: the position at the root has level 0, a move
+// made into slot p gives level p + 1 (board/attacks.h).
+constexpr int MapLevels = PlySlots + 1;
 
 // What a search knows about good moves (board/movegen.h), as the move ordering
 // reads it; positions nobody searches read EmptyOrdering.
@@ -93,11 +97,19 @@ struct Position {
     // it: refreshed by that probe (eval/pawns.h), not by make. The pawn-ending move
     // ordering reads it as it stands.
     SquareSet allPawns = 0;
-    int attackMap[2][64]{};  // per side, see board/attacks.h
-    // The evaluation has moved on to a new position without building its maps:
-    // most positions it scores are never searched on, so the maps are built when
-    // something reads them (ensureAttackMaps of board/attacks.h).
-    bool attackMapsOutOfDate = false;
+    // Both sides' attack maps (board/attacks.h) of the current level.
+    int* attackMapOf(int side) { return attackMaps[mapLevel][side]; }
+    const int* attackMapOf(int side) const { return attackMaps[mapLevel][side]; }
+    bool attackMapsCurrent() const { return mapsCurrent[mapLevel]; }
+    // Maps by level. Make starts a level whose maps are out of date: most positions
+    // the evaluation scores are never searched on, so the maps are built when
+    // something reads them (ensureAttackMaps of board/attacks.h), from the level
+    // below when its maps are current. At the enemy king's square a level holds
+    // the folded word; unfoldedKingWord keeps the sum before folding.
+    int attackMaps[MapLevels][2][64]{};
+    int unfoldedKingWord[MapLevels][2]{};
+    bool mapsCurrent[MapLevels]{};
+    int mapLevel = 0;
     // The piece-square tables of the current root, by colour, piece code and
     // square: built by the evaluation's root preparation (eval/piece_square.h).
     // Make keeps the material sums with them and the move ordering scores moves

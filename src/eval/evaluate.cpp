@@ -184,7 +184,6 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     // Step 2. A king that can be taken means the last move was illegal. The maps
     // that the piece terms and the move generators read are built when they do.
     if (pos.nonPawnMaterial != 0) {
-        pos.attackMapsOutOfDate = true;
         if (board::isAttackedBy(pos, s, pos.pieceList[o][0])) {
             *status = EvalExact;
             return board::KingCaptureScore;
@@ -235,13 +234,13 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
         const int difference = M[s] - M[o];
         if (ply < line.mateLimit) return difference;
         board::ensureAttackMaps(pos);
-        if (ply > line.mateLimit || pos.attackMap[o][pos.pieceList[s][0]] == 0) {
+        if (ply > line.mateLimit || pos.attackMapOf(o)[pos.pieceList[s][0]] == 0) {
             *status = EvalLeaf;
             return difference;
         }
         const int king = pos.pieceList[s][0];
         for (int t = board::nextSquare[King][king][king]; t != king; t = board::nextSquare[King][king][t]) {
-            if (pos.attackMap[o][t] == 0 && pos.squares[t].colour != s) {
+            if (pos.attackMapOf(o)[t] == 0 && pos.squares[t].colour != s) {
                 *status = EvalLeaf;
                 return difference;
             }

@@ -122,7 +122,7 @@ int runStateOf(const Position& pos, int q) {
     for (int x = q + Up; onPawnPath<Us>(x); x += Up)
         if (pos.squares[x].piece == board::Pawn) return 0;
     for (int x = q + Up; onPawnPath<Us>(x); x += Up)
-        if (uint32_t(pos.attackMap[1 - Us][x]) >> 28) return 1;
+        if (uint32_t(pos.attackMapOf(1 - Us)[x]) >> 28) return 1;
     return 2;
 }
 

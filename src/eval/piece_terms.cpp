@@ -376,7 +376,7 @@ int blockedCentre(const Position& pos) {
 }
 
 int scoreColour(const Position& pos, int colour, PieceTermsTrace* trace) {
-    Scoring s{pos, colour, 1 - colour, pos.attackMap[colour], pos.attackMap[1 - colour], {}};
+    Scoring s{pos, colour, 1 - colour, pos.attackMapOf(colour), pos.attackMapOf(1 - colour), {}};
     int total = 0;
     for (int slot = pos.menCount[colour]; slot >= 0; --slot) {
         const int sq = pos.pieceList[colour][slot];

@@ -41,8 +41,8 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
         int ply = 0;
         for (; ply < 40; ++ply) {
             before[ply] = Board;
-            computeAttackMap(Board, side, Board.attackMap[side]);
-            computeAttackMap(Board, 1 - side, Board.attackMap[1 - side]);
+            computeAttackMap(Board, side, Board.attackMapOf(side));
+            computeAttackMap(Board, 1 - side, Board.attackMapOf(1 - side));
             nullAt[ply] = !inCheck(Board, side) && random() % 8 == 0;
             if (nullAt[ply]) {
                 makeNullMove(Board, side, ply);

@@ -26,19 +26,23 @@ namespace {
 OrderingContext PerftOrdering{};
 
 // The engine's count below the root: the search's generator on current attack
-// maps, each move kept when it leaves the own king unattacked.
+// maps, each move kept when it leaves the own king unattacked. The maps come from
+// the parent's, as in the search; they must equal maps built from the squares.
 uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     const int other = 1 - side;
     ++PerftOrdering.nodeCount;
     EXPECT_EQ(Board.key, computeHashKey(Board, side));
-    computeAttackMap(Board, side, Board.attackMap[side]);
-    computeAttackMap(Board, other, Board.attackMap[other]);
+    ensureAttackMaps(Board);
+    if (!attackMapsAreCurrent(Board)) {
+        ADD_FAILURE() << "maps from the parent's differ from a build at ply " << ply;
+        return 0;
+    }
     // The evaluation asks "is this square attacked?" without the maps.
     for (int square = 0; square < 64; ++square)
         for (int colour : {White, Black})
-            if (isAttackedBy(Board, colour, square) != (Board.attackMap[colour][square] != 0) ||
+            if (isAttackedBy(Board, colour, square) != (Board.attackMapOf(colour)[square] != 0) ||
                 (square != Board.pieceList[1 - colour][0] &&
-                 attackCount(Board, colour, square) != (Board.attackMap[colour][square] & AttackCountMask))) {
+                 attackCount(Board, colour, square) != (Board.attackMapOf(colour)[square] & AttackCountMask))) {
                 ADD_FAILURE() << "attack on square " << square << " by colour " << colour << " at ply " << ply;
                 return 0;
             }
@@ -48,8 +52,8 @@ uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
         makeMove(Board, side, ply, list[i].move);
-        computeAttackMap(Board, other, Board.attackMap[other]);
-        if (Board.attackMap[other][Board.pieceList[side][0]] == 0)
+        ensureAttackMaps(Board);
+        if (Board.attackMapOf(other)[Board.pieceList[side][0]] == 0)
             leaves += depth == 1 ? 1 : enginePerft(other, ply + 1, depth - 1, list + n);
         unmakeMove(Board, ply);
         const std::string changed = differences(before[ply], Board);

@@ -32,6 +32,7 @@ std::string differences(const board::Position& a, const board::Position& b) {
     for (int c = 0; c < 2; ++c)
         if (a.castled[c] != b.castled[c]) out << " castled[" << c << "]";
     if (!(a.key == b.key)) out << " key";
+    if (a.mapLevel != b.mapLevel) out << " mapLevel";
     return out.str();
 }
 
