@@ -5,6 +5,7 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "board/make_move.h"
+#include "board/target_sets.h"
 
 namespace board {
 
@@ -97,47 +98,153 @@ inline void scoreAndAdd(Position& pos, int from, int to, Move flags) {
     append(pos, score, makeMoveWord(from, to, 0, flags));
 }
 
+// What scoring a move reads about the man that makes it, worked out once per man:
+// most of a list comes from a few sliders, so the per-move part stays short.
+struct Mover {
+    int from;
+    int piece;
+    int value;
+    int ownShare;         // what the man adds to our attack word where it attacks
+    const int* squareTable;  // its piece-square entries
+    int fixed;            // the escape bonus, less the entry of the square it leaves
+    bool mayHaveBonus;    // the hash move, a killer or the ply's best move starts here
+    const int* history;   // its history counters, by destination
+};
+
+// The squares the moves of a known move may start from: where no known move starts,
+// the four comparisons of bonus() can be left out.
+inline SquareSet bonusOrigins(const MoveGenWork& genWork) {
+    SquareSet origins = 0;
+    for (const Move known : {genWork.hashMove, genWork.killer1, genWork.killer2, genWork.bestMove})
+        if (known != 0) origins |= squareBit(moveFrom(known));
+    return origins;
+}
+
+inline Mover moverAt(const Position& pos, int s, int from, SquareSet origins) {
+    const int piece = pos.squares[from].piece, value = pieceValue[piece];
+    const int* table = pos.pieceSquare[s][piece];
+    // Escape: a man under attack that is undefended, or attacked by something cheaper.
+    const int attackersOfFrom = pos.genWork.opponentMap[from];
+    const bool escapes =
+        attackersOfFrom != 0 && (pos.genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1);
+    return {from,
+            piece,
+            value,
+            attackWeight[piece] + 1,
+            table,
+            (escapes ? value >> 2 : 0) - table[from],
+            (origins & squareBit(from)) != 0,
+            pos.ordering->history[s][from]};
+}
+
+// Danger on the destination: worst when nothing else of ours covers it. A man does
+// not guard the square it moves to, so its own share leaves the defence; attack
+// words compare by their cheapest attackers first, their number last.
+inline int danger(const Position& pos, const Mover& m, int to) {
+    const int attackersOfTo = pos.genWork.opponentMap[to];
+    if (attackersOfTo == 0) return 0;
+    const int otherDefenders = pos.genWork.ownMap[to] - m.ownShare;
+    if (otherDefenders == 0) return m.value >> 1;
+    return attackersOfTo > otherDefenders ? m.value >> 2 : m.value >> 3;
+}
+
+// A move of a knight, bishop, rook or queen, scored as scoreAndAdd scores it
+// (history aside) with the man's own part taken from the mover; notes its history
+// counter for the scaling at the end.
+template <bool Capture>
+inline void addPieceMove(Position& pos, const Mover& m, int to, int& mostHistory) {
+    int score = m.fixed + m.squareTable[to] - danger(pos, m, to);
+    if (m.mayHaveBonus) score += bonus(pos.genWork, Move(to) << 6 | Move(m.from));
+    if constexpr (Capture) {
+        score += pos.pieceSquare[pos.squares[to].colour][pos.squares[to].piece][to];
+        if (to == pos.genWork.lastTo) score += RecaptureBonus;
+    }
+    const int counter = m.history[to];
+    if (counter > mostHistory) mostHistory = counter;
+    append(pos, score, makeMoveWord(m.from, to, 0, Capture ? MoveCapture : 0));
+}
+
+// A pawn move, scored by scoreAndAdd itself: promotions, en passant and the
+// seventh-rank flag are the pawn's own.
+inline void addPawnMove(Position& pos, const Mover& m, int to, Move flags, int& mostHistory) {
+    const int counter = m.history[to];
+    if (counter > mostHistory) mostHistory = counter;
+    scoreAndAdd(pos, m.from, to, flags);
+}
+
+// The moves of a slider along direction D: the empty squares nearest first, then
+// the man that ends the ray when it is the opponent's. Only targets in allowed count.
+template <int D>
+inline void slideAlong(Position& pos, const Mover& m, SquareSet occupied, SquareSet enemies, SquareSet allowed,
+                       int& mostHistory) {
+    const SquareSet ray = targets::Sets.ray[m.from][D];
+    const SquareSet blockers = ray & occupied;
+    SquareSet quiet = ray;
+    int blocker = -1;
+    if (blockers) {
+        blocker = targets::nearest<D>(blockers);
+        quiet ^= targets::Sets.ray[blocker][D] | squareBit(blocker);
+    }
+    targets::forEachAlong<D>(quiet & allowed, [&](int to) { addPieceMove<false>(pos, m, to, mostHistory); });
+    if (blocker >= 0 && (enemies & allowed & squareBit(blocker))) addPieceMove<true>(pos, m, blocker, mostHistory);
+}
+
+template <int... D>
+inline void slide(Position& pos, const Mover& m, SquareSet occupied, SquareSet enemies, SquareSet allowed,
+                  int& mostHistory) {
+    (slideAlong<D>(pos, m, occupied, enemies, allowed, mostHistory), ...);
+}
+
 // The men of side from the last list slot down, each along its rays. In single
-// check (Evasion) only moves to marked squares remain, en passant excepted.
-template <bool Evasion>
-void generateMenMoves(Position& pos, int s) {
+// check only moves to the allowed squares (the evasion marks) remain, en passant
+// excepted. Returns the largest history counter of the moves listed.
+int generateMenMoves(Position& pos, int s, SquareSet allowed, int mostHistory) {
     const int o = 1 - s;
-    auto marked = [&pos](int square) {
-        return !Evasion || pos.evasionMark[square] == pos.ordering->nodeCount;
-    };
+    const SquareSet own = pos.occupiedBy[s], enemies = pos.occupiedBy[o], occupied = own | enemies;
+    const SquareSet origins = bonusOrigins(pos.genWork);
     for (int slot = pos.menCount[s]; slot >= 1; --slot) {
-        const int f = pos.pieceList[s][slot];
-        const int piece = pos.squares[f].piece;
-        const uint8_t* next = nextSquare[movementIndex[piece + 8 * s]][f];
-        const uint8_t* skip = nextDirection[movementIndex[piece + 8 * s]][f];
-        if (piece == Pawn) {
-            // Pushes: one step, and the second from the start rank (the chain
-            // returns to f when there is none).
-            const int t1 = next[f];
-            if (pos.isEmpty(t1)) {
-                if (marked(t1)) scoreAndAdd(pos, f, t1, 0);
-                const int t2 = next[t1];
-                if (pos.isEmpty(t2) && marked(t2)) scoreAndAdd(pos, f, t2, 0);
+        const Mover m = moverAt(pos, s, pos.pieceList[s][slot], origins);
+        const int f = m.from;
+        switch (m.piece) {
+            case Pawn: {
+                // Pushes: one step, and the second from the start rank (the chain
+                // returns to f when there is none).
+                const uint8_t* next = nextSquare[movementIndex[Pawn + 8 * s]][f];
+                const int t1 = next[f];
+                if (pos.isEmpty(t1)) {
+                    if (allowed & squareBit(t1)) addPawnMove(pos, m, t1, 0, mostHistory);
+                    const int t2 = next[t1];
+                    if (pos.isEmpty(t2) && (allowed & squareBit(t2))) addPawnMove(pos, m, t2, 0, mostHistory);
+                }
+                // Captures towards the a-file first for White, the h-file first for
+                // Black; en passant needs no mark.
+                const SquareSet captures = targets::Sets.pawnCaptures[s][f];
+                auto capture = [&](int c) {
+                    if ((enemies & squareBit(c)) ? (allowed & squareBit(c)) != 0 : isEnPassantTarget(pos, c, s))
+                        addPawnMove(pos, m, c, MoveCapture, mostHistory);
+                };
+                if (s == White) targets::forEachIn<true>(captures, capture);
+                else targets::forEachIn<false>(captures, capture);
+                break;
             }
-            // Captures on the two diagonal squares; en passant needs no mark.
-            const int c1 = skip[f], c2 = skip[c1];
-            if (isOwn(pos, c1, o) ? marked(c1) : isEnPassantTarget(pos, c1, s))
-                scoreAndAdd(pos, f, c1, MoveCapture);
-            if (isOwn(pos, c2, o) ? marked(c2) : isEnPassantTarget(pos, c2, s))
-                scoreAndAdd(pos, f, c2, MoveCapture);
-            continue;
-        }
-        int t = next[f];
-        while (t != f) {
-            if (pos.isEmpty(t)) {
-                if (marked(t)) scoreAndAdd(pos, f, t, 0);
-                t = next[t];
-            } else {
-                if (isOwn(pos, t, o) && marked(t)) scoreAndAdd(pos, f, t, MoveCapture);
-                t = skip[t];
+            case Knight: {
+                const targets::OrderedTargets& jumps = targets::Sets.knightOrder[f];
+                const SquareSet reach = targets::Sets.knight[f] & ~own & allowed;
+                if (!reach) break;
+                for (int i = 0; i < jumps.count; ++i) {
+                    const int t = jumps.square[i];
+                    if (!(reach & squareBit(t))) continue;
+                    if (enemies & squareBit(t)) addPieceMove<true>(pos, m, t, mostHistory);
+                    else addPieceMove<false>(pos, m, t, mostHistory);
+                }
+                break;
             }
+            case Bishop: slide<4, 5, 6, 7>(pos, m, occupied, enemies, allowed, mostHistory); break;
+            case Rook: slide<0, 1, 2, 3>(pos, m, occupied, enemies, allowed, mostHistory); break;
+            case Queen: slide<0, 1, 2, 3, 4, 5, 6, 7>(pos, m, occupied, enemies, allowed, mostHistory); break;
         }
     }
+    return mostHistory;
 }
 
 // Pawn-ending king moves: to every square of the ring outside the fence.
@@ -291,6 +398,19 @@ void markEvasionSquares(Position& pos, int K, int o) {
     }
 }
 
+namespace {
+
+// The squares whose evasion mark holds the current stamp, as a set.
+SquareSet evasionSquares(const Position& pos) {
+    const int64_t stamp = pos.ordering->nodeCount;
+    SquareSet marked = 0;
+    for (int square = 0; square < 64; ++square)
+        marked |= SquareSet(pos.evasionMark[square] == stamp) << square;
+    return marked;
+}
+
+}  // namespace
+
 int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int o = 1 - s;
     // 1. Work variables for the scoring.
@@ -314,18 +434,23 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     // 3-6. The men: all of them, only evasions in single check, none in double check.
     const int K = pos.pieceList[s][0];
     const int checkers = pos.genWork.opponentMap[K];
+    int mostHistory = 0;
     if (checkers == 0) {
-        generateMenMoves<false>(pos, s);
+        mostHistory = generateMenMoves(pos, s, ~SquareSet(0), mostHistory);
     } else if ((checkers & AttackCountMask) == 1) {
         markEvasionSquares(pos, K, o);
-        generateMenMoves<true>(pos, s);
+        mostHistory = generateMenMoves(pos, s, evasionSquares(pos), mostHistory);
     }
 
     // 7. The king, never onto an attacked square (it is transparent in the map, so
     // stepping back along a checking line counts as attacked too).
-    const uint8_t* ring = nextDirection[King][K];
-    for (int t = ring[K]; t != K; t = ring[t]) {
-        if (isOwn(pos, t, s) || pos.genWork.opponentMap[t] != 0) continue;
+    const int* kingHistory = pos.ordering->history[s][K];
+    const targets::OrderedTargets& ring = targets::Sets.kingOrder[K];
+    const SquareSet own = pos.occupiedBy[s];
+    for (int i = 0; i < ring.count; ++i) {
+        const int t = ring.square[i];
+        if ((own & squareBit(t)) || pos.genWork.opponentMap[t] != 0) continue;
+        if (kingHistory[t] > mostHistory) mostHistory = kingHistory[t];
         scoreAndAdd(pos, K, t, pos.isEmpty(t) ? 0 : MoveCapture);
     }
 
@@ -336,24 +461,26 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     if (checkers == 0 && pos.castleRights != 0 && K == (s == White ? 4 : 60)) {
         const int* opp = pos.genWork.opponentMap;
         if ((pos.castleRights & (s == White ? 1 : 4)) && opp[K + 1] == 0 && opp[K + 2] == 0 &&
-            pos.isEmpty(K + 1) && pos.isEmpty(K + 2))
+            pos.isEmpty(K + 1) && pos.isEmpty(K + 2)) {
+            if (kingHistory[K + 2] > mostHistory) mostHistory = kingHistory[K + 2];
             scoreAndAdd(pos, K, K + 2, MoveCastle);
+        }
         if ((pos.castleRights & (s == White ? 2 : 8)) && opp[K - 1] == 0 && opp[K - 2] == 0 &&
-            pos.isEmpty(K - 1) && pos.isEmpty(K - 2) && pos.isEmpty(K - 3))
+            pos.isEmpty(K - 1) && pos.isEmpty(K - 2) && pos.isEmpty(K - 3)) {
+            if (kingHistory[K - 2] > mostHistory) mostHistory = kingHistory[K - 2];
             scoreAndAdd(pos, K, K - 2, MoveCastle);
+        }
     }
 
-    // 9. History, scaled so that the most successful move of this list gets HistoryScale.
+    // 9. History, scaled so that the most successful move of this list gets
+    // HistoryScale. The generation kept track of the largest counter; counters are
+    // never negative, so with none above zero there is nothing to add.
     const int n = int(pos.genWork.cursor - list);
-    int most = 0;
-    for (int i = 0; i < n; ++i) {
-        const int counter = pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)];
-        if (counter > most) most = counter;
-    }
-    if (most > 0)
+    if (mostHistory > 0) {
+        const auto& history = pos.ordering->history[s];
         for (int i = 0; i < n; ++i)
-            list[i].score +=
-                pos.ordering->history[s][moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / most;
+            list[i].score += history[moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / mostHistory;
+    }
     return n;
 }
 
