@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "board/target_sets.h"
 
 namespace board {
 
@@ -152,6 +153,39 @@ void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
     appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
 }
 
+namespace {
+
+// The captures of a man on from whose targets come in a fixed order (a knight):
+// the ordered list of its targets, the enemy men among them as a set.
+void takeListed(Position& pos, int from, const targets::OrderedTargets& order, SquareSet victims) {
+    if (!victims) return;
+    for (int i = 0; i < order.count; ++i)
+        if (victims & squareBit(order.square[i])) scoreAndAddCapture(pos, from, order.square[i], MoveCapture);
+}
+
+// A pawn's captures: towards the a-file first for White (square numbers going up),
+// towards the h-file first for Black (going down).
+void takeInOrder(Position& pos, int from, SquareSet victims, bool ascending) {
+    auto take = [&](int to) { scoreAndAddCapture(pos, from, to, MoveCapture); };
+    if (ascending) targets::forEachIn<true>(victims, take);
+    else targets::forEachIn<false>(victims, take);
+}
+
+// A slider's captures: along each of its directions in the ray tables' order, the
+// first man on the ray when it is the opponent's.
+template <int... D>
+void takeAlong(Position& pos, int from, SquareSet occupied, SquareSet enemies) {
+    auto alongOne = [&]<int Direction>() {
+        const SquareSet onRay = targets::Sets.ray[from][Direction] & occupied;
+        if (!onRay) return;
+        const int to = targets::nearest<Direction>(onRay);
+        if (enemies & squareBit(to)) scoreAndAddCapture(pos, from, to, MoveCapture);
+    };
+    (alongOne.template operator()<D>(), ...);
+}
+
+}  // namespace
+
 int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
     const int o = 1 - s;
     pos.genWork.cursor = list;
@@ -167,36 +201,38 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
     if (withChecks) ensureAttackMaps(pos);
 
     const int seventh = s == White ? 6 : 1;
+    const SquareSet enemies = pos.occupiedBy[o], occupied = enemies | pos.occupiedBy[s];
     for (int slot = 1; slot <= pos.menCount[s]; ++slot) {
         const int f = pos.pieceList[s][slot];
-        const int piece = pos.squares[f].piece;
-        const int m = movementIndex[piece + 8 * s];
-        const uint8_t* next = nextSquare[m][f];
-        const uint8_t* skip = nextDirection[m][f];
-        if (isSlider[piece]) {
-            for (int t = next[f]; t != f;) {
-                if (pos.isEmpty(t)) {
-                    t = next[t];
-                    continue;
+        switch (pos.squares[f].piece) {
+            case Pawn:
+                if (rankOf(f) == seventh) {
+                    // Only queen promotions: the others rarely matter at the horizon.
+                    const uint8_t* next = nextSquare[movementIndex[Pawn + 8 * s]][f];
+                    const uint8_t* skip = nextDirection[movementIndex[Pawn + 8 * s]][f];
+                    for (int c = skip[f]; c != f; c = skip[c])
+                        if (isOwn(pos, c, o)) scoreAndAddCapture(pos, f, c, MoveCapture | QueenPromotion);
+                    if (pos.isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(pos, f, next[f], QueenPromotion);
+                } else {
+                    takeInOrder(pos, f, targets::Sets.pawnCaptures[s][f] & enemies, s == White);
                 }
-                if (isOwn(pos, t, o)) scoreAndAddCapture(pos, f, t, MoveCapture);
-                t = skip[t];
-            }
-        } else if (piece == Pawn && rankOf(f) == seventh) {
-            // Only queen promotions: the others rarely matter at the horizon.
-            for (int c = skip[f]; c != f; c = skip[c])
-                if (isOwn(pos, c, o)) scoreAndAddCapture(pos, f, c, MoveCapture | QueenPromotion);
-            if (pos.isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(pos, f, next[f], QueenPromotion);
-        } else {
-            for (int t = skip[f]; t != f; t = skip[t])
-                if (isOwn(pos, t, o)) scoreAndAddCapture(pos, f, t, MoveCapture);
+                break;
+            case Knight: takeListed(pos, f, targets::Sets.knightOrder[f], targets::Sets.knight[f] & enemies); break;
+            case Bishop: takeAlong<4, 5, 6, 7>(pos, f, occupied, enemies); break;
+            case Rook: takeAlong<0, 1, 2, 3>(pos, f, occupied, enemies); break;
+            case Queen: takeAlong<0, 1, 2, 3, 4, 5, 6, 7>(pos, f, occupied, enemies); break;
         }
     }
     // The king takes only men nobody defends.
     const int K = pos.pieceList[s][0];
-    const uint8_t* ring = nextDirection[King][K];
-    for (int t = ring[K]; t != K; t = ring[t])
-        if (isOwn(pos, t, o) && !opponentCovers(pos, t)) scoreAndAddCapture(pos, K, t, MoveCapture);
+    const SquareSet nextToKing = targets::Sets.king[K] & enemies;
+    if (nextToKing) {
+        const targets::OrderedTargets& ring = targets::Sets.kingOrder[K];
+        for (int i = 0; i < ring.count; ++i) {
+            const int t = ring.square[i];
+            if ((nextToKing & squareBit(t)) && !opponentCovers(pos, t)) scoreAndAddCapture(pos, K, t, MoveCapture);
+        }
+    }
 
     if (withChecks && pos.genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
     return int(pos.genWork.cursor - list);
