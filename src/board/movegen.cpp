@@ -98,17 +98,23 @@ inline void scoreAndAdd(Position& pos, int from, int to, Move flags) {
     append(pos, score, makeMoveWord(from, to, 0, flags));
 }
 
+// The list being written, kept in registers while the men are generated: the
+// cursor, and the largest history counter of the moves so far.
+struct ListWriter {
+    ScoredMove* cursor;
+    int mostHistory;
+};
+
 // What scoring a move reads about the man that makes it, worked out once per man:
 // most of a list comes from a few sliders, so the per-move part stays short.
 struct Mover {
     int from;
-    int piece;
     int value;
-    int ownShare;         // what the man adds to our attack word where it attacks
+    int ownShare;            // what the man adds to our attack word where it attacks
     const int* squareTable;  // its piece-square entries
-    int fixed;            // the escape bonus, less the entry of the square it leaves
-    bool mayHaveBonus;    // the hash move, a killer or the ply's best move starts here
-    const int* history;   // its history counters, by destination
+    int fixed;               // the escape bonus, less the entry of the square it leaves
+    bool mayHaveBonus;       // the hash move, a killer or the ply's best move starts here
+    const int* history;      // its history counters, by destination
 };
 
 // The squares the moves of a known move may start from: where no known move starts,
@@ -120,15 +126,14 @@ inline SquareSet bonusOrigins(const MoveGenWork& genWork) {
     return origins;
 }
 
-inline Mover moverAt(const Position& pos, int s, int from, SquareSet origins) {
-    const int piece = pos.squares[from].piece, value = pieceValue[piece];
+[[gnu::always_inline]] inline Mover moverAt(const Position& pos, int s, int from, int piece, SquareSet origins) {
+    const int value = pieceValue[piece];
     const int* table = pos.pieceSquare[s][piece];
     // Escape: a man under attack that is undefended, or attacked by something cheaper.
     const int attackersOfFrom = pos.genWork.opponentMap[from];
     const bool escapes =
         attackersOfFrom != 0 && (pos.genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1);
     return {from,
-            piece,
             value,
             attackWeight[piece] + 1,
             table,
@@ -140,7 +145,7 @@ inline Mover moverAt(const Position& pos, int s, int from, SquareSet origins) {
 // Danger on the destination: worst when nothing else of ours covers it. A man does
 // not guard the square it moves to, so its own share leaves the defence; attack
 // words compare by their cheapest attackers first, their number last.
-inline int danger(const Position& pos, const Mover& m, int to) {
+[[gnu::always_inline]] inline int danger(const Position& pos, const Mover& m, int to) {
     const int attackersOfTo = pos.genWork.opponentMap[to];
     if (attackersOfTo == 0) return 0;
     const int otherDefenders = pos.genWork.ownMap[to] - m.ownShare;
@@ -148,11 +153,12 @@ inline int danger(const Position& pos, const Mover& m, int to) {
     return attackersOfTo > otherDefenders ? m.value >> 2 : m.value >> 3;
 }
 
-// A move of a knight, bishop, rook or queen, scored as scoreAndAdd scores it
-// (history aside) with the man's own part taken from the mover; notes its history
-// counter for the scaling at the end.
+// A move that is no promotion, scored as scoreAndAdd scores it (history aside)
+// with the man's own part taken from the mover. Capture: the man on to is taken;
+// en passant (a pawn's capture onto an empty square) is scored by scoreAndAdd.
 template <bool Capture>
-inline void addPieceMove(Position& pos, const Mover& m, int to, int& mostHistory) {
+[[gnu::always_inline]] inline void addMove(const Position& pos, ListWriter& out, const Mover& m, int to,
+                                           Move flags = 0) {
     int score = m.fixed + m.squareTable[to] - danger(pos, m, to);
     if (m.mayHaveBonus) score += bonus(pos.genWork, Move(to) << 6 | Move(m.from));
     if constexpr (Capture) {
@@ -160,23 +166,34 @@ inline void addPieceMove(Position& pos, const Mover& m, int to, int& mostHistory
         if (to == pos.genWork.lastTo) score += RecaptureBonus;
     }
     const int counter = m.history[to];
-    if (counter > mostHistory) mostHistory = counter;
-    append(pos, score, makeMoveWord(m.from, to, 0, Capture ? MoveCapture : 0));
+    if (counter > out.mostHistory) out.mostHistory = counter;
+    *out.cursor++ = {score, makeMoveWord(m.from, to, 0, flags | (Capture ? MoveCapture : 0))};
 }
 
-// A pawn move, scored by scoreAndAdd itself: promotions, en passant and the
-// seventh-rank flag are the pawn's own.
-inline void addPawnMove(Position& pos, const Mover& m, int to, Move flags, int& mostHistory) {
-    const int counter = m.history[to];
-    if (counter > mostHistory) mostHistory = counter;
-    scoreAndAdd(pos, m.from, to, flags);
+// A pawn move. A step to the last rank is a promotion and en passant takes a man
+// that is not on the destination: both are rare and left to scoreAndAdd.
+[[gnu::always_inline]] inline void addPawnMove(Position& pos, ListWriter& out, const Mover& m, int to,
+                                               bool capture) {
+    const int rank = rankOf(to);
+    if (rank == 0 || rank == 7 || (capture && pos.isEmpty(to))) {
+        const int counter = m.history[to];
+        if (counter > out.mostHistory) out.mostHistory = counter;
+        pos.genWork.cursor = out.cursor;
+        scoreAndAdd(pos, m.from, to, capture ? MoveCapture : 0);
+        out.cursor = pos.genWork.cursor;
+        return;
+    }
+    const Move seventh = rank == 1 || rank == 6 ? MovePawnSeventh : 0;
+    if (capture) addMove<true>(pos, out, m, to, seventh);
+    else addMove<false>(pos, out, m, to, seventh);
 }
 
 // The moves of a slider along direction D: the empty squares nearest first, then
-// the man that ends the ray when it is the opponent's. Only targets in allowed count.
-template <int D>
-inline void slideAlong(Position& pos, const Mover& m, SquareSet occupied, SquareSet enemies, SquareSet allowed,
-                       int& mostHistory) {
+// the man that ends the ray when it is the opponent's. In single check (Evasion)
+// only targets among the allowed squares count.
+template <bool Evasion, int D>
+[[gnu::always_inline]] inline void slideAlong(const Position& pos, ListWriter& out, const Mover& m,
+                                              SquareSet occupied, SquareSet enemies, SquareSet allowed) {
     const SquareSet ray = targets::Sets.ray[m.from][D];
     const SquareSet blockers = ray & occupied;
     SquareSet quiet = ray;
@@ -185,66 +202,82 @@ inline void slideAlong(Position& pos, const Mover& m, SquareSet occupied, Square
         blocker = targets::nearest<D>(blockers);
         quiet ^= targets::Sets.ray[blocker][D] | squareBit(blocker);
     }
-    targets::forEachAlong<D>(quiet & allowed, [&](int to) { addPieceMove<false>(pos, m, to, mostHistory); });
-    if (blocker >= 0 && (enemies & allowed & squareBit(blocker))) addPieceMove<true>(pos, m, blocker, mostHistory);
+    if (Evasion) quiet &= allowed;
+    targets::forEachAlong<D>(quiet, [&](int to) { addMove<false>(pos, out, m, to); });
+    if (blocker >= 0 && (enemies & (Evasion ? allowed : ~SquareSet(0)) & squareBit(blocker)))
+        addMove<true>(pos, out, m, blocker);
 }
 
-template <int... D>
-inline void slide(Position& pos, const Mover& m, SquareSet occupied, SquareSet enemies, SquareSet allowed,
-                  int& mostHistory) {
-    (slideAlong<D>(pos, m, occupied, enemies, allowed, mostHistory), ...);
+template <bool Evasion, int... D>
+[[gnu::always_inline]] inline void slide(const Position& pos, ListWriter& out, const Mover& m, SquareSet occupied,
+                                         SquareSet enemies, SquareSet allowed) {
+    (slideAlong<Evasion, D>(pos, out, m, occupied, enemies, allowed), ...);
 }
 
 // The men of side from the last list slot down, each along its rays. In single
-// check only moves to the allowed squares (the evasion marks) remain, en passant
-// excepted. Returns the largest history counter of the moves listed.
-int generateMenMoves(Position& pos, int s, SquareSet allowed, int mostHistory) {
+// check (Evasion) only moves to the allowed squares (the evasion marks) remain, en
+// passant excepted; a man that reaches none of them is passed over at once.
+template <bool Evasion>
+void generateMenMoves(Position& pos, ListWriter& out, int s, SquareSet allowed) {
     const int o = 1 - s;
     const SquareSet own = pos.occupiedBy[s], enemies = pos.occupiedBy[o], occupied = own | enemies;
     const SquareSet origins = bonusOrigins(pos.genWork);
     for (int slot = pos.menCount[s]; slot >= 1; --slot) {
-        const Mover m = moverAt(pos, s, pos.pieceList[s][slot], origins);
-        const int f = m.from;
-        switch (m.piece) {
+        const int f = pos.pieceList[s][slot];
+        const int piece = pos.squares[f].piece;
+        switch (piece) {
             case Pawn: {
                 // Pushes: one step, and the second from the start rank (the chain
                 // returns to f when there is none).
                 const uint8_t* next = nextSquare[movementIndex[Pawn + 8 * s]][f];
-                const int t1 = next[f];
-                if (pos.isEmpty(t1)) {
-                    if (allowed & squareBit(t1)) addPawnMove(pos, m, t1, 0, mostHistory);
-                    const int t2 = next[t1];
-                    if (pos.isEmpty(t2) && (allowed & squareBit(t2))) addPawnMove(pos, m, t2, 0, mostHistory);
-                }
+                const int t1 = next[f], t2 = next[t1];
+                const bool push1 = pos.isEmpty(t1) && (!Evasion || (allowed & squareBit(t1)));
+                const bool push2 = pos.isEmpty(t1) && pos.isEmpty(t2) && (!Evasion || (allowed & squareBit(t2)));
                 // Captures towards the a-file first for White, the h-file first for
                 // Black; en passant needs no mark.
-                const SquareSet captures = targets::Sets.pawnCaptures[s][f];
+                const SquareSet reach = targets::Sets.pawnCaptures[s][f];
+                const SquareSet captures = reach & enemies & (Evasion ? allowed : ~SquareSet(0));
+                const bool enPassant = pos.epSquare != 0 && (reach & squareBit(pos.epSquare));
+                if (!(push1 | push2) && !captures && !enPassant) break;
+                const Mover m = moverAt(pos, s, f, Pawn, origins);
+                if (push1) addPawnMove(pos, out, m, t1, false);
+                if (push2) addPawnMove(pos, out, m, t2, false);
                 auto capture = [&](int c) {
-                    if ((enemies & squareBit(c)) ? (allowed & squareBit(c)) != 0 : isEnPassantTarget(pos, c, s))
-                        addPawnMove(pos, m, c, MoveCapture, mostHistory);
+                    if ((captures & squareBit(c)) || (!(enemies & squareBit(c)) && isEnPassantTarget(pos, c, s)))
+                        addPawnMove(pos, out, m, c, true);
                 };
-                if (s == White) targets::forEachIn<true>(captures, capture);
-                else targets::forEachIn<false>(captures, capture);
+                if (s == White) targets::forEachIn<true>(reach, capture);
+                else targets::forEachIn<false>(reach, capture);
                 break;
             }
             case Knight: {
-                const targets::OrderedTargets& jumps = targets::Sets.knightOrder[f];
-                const SquareSet reach = targets::Sets.knight[f] & ~own & allowed;
+                const SquareSet reach = targets::Sets.knight[f] & ~own & (Evasion ? allowed : ~SquareSet(0));
                 if (!reach) break;
+                const Mover m = moverAt(pos, s, f, Knight, origins);
+                const targets::OrderedTargets& jumps = targets::Sets.knightOrder[f];
                 for (int i = 0; i < jumps.count; ++i) {
                     const int t = jumps.square[i];
                     if (!(reach & squareBit(t))) continue;
-                    if (enemies & squareBit(t)) addPieceMove<true>(pos, m, t, mostHistory);
-                    else addPieceMove<false>(pos, m, t, mostHistory);
+                    if (enemies & squareBit(t)) addMove<true>(pos, out, m, t);
+                    else addMove<false>(pos, out, m, t);
                 }
                 break;
             }
-            case Bishop: slide<4, 5, 6, 7>(pos, m, occupied, enemies, allowed, mostHistory); break;
-            case Rook: slide<0, 1, 2, 3>(pos, m, occupied, enemies, allowed, mostHistory); break;
-            case Queen: slide<0, 1, 2, 3, 4, 5, 6, 7>(pos, m, occupied, enemies, allowed, mostHistory); break;
+            case Bishop:
+                if (Evasion && !(targets::Sets.bishopLines[f] & allowed)) break;
+                slide<Evasion, 4, 5, 6, 7>(pos, out, moverAt(pos, s, f, Bishop, origins), occupied, enemies, allowed);
+                break;
+            case Rook:
+                if (Evasion && !(targets::Sets.rookLines[f] & allowed)) break;
+                slide<Evasion, 0, 1, 2, 3>(pos, out, moverAt(pos, s, f, Rook, origins), occupied, enemies, allowed);
+                break;
+            case Queen:
+                if (Evasion && !((targets::Sets.rookLines[f] | targets::Sets.bishopLines[f]) & allowed)) break;
+                slide<Evasion, 0, 1, 2, 3, 4, 5, 6, 7>(pos, out, moverAt(pos, s, f, Queen, origins), occupied,
+                                                       enemies, allowed);
+                break;
         }
     }
-    return mostHistory;
 }
 
 // Pawn-ending king moves: to every square of the ring outside the fence.
@@ -400,12 +433,34 @@ void markEvasionSquares(Position& pos, int K, int o) {
 
 namespace {
 
-// The squares whose evasion mark holds the current stamp, as a set.
+// counter * HistoryScale / most for the counters of one list (0 <= counter <= most),
+// with the division done once: by a multiplication with 2^47 / most rounded up.
+// Exact while counter * HistoryScale * most < 2^47, so for every most up to 2^20,
+// well above what the search lets a counter reach; beyond that it divides.
+class HistoryScaling {
+  public:
+    explicit HistoryScaling(int most)
+        : most_(most), reciprocal_(((uint64_t(1) << Shift) + uint64_t(most) - 1) / uint64_t(most)) {}
+    int operator()(int counter) const {
+        if (most_ > ExactUpTo) return counter * HistoryScale / most_;
+        return int((uint64_t(counter) * HistoryScale * reciprocal_) >> Shift);
+    }
+
+  private:
+    static constexpr int Shift = 47;
+    static constexpr int ExactUpTo = 1 << 20;
+    int most_;
+    uint64_t reciprocal_;
+};
+
+// The squares whose evasion mark holds the current stamp, as a set. Marks of
+// earlier nodes that happen to hold the same stamp count as well, as they always
+// have: so every square is looked at.
 SquareSet evasionSquares(const Position& pos) {
     const int64_t stamp = pos.ordering->nodeCount;
     SquareSet marked = 0;
-    for (int square = 0; square < 64; ++square)
-        marked |= SquareSet(pos.evasionMark[square] == stamp) << square;
+#pragma GCC unroll 16
+    for (int square = 63; square >= 0; --square) marked = 2 * marked + (pos.evasionMark[square] == stamp);
     return marked;
 }
 
@@ -434,13 +489,15 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     // 3-6. The men: all of them, only evasions in single check, none in double check.
     const int K = pos.pieceList[s][0];
     const int checkers = pos.genWork.opponentMap[K];
-    int mostHistory = 0;
+    ListWriter out{list, 0};
     if (checkers == 0) {
-        mostHistory = generateMenMoves(pos, s, ~SquareSet(0), mostHistory);
+        generateMenMoves<false>(pos, out, s, ~SquareSet(0));
     } else if ((checkers & AttackCountMask) == 1) {
         markEvasionSquares(pos, K, o);
-        mostHistory = generateMenMoves(pos, s, evasionSquares(pos), mostHistory);
+        generateMenMoves<true>(pos, out, s, evasionSquares(pos));
     }
+    pos.genWork.cursor = out.cursor;
+    int mostHistory = out.mostHistory;
 
     // 7. The king, never onto an attacked square (it is transparent in the map, so
     // stepping back along a checking line counts as attacked too).
@@ -478,8 +535,8 @@ int generateMoves(Position& pos, ScoredMove* list, int s, int ply) {
     const int n = int(pos.genWork.cursor - list);
     if (mostHistory > 0) {
         const auto& history = pos.ordering->history[s];
-        for (int i = 0; i < n; ++i)
-            list[i].score += history[moveFrom(list[i].move)][moveTo(list[i].move)] * HistoryScale / mostHistory;
+        const HistoryScaling scaling(mostHistory);
+        for (int i = 0; i < n; ++i) list[i].score += scaling(history[moveFrom(list[i].move)][moveTo(list[i].move)]);
     }
     return n;
 }

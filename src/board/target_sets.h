@@ -38,6 +38,8 @@ struct Tables {
     SquareSet ray[64][8];  // by square and direction, the square itself left out
     SquareSet knight[64];
     SquareSet king[64];
+    SquareSet rookLines[64];    // the four rays of a rook, together
+    SquareSet bishopLines[64];  // the four of a bishop
     SquareSet pawnCaptures[2][64];  // by colour: the squares a pawn there takes on
     OrderedTargets knightOrder[64];
     OrderedTargets kingOrder[64];
@@ -54,6 +56,7 @@ constexpr Tables build() {
             for (int f = file + FileSteps[d], r = rank + RankSteps[d]; onBoard(f, r);
                  f += FileSteps[d], r += RankSteps[d])
                 t.ray[square][d] |= squareBit(8 * r + f);
+            (d < BishopDirections ? t.rookLines : t.bishopLines)[square] |= t.ray[square][d];
             const int f = file + FileSteps[d], r = rank + RankSteps[d];
             if (onBoard(f, r)) {
                 t.king[square] |= squareBit(8 * r + f);
