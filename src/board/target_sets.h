@@ -83,12 +83,31 @@ constexpr Tables build() {
 }  // namespace detail
 
 inline constexpr Tables Sets = detail::build();
+static_assert(Sets.ray[63][0] == 0 && Sets.ray[63][1] == 0 && Sets.ray[63][5] == 0 && Sets.ray[63][4] == 0);
+static_assert(Sets.ray[0][2] == 0 && Sets.ray[0][3] == 0 && Sets.ray[0][6] == 0 && Sets.ray[0][7] == 0);
 
 // The nearest square of a non-empty set along direction d.
 template <int D>
 inline int nearest(SquareSet set) {
     if constexpr (ascending(D)) return __builtin_ctzll(set);
     else return 63 - __builtin_clzll(set);
+}
+
+// The nearest square of a set along D, or, when the set is empty, a square whose
+// ray along D is empty (h8 for the ascending directions, a1 for the others): the
+// caller needs no test for an empty ray.
+template <int D>
+inline int nearestOrEnd(SquareSet set) {
+    if constexpr (ascending(D)) return __builtin_ctzll(set | squareBit(63));
+    else return 63 - __builtin_clzll(set | squareBit(0));
+}
+
+// The squares along D from square up to and including the first man of occupied;
+// the whole ray when it holds none.
+template <int D>
+inline SquareSet reach(int square, SquareSet occupied) {
+    const SquareSet ray = Sets.ray[square][D];
+    return ray & ~Sets.ray[nearestOrEnd<D>(ray & occupied)][D];
 }
 
 // Calls visit(square) for every square of the set, lowest square first when

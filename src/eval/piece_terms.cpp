@@ -2,9 +2,14 @@
 
 #include "board/attacks.h"
 #include "board/board.h"
+#include "board/target_sets.h"
 #include "board/zobrist.h"
 #include "eval/pawns.h"
 #include "eval/piece_square.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace eval {
 
@@ -14,14 +19,13 @@ using board::Black;
 using board::distance;
 using board::King;
 using board::Knight;
-using board::nextDirection;
-using board::nextSquare;
 using board::NoColour;
 using board::Pawn;
 using board::Position;
 using board::Queen;
 using board::Rook;
 using board::White;
+namespace targets = board::targets;
 
 namespace {
 
@@ -55,19 +59,83 @@ struct Accumulators {
     int overload = 0;
 };
 
-// Everything one side's terms read: the position, its colour, the two maps, the
-// accumulators.
+// The men of both sides by piece code, and what the two maps say about every
+// square: where each side attacks at all, and where its word is the larger.
+struct BoardSets {
+    SquareSet men[2][8];
+    SquareSet attacked[2];
+    SquareSet stronger[2];
+};
+
+// Compares the 64 words of both maps: bit n of each set answers for square n.
+void readMaps(const int* white, const int* black, BoardSets& b) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int block = 0; block < 4; ++block) {
+        const __m128i* w = reinterpret_cast<const __m128i*>(white + 16 * block);
+        const __m128i* k = reinterpret_cast<const __m128i*>(black + 16 * block);
+        __m128i wz[4], kz[4], wg[4], kg[4];
+        for (int i = 0; i < 4; ++i) {
+            const __m128i x = _mm_loadu_si128(w + i), y = _mm_loadu_si128(k + i);
+            wz[i] = _mm_cmpeq_epi32(x, zero);
+            kz[i] = _mm_cmpeq_epi32(y, zero);
+            wg[i] = _mm_cmpgt_epi32(x, y);
+            kg[i] = _mm_cmpgt_epi32(y, x);
+        }
+        // All-ones and zero lanes survive the saturating packs: 16 lanes, one bit each.
+        auto bits = [](const __m128i* v) {
+            const __m128i low = _mm_packs_epi32(v[0], v[1]), high = _mm_packs_epi32(v[2], v[3]);
+            return SquareSet(uint32_t(_mm_movemask_epi8(_mm_packs_epi16(low, high))));
+        };
+        const int shift = 16 * block;
+        b.attacked[White] |= (~bits(wz) & 0xFFFF) << shift;
+        b.attacked[Black] |= (~bits(kz) & 0xFFFF) << shift;
+        b.stronger[White] |= bits(wg) << shift;
+        b.stronger[Black] |= bits(kg) << shift;
+    }
+#else
+    for (int sq = 0; sq < 64; ++sq) {
+        if (white[sq] != 0) b.attacked[White] |= squareBit(sq);
+        if (black[sq] != 0) b.attacked[Black] |= squareBit(sq);
+        if (white[sq] > black[sq]) b.stronger[White] |= squareBit(sq);
+        if (black[sq] > white[sq]) b.stronger[Black] |= squareBit(sq);
+    }
+#endif
+}
+
+BoardSets readBoard(const Position& pos) {
+    BoardSets b{};
+    readMaps(pos.attackMapOf(White), pos.attackMapOf(Black), b);
+    for (int c : {White, Black}) {
+        b.men[c][Pawn] = pos.pawnSet[c];
+        b.men[c][King] = squareBit(pos.pieceList[c][0]);
+        for (SquareSet m = pos.occupiedBy[c] & ~b.men[c][Pawn] & ~b.men[c][King]; m; m &= m - 1)
+            b.men[c][pos.squares[__builtin_ctzll(m)].piece] |= m & -m;
+    }
+    return b;
+}
+
+// Everything one side's terms read: the position, its colour, the two maps and
+// the square sets taken from them and from the men, the accumulators.
 struct Scoring {
     const Position& pos;
+    const BoardSets& sets;
     int c;
     int e;
     const int* O;
     const int* E;
+    SquareSet own;
+    SquareSet enemy;
+    SquareSet occupied;
+    SquareSet empty;
+    SquareSet enemyAttacks;   // E(a) != 0
+    SquareSet enemyStronger;  // E(a) > O(a)
+    SquareSet pawnsAndKings;  // of both colours: a line walk stops at them
+    // Own men that a piece of each kind holds (see findHeldMen), by piece code.
+    SquareSet heldBy[8];
     Accumulators acc;
 };
 
-bool isOwn(const Scoring& s, int square) { return s.pos.squares[square].colour == s.c; }
-bool isEnemy(const Scoring& s, int square) { return s.pos.squares[square].colour == s.e; }
 bool pawnOf(const Position& pos, int colour, int square) {
     return pos.squares[square].piece == Pawn && pos.squares[square].colour == colour;
 }
@@ -76,11 +144,48 @@ bool pawnOf(const Position& pos, int colour, int square) {
 template <int Us>
 constexpr int RankFlip = Us == White ? 0 : 56;
 
+int first(SquareSet set) { return __builtin_ctzll(set); }
+
+// Bit counts by shifts and masks where the target has no count instruction.
+int countOf(SquareSet x) {
+#if defined(__POPCNT__)
+    return __builtin_popcountll(x);
+#else
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return int((x * 0x0101010101010101ull) >> 56);
+#endif
+}
+// None, one, or 2 for more: all that the safe-square counts are asked.
+int countToTwo(SquareSet x) { return x == 0 ? 0 : (x & (x - 1)) == 0 ? 1 : 2; }
+
 // A piece of kind k holds the own man on d when the man is attacked, no attacker is
 // of its kind or cheaper, the defence holds, and would fall without this piece.
-bool holds(const Scoring& s, int k, int d) {
-    int e = s.E[d], o = s.O[d];
-    return e > 0 && e < attackWeight[s.pos.squares[d].piece] && o >= e && o - (attackWeight[k] + 1) < e;
+// Only attacked men can be held, so the answers for every kind are worked out
+// once per side, for those men alone.
+void findHeldMen(Scoring& s) {
+    for (SquareSet men = s.own & s.enemyAttacks; men; men &= men - 1) {
+        const int d = first(men);
+        const int e = s.E[d], o = s.O[d];
+        if (!(e > 0 && e < attackWeight[s.pos.squares[d].piece] && o >= e)) continue;
+        for (int k : {Pawn, Knight, Bishop, Rook, King})
+            if (o - (attackWeight[k] + 1) < e) s.heldBy[k] |= squareBit(d);
+    }
+}
+
+Scoring makeScoring(const Position& pos, const BoardSets& sets, int colour) {
+    const int them = 1 - colour;
+    Scoring s{pos, sets, colour, them, pos.attackMapOf(colour), pos.attackMapOf(them), {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    s.own = pos.occupiedBy[colour];
+    s.enemy = pos.occupiedBy[them];
+    s.occupied = s.own | s.enemy;
+    s.empty = ~s.occupied;
+    s.enemyAttacks = sets.attacked[them];
+    s.enemyStronger = sets.stronger[them];
+    s.pawnsAndKings = sets.men[White][Pawn] | sets.men[Black][Pawn] | sets.men[White][King] | sets.men[Black][King];
+    findHeldMen(s);
+    return s;
 }
 
 void chargeOverload(Scoring& s, int held) {
@@ -94,30 +199,52 @@ bool outsideEnemySpan(const Scoring& s, int square) {
 }
 
 // ---- Pawns -------------------------------------------------------------------
-int pawnTerm(Scoring& s, int sq) {
-    const int m = board::movementIndex[Pawn + 8 * s.c];
-    const int push = nextSquare[m][sq][sq];
-    int mobility = (push != sq && s.pos.isEmpty(push) && s.O[push] >= s.E[push]) ? 1 : 0;
-    int held = 0;
-    for (int a = nextDirection[m][sq][sq]; a != sq; a = nextDirection[m][sq][a]) {
-        if (isEnemy(s, a)) ++mobility;
-        else if (isOwn(s, a) && holds(s, Pawn, a)) ++held;
-    }
-    if (mobility == 0) s.acc.mobility -= 4;
-    chargeOverload(s, held);
+constexpr SquareSet FileA = 0x0101010101010101ull, FileH = FileA << 7;
 
-    if (s.E[sq] > 0) {
-        if (s.O[sq] == 0 || s.E[sq] > 0x10000001) {
-            s.acc.hanging -= 8;
-            if (mobility == 0) s.acc.hanging -= 8;
-        } else if (s.E[sq] > s.O[sq]) {
-            s.acc.hanging -= 6;
+// The pawns of colour Us that attack a square of targets.
+template <int Us>
+SquareSet pawnsAttacking(SquareSet pawns, SquareSet targets) {
+    if constexpr (Us == White) return pawns & (((targets >> 7) & ~FileA) | ((targets >> 9) & ~FileH));
+    else return pawns & (((targets << 7) & ~FileH) | ((targets << 9) & ~FileA));
+}
+
+// All pawns of one side at once: each is worth the phase, less when it stands
+// weak under attack; the side-wide penalties for stuck, overloaded and attacked
+// pawns.
+template <int Us>
+int pawnTerms(Scoring& s, PieceTermsTrace* trace) {
+    const SquareSet pawns = s.sets.men[Us][Pawn];
+    // A pawn can move when it can capture, or push to a square that is empty and not
+    // more attacked than defended.
+    const SquareSet pushable = s.empty & ~s.enemyStronger;
+    const SquareSet canPush = Us == White ? pushable >> 8 : pushable << 8;
+    const SquareSet stuck = pawns & ~canPush & ~pawnsAttacking<Us>(pawns, s.enemy);
+    s.acc.mobility -= 4 * countOf(stuck);
+    for (SquareSet m = pawnsAttacking<Us>(pawns, s.heldBy[Pawn]); m; m &= m - 1)
+        chargeOverload(s, countOf(targets::Sets.pawnCaptures[Us][first(m)] & s.heldBy[Pawn]));
+
+    int total = gamePhase * countOf(pawns);
+    if (trace)
+        for (SquareSet m = pawns; m; m &= m - 1) trace->term[first(m)] = gamePhase;
+    for (SquareSet m = pawns & s.enemyAttacks; m; m &= m - 1) {
+        const int sq = first(m);
+        const int e = s.E[sq], o = s.O[sq];
+        if (e > 0) {
+            if (o == 0 || e > 0x10000001) {
+                s.acc.hanging -= 8;
+                if (stuck & squareBit(sq)) s.acc.hanging -= 8;
+            } else if (e > o) {
+                s.acc.hanging -= 6;
+            }
+        }
+        // A weak pawn under several attackers is a target the enemy already works on.
+        if (PawnEvaluator.weakFiles[Us] & (1u << board::fileOf(sq))) {
+            const int weakness = 5 * (e & board::AttackCountMask);
+            total -= weakness;
+            if (trace) trace->term[sq] -= weakness;
         }
     }
-    int r = gamePhase;
-    // A weak pawn under several attackers is a target the enemy already works on.
-    if (PawnEvaluator.weakFiles[s.c] & (1u << board::fileOf(sq))) r -= 5 * (s.E[sq] & board::AttackCountMask);
-    return r;
+    return total;
 }
 
 // ---- Knights and bishops -------------------------------------------------------
@@ -129,16 +256,12 @@ void chargeMinorHanging(Scoring& s, int sq, int safe) {
 }
 
 int knightTerm(Scoring& s, int sq) {
-    int safe = 0, held = 0;
-    for (int t = nextDirection[Knight][sq][sq]; t != sq; t = nextDirection[Knight][sq][t]) {
-        if (isOwn(s, t)) {
-            if (holds(s, Knight, t)) ++held;
-        } else if (s.E[t] == 0 || (isEnemy(s, t) && s.pos.squares[t].piece >= Knight)) {
-            ++safe;
-        }
-    }
+    const SquareSet jumps = targets::Sets.knight[sq];
+    // Safe: not attacked at all, or an enemy piece worth at least a knight to take.
+    const SquareSet enemyPieces = s.enemy & ~s.sets.men[s.e][Pawn];
+    const int safe = countToTwo(jumps & ~s.own & (~s.enemyAttacks | enemyPieces));
     if (safe < 2) s.acc.mobility += LowMobility[safe];
-    chargeOverload(s, held);
+    chargeOverload(s, countOf(jumps & s.heldBy[Knight]));
     chargeMinorHanging(s, sq, safe);
 
     // A knight in the corner with nowhere to go is as good as lost.
@@ -156,58 +279,88 @@ int knightTerm(Scoring& s, int sq) {
     return r;
 }
 
-struct SliderResult {
-    int pins;
-    int safe;
+// A bishop's or rook's walk along its lines. The first man on a line may be a
+// blocker: the man behind it tells a pin (enemy blocker) or a discovered attack
+// (own one). A pawn or king as first man ends the line; any other goes on being
+// walked past, and past the man behind it, which starts the count afresh as a
+// first man. Every empty square walked is a move, a safe one when the enemy does
+// not attack it.
+struct LineWalk {
+    SquareSet walked = 0;    // the squares passed, men included
+    SquareSet firstMen = 0;  // men met with no blocker in front of them
+    int pins = 0;
 };
 
-// Walks a bishop's or rook's rays. The first man on a ray may be a blocker: what
-// stands behind it tells a pin (enemy blocker) or a discovered attack (own one).
-SliderResult sliderWalk(Scoring& s, int sq, int kind) {
-    const int threshold = kind == Bishop ? 2 : 4;
-    const uint8_t* next = nextSquare[kind][sq];
-    const uint8_t* skip = nextDirection[kind][sq];
-    int moves = 0, safe = 0, pins = 0, held = 0;
-    int blocker = -1;
-    int t = next[sq];
-    while (t != sq) {
-        const board::SquareContent c = s.pos.squares[t];
-        if (c.colour == NoColour) {
-            ++moves;
-            if (s.E[t] == 0) ++safe;
-            if (next[t] == skip[t]) blocker = -1;
-            t = next[t];
-        } else if (blocker < 0) {
-            if (c.colour == s.c) {
-                if (holds(s, kind, t)) ++held;
-            } else if (c.piece >= threshold) {
-                ++safe;
-            }
-            if (c.piece == Pawn || c.piece == King) {
-                t = skip[t];
+// The line along D from sq, behind a blocker that has men behind it.
+template <int Kind, int D>
+void walkBehind(const Scoring& s, int sq, int blocker, LineWalk& w) {
+    for (;;) {
+        const int second = targets::nearest<D>(targets::Sets.ray[blocker][D] & s.occupied);
+        const board::SquareContent c = s.pos.squares[second];
+        if (c.colour == s.e && (c.piece > Kind || s.E[second] == 0)) {
+            if (s.enemy & squareBit(blocker)) {
+                w.pins += 10;
+                if (s.E[blocker] == 0 || s.O[blocker] > attackWeight[s.pos.squares[blocker].piece] + 1) w.pins += 5;
             } else {
-                if (next[t] != skip[t]) blocker = t;
-                t = next[t];
+                w.pins += 8;
             }
-        } else {
-            if (c.colour == s.e && (c.piece > kind || s.E[t] == 0)) {
-                const board::SquareContent b = s.pos.squares[blocker];
-                if (b.colour == s.e) {
-                    pins += 10;
-                    if (s.E[blocker] == 0 || s.O[blocker] > attackWeight[b.piece] + 1) pins += 5;
-                } else {
-                    pins += 8;
-                }
-            }
-            blocker = -1;
-            t = next[t];
         }
+        const SquareSet rest = targets::Sets.ray[second][D] & s.occupied;
+        if (!rest) break;
+        const int next = targets::nearest<D>(rest);
+        w.firstMen |= squareBit(next);
+        if (s.pawnsAndKings & squareBit(next)) {
+            w.walked |= targets::Sets.ray[sq][D] & ~targets::Sets.ray[next][D];
+            return;
+        }
+        if (!(targets::Sets.ray[next][D] & s.occupied)) break;
+        blocker = next;
     }
-    chargeOverload(s, held);
+    w.walked |= targets::Sets.ray[sq][D];
+}
+
+template <int Kind, int D>
+void walkLine(const Scoring& s, int sq, LineWalk& w) {
+    const SquareSet ray = targets::Sets.ray[sq][D], men = ray & s.occupied;
+    const int man = targets::nearestOrEnd<D>(men);
+    const SquareSet behind = targets::Sets.ray[man][D];
+    w.walked |= ray & ~behind;
+    w.firstMen |= men & ~behind;
+    if (s.pawnsAndKings & squareBit(man)) return;
+    if (behind & s.occupied) walkBehind<Kind, D>(s, sq, man, w);
+    else w.walked |= behind;
+}
+
+struct SliderResult {
+    int pins;
+    int safe;  // 0, 1, or 2 for more
+};
+
+template <int Kind>
+SliderResult sliderWalk(Scoring& s, int sq) {
+    LineWalk w;
+    SquareSet takeable;  // enemy men it is safe to take: at least a knight or a rook
+    if constexpr (Kind == Bishop) {
+        walkLine<Kind, 4>(s, sq, w);
+        walkLine<Kind, 5>(s, sq, w);
+        walkLine<Kind, 6>(s, sq, w);
+        walkLine<Kind, 7>(s, sq, w);
+        takeable = s.enemy & ~s.sets.men[s.e][Pawn];
+    } else {
+        walkLine<Kind, 0>(s, sq, w);
+        walkLine<Kind, 1>(s, sq, w);
+        walkLine<Kind, 2>(s, sq, w);
+        walkLine<Kind, 3>(s, sq, w);
+        takeable = s.sets.men[s.e][Rook] | s.sets.men[s.e][Queen] | s.sets.men[s.e][King];
+    }
+    const SquareSet moves = w.walked & s.empty;
+    const int safe = countToTwo((w.firstMen & takeable) | (moves & ~s.enemyAttacks));
+    chargeOverload(s, countOf(w.firstMen & s.heldBy[Kind]));
     if (safe < 2) s.acc.mobility += LowMobility[safe];
-    if (kind == Bishop) s.acc.mobility += moves > 9 ? 18 : 2 * moves;
-    else s.acc.mobility += moves > 7 ? 14 : 2 * moves;
-    return {pins, safe};
+    const int n = countOf(moves);
+    if (Kind == Bishop) s.acc.mobility += n > 9 ? 18 : 2 * n;
+    else s.acc.mobility += n > 7 ? 14 : 2 * n;
+    return {w.pins, safe};
 }
 
 // A bishop that took the rook's pawn gets shut in by the two pawns beside it: on
@@ -220,7 +373,7 @@ bool trappedBishop(const Position& pos, int sq) {
 }
 
 int bishopTerm(Scoring& s, int sq) {
-    SliderResult walk = sliderWalk(s, sq, Bishop);
+    SliderResult walk = sliderWalk<Bishop>(s, sq);
     chargeMinorHanging(s, sq, walk.safe);
     int x = walk.pins;
 
@@ -254,7 +407,7 @@ bool behindPassedPawn(const Position& pos, int file, int rank) {
 }
 
 int rookTerm(Scoring& s, int sq) {
-    SliderResult walk = sliderWalk(s, sq, Rook);
+    SliderResult walk = sliderWalk<Rook>(s, sq);
     int x = walk.pins;
     if (s.E[sq] > 0) {
         if (s.O[sq] == 0 || s.E[sq] > 0x10001) s.acc.hanging -= walk.safe == 0 ? 19 : 11;
@@ -291,15 +444,22 @@ int rookTerm(Scoring& s, int sq) {
     return x + 4 * gamePhase;
 }
 
+// The squares along the diagonals or the files and ranks from sq, up to and
+// including the first man of each.
+SquareSet diagonalReach(int sq, SquareSet occupied) {
+    return targets::reach<4>(sq, occupied) | targets::reach<5>(sq, occupied) | targets::reach<6>(sq, occupied) |
+           targets::reach<7>(sq, occupied);
+}
+SquareSet straightReach(int sq, SquareSet occupied) {
+    return targets::reach<0>(sq, occupied) | targets::reach<1>(sq, occupied) | targets::reach<2>(sq, occupied) |
+           targets::reach<3>(sq, occupied);
+}
+
 int queenTerm(Scoring& s, int sq) {
-    const uint8_t* next = nextSquare[Queen][sq];
-    const uint8_t* skip = nextDirection[Queen][sq];
-    int safe = 0;
-    for (int t = next[sq]; t != sq && safe < 2;) {
-        const board::SquareContent c = s.pos.squares[t];
-        if (c.colour != s.c && (s.E[t] == 0 || (c.colour == s.e && c.piece >= Queen))) ++safe;
-        t = c.colour == NoColour ? next[t] : skip[t];
-    }
+    const SquareSet reach = diagonalReach(sq, s.occupied) | straightReach(sq, s.occupied);
+    // Safe: not attacked, or the enemy queen or king to take.
+    const SquareSet queenOrKing = s.sets.men[s.e][Queen] | s.sets.men[s.e][King];
+    const int safe = countToTwo(reach & ~s.own & (~s.enemyAttacks | queenOrKing));
     if (safe < 2) s.acc.mobility += LowMobilityQueen[safe];
     if (s.E[sq] > 0) {
         if (s.O[sq] == 0 || s.E[sq] > 0x1001) s.acc.hanging -= safe == 0 ? 21 : 13;
@@ -309,18 +469,15 @@ int queenTerm(Scoring& s, int sq) {
 }
 
 // ---- King --------------------------------------------------------------------
-// Squares near the king from which enemy pieces of the matching kind could strike,
-// along one family of rays up to the first man (or the knight's jumps).
-void countKingLines(const Scoring& s, int sq, int movement, int mask, bool slide, int& a1, int& a2) {
-    const uint8_t* next = nextSquare[movement][sq];
-    const uint8_t* skip = nextDirection[movement][sq];
-    for (int t = slide ? next[sq] : skip[sq]; t != sq;) {
-        const board::SquareContent c = s.pos.squares[t];
-        if (c.colour != s.e && (s.E[t] & mask)) {
+// Squares near the king from which enemy pieces of the matching kind could strike:
+// along one family of lines up to the first man, or the knight's jumps.
+void countKingLines(const Scoring& s, SquareSet squares, int mask, int& a1, int& a2) {
+    for (SquareSet m = squares & ~s.enemy & s.enemyAttacks; m; m &= m - 1) {
+        const int t = first(m);
+        if (s.E[t] & mask) {
             ++a1;
             if (s.O[t] == 0 || (s.E[t] & board::AttackCountMask) > 1) ++a2;
         }
-        t = (slide && c.colour == NoColour) ? next[t] : skip[t];
     }
 }
 
@@ -334,23 +491,23 @@ int kingTerm(Scoring& s, int sq) {
     else r = -40 / (gamePhase + 1);
 
     if (gamePhase < 8) {
-        const int e8 = 8 * s.e;
+        const SquareSet* them = s.sets.men[s.e];
         int a1 = 0, a2 = 0;
-        if (s.pos.pieceCount[Bishop + e8] + s.pos.pieceCount[Queen + e8] > 0)
-            countKingLines(s, sq, Bishop, DiagonalCounters, true, a1, a2);
-        if (s.pos.pieceCount[Rook + e8] + s.pos.pieceCount[Queen + e8] > 0)
-            countKingLines(s, sq, Rook, QueenOrRookCounters, true, a1, a2);
-        if (s.pos.pieceCount[Knight + e8] > 0) countKingLines(s, sq, Knight, KnightCounters, false, a1, a2);
+        if (them[Bishop] | them[Queen]) countKingLines(s, diagonalReach(sq, s.occupied), DiagonalCounters, a1, a2);
+        if (them[Rook] | them[Queen]) countKingLines(s, straightReach(sq, s.occupied), QueenOrRookCounters, a1, a2);
+        if (them[Knight]) countKingLines(s, targets::Sets.knight[sq], KnightCounters, a1, a2);
         r += -2 * a1 + (DangerCurve[a2 < 7 ? a2 : 7] * (8 - gamePhase) * 2) / 16;
     }
 
-    int held = 0, pressure = 0;
-    for (int n = nextDirection[King][sq][sq]; n != sq; n = nextDirection[King][sq][n]) {
-        if (isOwn(s, n) && holds(s, King, n)) ++held;
-        if (s.E[n] > s.O[n]) {
-            ++pressure;
-            if ((s.E[n] & 0xF000) && s.E[n] > 0x1001 && s.O[n] < 0x1000) pressure += 4;
-        }
+    const SquareSet ring = board::kingNeighbours[sq];
+    const int held = countOf(ring & s.heldBy[King]);
+    // Squares next to the king where the enemy is stronger, worse still when a
+    // queen leads the attack on a square our queen does not cover.
+    int pressure = 0;
+    for (SquareSet m = ring & s.enemyStronger; m; m &= m - 1) {
+        const int n = first(m);
+        ++pressure;
+        if ((s.E[n] & 0xF000) && s.E[n] > 0x1001 && s.O[n] < 0x1000) pressure += 4;
     }
     r -= 4 * held;
     if (held > 1) s.acc.overload -= 2 * held;
@@ -375,36 +532,29 @@ int blockedCentre(const Position& pos) {
     return penalty;
 }
 
-int scoreColour(const Position& pos, int colour, PieceTermsTrace* trace) {
-    Scoring s{pos, colour, 1 - colour, pos.attackMapOf(colour), pos.attackMapOf(1 - colour), {}};
-    int total = 0;
-    for (int slot = pos.menCount[colour]; slot >= 0; --slot) {
-        const int sq = pos.pieceList[colour][slot];
-        int term = 0;
-        switch (pos.squares[sq].piece) {
-            case Pawn: term = pawnTerm(s, sq); break;
-            case Knight: term = knightTerm(s, sq); break;
-            case Bishop: term = bishopTerm(s, sq); break;
-            case Rook: term = rookTerm(s, sq); break;
-            case Queen: term = queenTerm(s, sq); break;
-            case King: term = kingTerm(s, sq); break;
-            default: break;
-        }
+template <int Us>
+int scoreColour(const Position& pos, const BoardSets& sets, PieceTermsTrace* trace) {
+    Scoring s = makeScoring(pos, sets, Us);
+    int total = pawnTerms<Us>(s, trace);
+    auto add = [&](int sq, int term) {
         total += term;
         if (trace) trace->term[sq] = term;
-    }
+    };
+    for (SquareSet m = sets.men[Us][Knight]; m; m &= m - 1) add(first(m), knightTerm(s, first(m)));
+    for (SquareSet m = sets.men[Us][Bishop]; m; m &= m - 1) add(first(m), bishopTerm(s, first(m)));
+    for (SquareSet m = sets.men[Us][Rook]; m; m &= m - 1) add(first(m), rookTerm(s, first(m)));
+    for (SquareSet m = sets.men[Us][Queen]; m; m &= m - 1) add(first(m), queenTerm(s, first(m)));
+    add(pos.pieceList[Us][0], kingTerm(s, pos.pieceList[Us][0]));
     total += s.acc.mobility + s.acc.hanging + s.acc.overload;
-    const int beforeCentre = total;
-
-    total += colour == White ? blockedCentre<White>(pos) : blockedCentre<Black>(pos);
+    const int centre = blockedCentre<Us>(pos);
     if (trace) {
         trace->mobility = s.acc.mobility;
         trace->hanging = s.acc.hanging;
         trace->overload = s.acc.overload;
-        trace->blockedCentre = total - beforeCentre;
-        trace->total = total;
+        trace->blockedCentre = centre;
+        trace->total = total + centre;
     }
-    return total;
+    return total + centre;
 }
 
 // ---- Passed pawns --------------------------------------------------------------
@@ -460,12 +610,15 @@ void KingShelterCacheState::empty() {
 
 PieceTermsTrace tracePieceTerms(const Position& pos, int colour) {
     PieceTermsTrace trace;
-    scoreColour(pos, colour, &trace);
+    const BoardSets sets = readBoard(pos);
+    if (colour == White) scoreColour<White>(pos, sets, &trace);
+    else scoreColour<Black>(pos, sets, &trace);
     return trace;
 }
 
 int pieceTerms(const Position& pos, int side) {
-    const int white = scoreColour(pos, White, nullptr), black = scoreColour(pos, Black, nullptr);
+    const BoardSets sets = readBoard(pos);
+    const int white = scoreColour<White>(pos, sets, nullptr), black = scoreColour<Black>(pos, sets, nullptr);
     return side == White ? white - black : black - white;
 }
 
