@@ -19,7 +19,10 @@ pgo=${PGO:-1}
 case " $* " in *TALVO_SANITIZE=ON*|*TALVO_FUZZ=ON*) pgo=0 ;; esac
 if [ "$pgo" = 1 ]; then
   profile_build=$dir-profile
-  profile=$(pwd)/$profile_build/profile
+  case "$profile_build" in
+    /*) profile=$profile_build/profile ;;
+    *) profile=$(pwd)/$profile_build/profile ;;
+  esac
   cmake -S . -B "$profile_build" -DCMAKE_BUILD_TYPE=Release -DTALVO_TESTS=OFF -DTALVO_PROFILE=generate \
     -DTALVO_PROFILE_DIR="$profile" >/dev/null
   cmake --build "$profile_build" -j2 --target talvo
