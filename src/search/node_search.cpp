@@ -67,10 +67,16 @@ bool repeats(const SearchState& state, const Position& pos, int ply) {
 
 // Brings the highest-scoring entry of list[i..n) to position i; on equal scores
 // the earlier entry stays first.
+// The scan is kept free of branches: which move scores higher follows no pattern
+// a branch predictor could learn, and a wrong guess costs more than the compare.
 void selectBest(ScoredMove* list, int i, int n) {
-    int best = i;
-    for (int j = i + 1; j < n; ++j)
-        if (list[j].score > list[best].score) best = j;
+    int best = i, bestScore = list[i].score;
+    for (int j = i + 1; j < n; ++j) {
+        const int score = list[j].score;
+        const bool higher = score > bestScore;
+        best = higher ? j : best;
+        bestScore = higher ? score : bestScore;
+    }
     if (best != i) {
         const ScoredMove t = list[i];
         list[i] = list[best];
