@@ -39,7 +39,7 @@ bool attackedBy(int square, int by) {
     using namespace board;
     const eval::SquareSet pawnFrom =
         by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
-    if (pawnFrom & Board.pawnSet[by]) return true;
+    if (pawnFrom & Board.pieceSet[by][board::Pawn]) return true;
     for (int piece : {Knight, King}) {
         const uint8_t* ring = nextDirection[piece][square];
         for (int t = ring[square]; t != square; t = ring[t])

@@ -158,10 +158,13 @@ bool movesAlong(int piece, int d) { return piece == Queen || piece == lineKind(d
 bool letsThrough(int piece, int d) { return piece == Queen || (d < 4 && piece == Rook); }
 
 int knightsAttacking(const Position& pos, int side, int square) {
-    int count = 0;
-    for (SquareSet k = Sets.knight[square] & pos.occupiedBy[side]; k; k &= k - 1)
-        count += pos.squares[__builtin_ctzll(k)].piece == Knight;
-    return count;
+    return __builtin_popcountll(Sets.knight[square] & pos.pieceSet[side][Knight]);
+}
+
+// The men of side that move along direction d: its queens and the rooks or the
+// bishops.
+SquareSet slidersAlong(const Position& pos, int side, int d) {
+    return pos.pieceSet[side][Queen] | pos.pieceSet[side][lineKind(d)];
 }
 
 // Every man but the enemy king of side, which its maps see through.
@@ -295,10 +298,10 @@ void updateAttackMaps(Position& pos) {
             if (pos.squares[changed[i].square].colour == side)
                 addMan(map, changed[i].square, pos.squares[changed[i].square], 1, now);
         // Sliders that stayed where they were but look along a changed square.
-        for (SquareSet men = pos.occupiedBy[side] & lines & ~changedSet; men; men &= men - 1) {
+        const SquareSet sliders = pos.pieceSet[side][Bishop] | pos.pieceSet[side][Rook] | pos.pieceSet[side][Queen];
+        for (SquareSet men = sliders & lines & ~changedSet; men; men &= men - 1) {
             const int q = __builtin_ctzll(men);
             const int piece = pos.squares[q].piece;
-            if (piece != Bishop && piece != Rook && piece != Queen) continue;
             const int word = attackWeight[piece] + 1;
             for (int d = 0; d < 8; ++d) {
                 if (!movesAlong(piece, d) || !(Sets.ray[q][d] & changedSet)) continue;
@@ -314,30 +317,35 @@ void updateAttackMaps(Position& pos) {
 // The square looks out along its lines for the nearest man: side attacks it when
 // that man is side's and moves along the line.
 bool isAttackedBy(const Position& pos, int side, int square) {
-    if (Sets.pawnAttackers[side][square] & pos.pawnSet[side]) return true;
+    if (Sets.pawnAttackers[side][square] & pos.pieceSet[side][Pawn]) return true;
     if (distance[pos.pieceList[side][0]][square] == 1) return true;
-    if (knightsAttacking(pos, side, square)) return true;
-    const SquareSet occupied = seenMen(pos, side), mine = pos.occupiedBy[side];
+    if (Sets.knight[square] & pos.pieceSet[side][Knight]) return true;
+    const SquareSet occupied = seenMen(pos, side);
+    const SquareSet straight = slidersAlong(pos, side, 0), diagonal = slidersAlong(pos, side, 4);
     for (int d = 0; d < 8; ++d) {
-        const int man = firstMan(square, d, occupied);
-        if (man >= 0 && (mine & squareBit(man)) && movesAlong(pos.squares[man].piece, d)) return true;
+        // Only a line that holds one of our sliders can carry an attack.
+        const SquareSet sliders = d < 4 ? straight : diagonal;
+        if (!(Sets.ray[square][d] & sliders)) continue;
+        if (sliders & squareBit(firstMan(square, d, occupied))) return true;
     }
     return false;
 }
 
 int attackCount(const Position& pos, int side, int square) {
-    int count = __builtin_popcountll(Sets.pawnAttackers[side][square] & pos.pawnSet[side]);
+    int count = __builtin_popcountll(Sets.pawnAttackers[side][square] & pos.pieceSet[side][Pawn]);
     if (distance[pos.pieceList[side][0]][square] == 1) ++count;
     count += knightsAttacking(pos, side, square);
-    const SquareSet occupied = seenMen(pos, side), mine = pos.occupiedBy[side];
+    const SquareSet occupied = seenMen(pos, side);
     for (int d = 0; d < 8; ++d) {
+        const SquareSet sliders = slidersAlong(pos, side, d);
+        if (!(Sets.ray[square][d] & sliders)) continue;
         const int man = firstMan(square, d, occupied);
-        if (man < 0 || !(mine & squareBit(man)) || !movesAlong(pos.squares[man].piece, d)) continue;
+        if (!(sliders & squareBit(man))) continue;
         ++count;
         // One of ours behind it that moves the same way x-rays through it.
         if (!letsThrough(pos.squares[man].piece, d)) continue;
         const int behind = firstMan(man, d, occupied);
-        if (behind >= 0 && (mine & squareBit(behind)) && movesAlong(pos.squares[behind].piece, d)) ++count;
+        if (behind >= 0 && (sliders & squareBit(behind))) ++count;
     }
     return count;
 }

@@ -100,10 +100,10 @@ void makeMove(Position& pos, int s, int ply, Move move) {
         slot.capturedPiece = captured;
         slot.captureSquare = square;
         pos.occupiedBy[o] &= ~squareBit(square);
+        pos.pieceSet[o][captured] &= ~squareBit(square);
         pos.materialSum[o] -= pos.pieceSquare[o][captured][square];
         --pos.pieceCount[captured + 8 * o];
         if (captured == Pawn) {
-            pos.pawnSet[o] &= ~squareBit(square);
             pos.pawnKey ^= pawnKeys[o][square];
         } else {
             pos.nonPawnMaterial -= pieceValue[captured];
@@ -117,9 +117,10 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     if (field != 0) {
         // 4. Promotion: the pawn leaves the pawn structure and becomes a piece.
         pos.halfmoveClock = 0;
-        pos.pawnSet[s] &= ~squareBit(f);
-        pos.pawnKey ^= pawnKeys[s][f];
         const int q = promotedPiece(field);
+        pos.pieceSet[s][Pawn] &= ~squareBit(f);
+        pos.pieceSet[s][q] |= squareBit(t);
+        pos.pawnKey ^= pawnKeys[s][f];
         pos.nonPawnMaterial += pieceValue[q];
         pos.materialSum[s] += pos.pieceSquare[s][q][t] - pos.pieceSquare[s][Pawn][f];
         ++pos.pieceCount[q + 8 * s];
@@ -135,15 +136,17 @@ void makeMove(Position& pos, int s, int ply, Move move) {
             if (t > f) {
                 moveMan(pos, pos.pieceList[s], t + 1, f + 1, s, Rook);
                 pos.occupiedBy[s] ^= squareBit(t + 1) | squareBit(f + 1);
+                pos.pieceSet[s][Rook] ^= squareBit(t + 1) | squareBit(f + 1);
             } else {
                 moveMan(pos, pos.pieceList[s], t - 2, f - 1, s, Rook);
                 pos.occupiedBy[s] ^= squareBit(t - 2) | squareBit(f - 1);
+                pos.pieceSet[s][Rook] ^= squareBit(t - 2) | squareBit(f - 1);
             }
             pos.castled[s] = 1;
         }
         const int piece = pos.squares[f].piece;
+        pos.pieceSet[s][piece] ^= squareBit(f) | squareBit(t);
         if (piece == Pawn) {
-            pos.pawnSet[s] ^= squareBit(f) | squareBit(t);
             pos.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
             if (!(move & MoveCapture)) {
                 pos.halfmoveClock = 0;
@@ -213,7 +216,8 @@ void unmakeMove(Position& pos, int ply) {
         pos.pieceList[s][slotOf(pos, s, t, 0)] = f;
         pos.squares[t] = {Empty, NoColour};
         pos.squares[f] = {Pawn, uint8_t(s)};
-        pos.pawnSet[s] |= squareBit(f);
+        pos.pieceSet[s][Pawn] |= squareBit(f);
+        pos.pieceSet[s][m] &= ~squareBit(t);
         pos.pawnKey ^= pawnKeys[s][f];
     } else {
         if (move & MoveCastle) {
@@ -221,12 +225,11 @@ void unmakeMove(Position& pos, int ply) {
             pos.pieceList[s][slotOf(pos, s, rookNow, 0)] = rookHome;
             pos.squares[rookNow] = {Empty, NoColour};
             pos.squares[rookHome] = {Rook, uint8_t(s)};
+            pos.pieceSet[s][Rook] ^= squareBit(rookNow) | squareBit(rookHome);
             pos.castled[s] = 0;
         }
-        if (m == Pawn) {
-            pos.pawnSet[s] ^= squareBit(f) | squareBit(t);
-            pos.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
-        }
+        pos.pieceSet[s][m] ^= squareBit(f) | squareBit(t);
+        if (m == Pawn) pos.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
         pos.pieceList[s][slotOf(pos, s, t, 0)] = f;
         pos.squares[t] = {Empty, NoColour};
         pos.squares[f] = {uint8_t(m), uint8_t(s)};
@@ -235,10 +238,8 @@ void unmakeMove(Position& pos, int ply) {
     // The captured man returns, to the end of its side's list.
     if (move & MoveCapture) {
         const int type = slot.capturedPiece, square = slot.captureSquare;
-        if (type == Pawn) {
-            pos.pawnSet[o] |= squareBit(square);
-            pos.pawnKey ^= pawnKeys[o][square];
-        }
+        pos.pieceSet[o][type] |= squareBit(square);
+        if (type == Pawn) pos.pawnKey ^= pawnKeys[o][square];
         ++pos.pieceCount[type + 8 * o];
         pos.pieceList[o][++pos.menCount[o]] = square;
         pos.squares[square] = {uint8_t(type), uint8_t(o)};

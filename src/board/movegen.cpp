@@ -312,12 +312,12 @@ void appendMove(Position& pos, int score, Move move) {
 // Black pawn attacks (diagonally below each pawn, no wrap at the edges) and the
 // squares next to the black king: where the white king may not go.
 SquareSet whiteKingFence(const Position& pos) {
-    const SquareSet P = pos.pawnSet[Black];
+    const SquareSet P = pos.pieceSet[Black][Pawn];
     return ((((P >> 2) & 0x3fbfbfbfbfbfbf80ULL) | (P & 0x7f7f7f7f7f7f7f00ULL)) >> 7) |
            kingNeighbours[pos.pieceList[Black][0]];
 }
 SquareSet blackKingFence(const Position& pos) {
-    const SquareSet W = pos.pawnSet[White];
+    const SquareSet W = pos.pieceSet[White][Pawn];
     return ((((W & 0xffff7f7f7f7f7f7fULL) << 2) | (W & 0x00fefefefefefefeULL)) << 7) |
            kingNeighbours[pos.pieceList[White][0]];
 }

@@ -35,18 +35,18 @@ bool Position::rebuildDerivedState(int side) {
     }
     if (kings[0] != 1 || kings[1] != 1) usable = false;
 
-    // 3. Pawn sets and pawn key; the men of each side.
+    // 3. The men of each side and of each kind as square sets; the pawn key.
     occupiedBy[0] = occupiedBy[1] = 0;
     for (int sq = 0; sq < 64; ++sq)
         if (squares[sq].colour == White || squares[sq].colour == Black) occupiedBy[squares[sq].colour] |= squareBit(sq);
-    pawnSet[0] = pawnSet[1] = 0;
+    std::memset(pieceSet, 0, sizeof pieceSet);
     pawnKey = 0;
-    for (int sq = 0; sq < 64; ++sq)
-        if (squares[sq].piece == Pawn && squares[sq].colour != NoColour) {
-            const int c = squares[sq].colour;
-            pawnSet[c] |= squareBit(sq);
-            pawnKey ^= pawnKeys[c][sq];
-        }
+    for (int sq = 0; sq < 64; ++sq) {
+        if (squares[sq].colour == NoColour) continue;
+        const int c = squares[sq].colour;
+        pieceSet[c][squares[sq].piece] |= squareBit(sq);
+        if (squares[sq].piece == Pawn) pawnKey ^= pawnKeys[c][sq];
+    }
 
     // 4. Attack maps at level 0, the only level left; they need both kings on the board.
     mapLevel = 0;
@@ -113,7 +113,7 @@ bool Position::isConsistent() const {
     // 2. Every square empty or holding a man of a side; everything derived from the
     // squares counted again.
     int pieces[16] = {}, men[2] = {}, material[2] = {}, nonPawn = 0;
-    SquareSet pawns[2] = {};
+    SquareSet sets[2][8] = {};
     uint32_t pawnStructure = 0;
     for (int sq = 0; sq < 64; ++sq) {
         const SquareContent man = squares[sq];
@@ -125,10 +125,10 @@ bool Position::isConsistent() const {
         const int c = man.colour;
         ++pieces[man.piece + 8 * c];
         material[c] += pieceSquare[c][man.piece][sq];
+        sets[c][man.piece] |= squareBit(sq);
         if (man.piece == King) continue;
         ++men[c];
         if (man.piece == Pawn) {
-            pawns[c] |= squareBit(sq);
             pawnStructure ^= pawnKeys[c][sq];
         } else {
             nonPawn += pieceValue[man.piece];
@@ -152,7 +152,7 @@ bool Position::isConsistent() const {
     // 4. The sums and keys make keeps, against the recount; the key's side bit
     // says who is to move, which make tracks and this object does not.
     return nonPawn == nonPawnMaterial && material[0] == materialSum[0] && material[1] == materialSum[1] &&
-           pawns[0] == pawnSet[0] && pawns[1] == pawnSet[1] && pawnStructure == pawnKey &&
+           std::memcmp(sets, pieceSet, sizeof sets) == 0 && pawnStructure == pawnKey &&
            key == computeHashKey(*this, int(key.low & 1));
 }
 

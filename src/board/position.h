@@ -5,7 +5,7 @@
 // in driver/globals.cpp), a book build's, a second search's.
 //
 // loadRecord copies a record into the squares and state words; the derived state
-// (piece lists, counts, material, pawn sets and pawn key, attack maps, the key) is
+// (piece lists, counts, material, square sets and pawn key, attack maps, the key) is
 // then rebuilt from the squares by rebuildDerivedState, which the evaluation's root
 // preparation calls, and kept current by make and unmake from there on.
 #pragma once
@@ -65,7 +65,7 @@ struct Position {
     // to rebuildDerivedState.
     void loadRecord(const PositionRecord& record);
     // Rebuilds the derived state from the squares (piece lists, counts, non-pawn
-    // material, pawn sets and pawn key, attack maps, material sums with the
+    // material, square sets and pawn key, attack maps, material sums with the
     // piece-square tables as they stand, the key) and empties the ply slots.
     // Returns false when the position cannot be held (a side without exactly one
     // king, or with more than 16 men); it must then not be searched, though nothing
@@ -90,7 +90,8 @@ struct Position {
     int nonPawnMaterial = 0;  // pieceValue of every knight, bishop, rook and queen
     int materialSum[2]{};     // piece-square entries (base value included) per side
     HashKey key{};
-    SquareSet pawnSet[2]{};  // by side
+    // The men by side and piece code (pieceSet[c][Pawn] the pawns, [King] the king).
+    SquareSet pieceSet[2][8]{};
     SquareSet occupiedBy[2]{};  // every man of a side, king included
     uint32_t pawnKey = 0;    // the pawn structure's key (pawnKeys of board/zobrist.h)
     // The union of the two pawn sets as the evaluation's last pawn-cache probe saw

@@ -65,7 +65,7 @@ int bishopSquare(const Position& pos, int colour) {
 // Pawns of colour standing on squares of the given colour (1 dark, 0 light).
 int pawnsOnSquareColour(const Position& pos, int colour, int shade) {
     int count = 0;
-    for (SquareSet pawns = pos.pawnSet[colour]; pawns; pawns &= pawns - 1)
+    for (SquareSet pawns = pos.pieceSet[colour][Pawn]; pawns; pawns &= pawns - 1)
         if (squareColour[__builtin_ctzll(pawns)] == shade) ++count;
     return count;
 }
@@ -124,7 +124,7 @@ bool bishopAndPawnsOnly(const Position& pos, int colour) {
 }
 
 bool allPawnsOnFile(const Position& pos, int colour, int file) {
-    return (pos.pawnSet[colour] & ~PawnEvaluator.fileMask[file]) == 0;
+    return (pos.pieceSet[colour][Pawn] & ~PawnEvaluator.fileMask[file]) == 0;
 }
 
 // Can colour still win? Not with a bare king or a single minor piece, nor with the
@@ -192,11 +192,11 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     } else {
         const int ownKing = pos.pieceList[s][0], enemyKing = pos.pieceList[o][0];
         const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
-        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pos.pawnSet[s])) {
+        if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pos.pieceSet[s][Pawn])) {
             *status = EvalExact;
             return board::KingCaptureScore;
         }
-        if ((attackers[o][ownKing] & pos.pawnSet[o]) && moveIn) moveIn->move |= board::MoveCheck;
+        if ((attackers[o][ownKing] & pos.pieceSet[o][Pawn]) && moveIn) moveIn->move |= board::MoveCheck;
     }
 
     // Step 3. Tablebases know the exact value; mates count from here.

@@ -89,9 +89,9 @@ void PawnEvaluatorState::buildMasks() {
 }
 
 int PawnEvaluatorState::probePawnCache(Position& pos, int phase, int side) {
-    pos.allPawns = pos.pawnSet[0] | pos.pawnSet[1];
+    pos.allPawns = pos.pieceSet[0][board::Pawn] | pos.pieceSet[1][board::Pawn];
     const PawnCacheEntry& entry = cache[pos.pawnKey & PawnCacheIndexMask];
-    if (entry.pawnSet[0] == pos.pawnSet[0] && entry.pawnSet[1] == pos.pawnSet[1]) {
+    if (entry.pawns[0] == pos.pieceSet[0][board::Pawn] && entry.pawns[1] == pos.pieceSet[1][board::Pawn]) {
         for (int c = 0; c < 2; ++c) {
             frontAttackSpan[c] = entry.frontAttackSpan[c];
             passedFiles[c] = entry.passedFiles[c];
@@ -110,7 +110,7 @@ int PawnEvaluatorState::finishPawnScore(const Position& pos, int phase, int side
     if (store) {
         PawnCacheEntry& entry = cache[pos.pawnKey & PawnCacheIndexMask];
         for (int c = 0; c < 2; ++c) {
-            entry.pawnSet[c] = pos.pawnSet[c];
+            entry.pawns[c] = pos.pieceSet[c][board::Pawn];
             entry.frontAttackSpan[c] = frontAttackSpan[c];
             entry.passedFiles[c] = passedFiles[c];
             entry.weakFiles[c] = weakFiles[c];
@@ -143,7 +143,7 @@ void PawnEvaluatorState::scorePawn(const Position& pos, int s) {
         return Us == 0 ? blackPawnAttackers[sq] : whitePawnAttackers[sq];
     };
 
-    const SquareSet ours = pos.pawnSet[Us], theirs = pos.pawnSet[Them];
+    const SquareSet ours = pos.pieceSet[Us][board::Pawn], theirs = pos.pieceSet[Them][board::Pawn];
     const int file = fileOf(s), rank = Us == 0 ? rankOf(s) : 7 - rankOf(s), stop = s + Up;
     // More of their pawns than ours bearing on a square: our pawn cannot go there.
     auto controlBalance = [&](int square) {

@@ -26,7 +26,7 @@ using board::squareBit;
 // One cached structure. The pawn sets verify the hit; the rest is what a fresh
 // pass over the pawns would have produced.
 struct alignas(64) PawnCacheEntry {
-    SquareSet pawnSet[2];
+    SquareSet pawns[2];
     SquareSet frontAttackSpan[2];
     uint32_t passedFiles[2];
     uint32_t weakFiles[2];

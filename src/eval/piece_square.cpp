@@ -175,7 +175,7 @@ void addSquareTerms(Position& pos, const RootShape& root, int q, int knight, int
 
     table[board::Pawn][q] += PawnTable[turned];
     // No friendly pawn on a neighbouring file: a pawn here would be isolated.
-    if (!(pos.pawnSet[Us] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
+    if (!(pos.pieceSet[Us][board::Pawn] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
     // Castled on opposite wings, the pawns in front of the enemy king become a storm.
     const int kingFile = root.kingFile[Us];
     if (root.oppositeWings && ((kingFile <= 3 && file >= 5) || (kingFile >= 4 && file <= 2)))

@@ -59,10 +59,9 @@ struct Accumulators {
     int overload = 0;
 };
 
-// The men of both sides by piece code, and what the two maps say about every
-// square: where each side attacks at all, and where its word is the larger.
+// What the two maps say about every square: where each side attacks at all, and
+// where its word is the larger.
 struct BoardSets {
-    SquareSet men[2][8];
     SquareSet attacked[2];
     SquareSet stronger[2];
 };
@@ -106,12 +105,6 @@ void readMaps(const int* white, const int* black, BoardSets& b) {
 BoardSets readBoard(const Position& pos) {
     BoardSets b{};
     readMaps(pos.attackMapOf(White), pos.attackMapOf(Black), b);
-    for (int c : {White, Black}) {
-        b.men[c][Pawn] = pos.pawnSet[c];
-        b.men[c][King] = squareBit(pos.pieceList[c][0]);
-        for (SquareSet m = pos.occupiedBy[c] & ~b.men[c][Pawn] & ~b.men[c][King]; m; m &= m - 1)
-            b.men[c][pos.squares[__builtin_ctzll(m)].piece] |= m & -m;
-    }
     return b;
 }
 
@@ -183,7 +176,7 @@ Scoring makeScoring(const Position& pos, const BoardSets& sets, int colour) {
     s.empty = ~s.occupied;
     s.enemyAttacks = sets.attacked[them];
     s.enemyStronger = sets.stronger[them];
-    s.pawnsAndKings = sets.men[White][Pawn] | sets.men[Black][Pawn] | sets.men[White][King] | sets.men[Black][King];
+    s.pawnsAndKings = pos.pieceSet[White][Pawn] | pos.pieceSet[Black][Pawn] | pos.pieceSet[White][King] | pos.pieceSet[Black][King];
     findHeldMen(s);
     return s;
 }
@@ -213,7 +206,7 @@ SquareSet pawnsAttacking(SquareSet pawns, SquareSet targets) {
 // pawns.
 template <int Us>
 int pawnTerms(Scoring& s, PieceTermsTrace* trace) {
-    const SquareSet pawns = s.sets.men[Us][Pawn];
+    const SquareSet pawns = s.pos.pieceSet[Us][Pawn];
     // A pawn can move when it can capture, or push to a square that is empty and not
     // more attacked than defended.
     const SquareSet pushable = s.empty & ~s.enemyStronger;
@@ -258,7 +251,7 @@ void chargeMinorHanging(Scoring& s, int sq, int safe) {
 int knightTerm(Scoring& s, int sq) {
     const SquareSet jumps = targets::Sets.knight[sq];
     // Safe: not attacked at all, or an enemy piece worth at least a knight to take.
-    const SquareSet enemyPieces = s.enemy & ~s.sets.men[s.e][Pawn];
+    const SquareSet enemyPieces = s.enemy & ~s.pos.pieceSet[s.e][Pawn];
     const int safe = countToTwo(jumps & ~s.own & (~s.enemyAttacks | enemyPieces));
     if (safe < 2) s.acc.mobility += LowMobility[safe];
     chargeOverload(s, countOf(jumps & s.heldBy[Knight]));
@@ -345,13 +338,13 @@ SliderResult sliderWalk(Scoring& s, int sq) {
         walkLine<Kind, 5>(s, sq, w);
         walkLine<Kind, 6>(s, sq, w);
         walkLine<Kind, 7>(s, sq, w);
-        takeable = s.enemy & ~s.sets.men[s.e][Pawn];
+        takeable = s.enemy & ~s.pos.pieceSet[s.e][Pawn];
     } else {
         walkLine<Kind, 0>(s, sq, w);
         walkLine<Kind, 1>(s, sq, w);
         walkLine<Kind, 2>(s, sq, w);
         walkLine<Kind, 3>(s, sq, w);
-        takeable = s.sets.men[s.e][Rook] | s.sets.men[s.e][Queen] | s.sets.men[s.e][King];
+        takeable = s.pos.pieceSet[s.e][Rook] | s.pos.pieceSet[s.e][Queen] | s.pos.pieceSet[s.e][King];
     }
     const SquareSet moves = w.walked & s.empty;
     const int safe = countToTwo((w.firstMen & takeable) | (moves & ~s.enemyAttacks));
@@ -385,7 +378,7 @@ int bishopTerm(Scoring& s, int sq) {
 
 // ---- Rooks and queens ----------------------------------------------------------
 bool pawnOnRank(const Position& pos, int colour, int rank) {
-    return (pos.pawnSet[colour] & (SquareSet(0xFF) << (8 * rank))) != 0;
+    return (pos.pieceSet[colour][Pawn] & (SquareSet(0xFF) << (8 * rank))) != 0;
 }
 
 // The first pawn of either colour on a file, walking the ranks from `from` by step.
@@ -416,9 +409,9 @@ int rookTerm(Scoring& s, int sq) {
 
     const int file = board::fileOf(sq), rank = board::rankOf(sq);
     const SquareSet fileSet = PawnEvaluator.fileMask[file];
-    if ((s.pos.pawnSet[s.c] & fileSet) == 0) {
+    if ((s.pos.pieceSet[s.c][Pawn] & fileSet) == 0) {
         x += 10;
-        if ((s.pos.pawnSet[s.e] & fileSet) == 0) x += 4;
+        if ((s.pos.pieceSet[s.e][Pawn] & fileSet) == 0) x += 4;
     }
 
     // Rooks belong behind passed pawns of either colour: below a white one, above
@@ -458,7 +451,7 @@ SquareSet straightReach(int sq, SquareSet occupied) {
 int queenTerm(Scoring& s, int sq) {
     const SquareSet reach = diagonalReach(sq, s.occupied) | straightReach(sq, s.occupied);
     // Safe: not attacked, or the enemy queen or king to take.
-    const SquareSet queenOrKing = s.sets.men[s.e][Queen] | s.sets.men[s.e][King];
+    const SquareSet queenOrKing = s.pos.pieceSet[s.e][Queen] | s.pos.pieceSet[s.e][King];
     const int safe = countToTwo(reach & ~s.own & (~s.enemyAttacks | queenOrKing));
     if (safe < 2) s.acc.mobility += LowMobilityQueen[safe];
     if (s.E[sq] > 0) {
@@ -491,7 +484,7 @@ int kingTerm(Scoring& s, int sq) {
     else r = -40 / (gamePhase + 1);
 
     if (gamePhase < 8) {
-        const SquareSet* them = s.sets.men[s.e];
+        const SquareSet* them = s.pos.pieceSet[s.e];
         int a1 = 0, a2 = 0;
         if (them[Bishop] | them[Queen]) countKingLines(s, diagonalReach(sq, s.occupied), DiagonalCounters, a1, a2);
         if (them[Rook] | them[Queen]) countKingLines(s, straightReach(sq, s.occupied), QueenOrRookCounters, a1, a2);
@@ -540,10 +533,10 @@ int scoreColour(const Position& pos, const BoardSets& sets, PieceTermsTrace* tra
         total += term;
         if (trace) trace->term[sq] = term;
     };
-    for (SquareSet m = sets.men[Us][Knight]; m; m &= m - 1) add(first(m), knightTerm(s, first(m)));
-    for (SquareSet m = sets.men[Us][Bishop]; m; m &= m - 1) add(first(m), bishopTerm(s, first(m)));
-    for (SquareSet m = sets.men[Us][Rook]; m; m &= m - 1) add(first(m), rookTerm(s, first(m)));
-    for (SquareSet m = sets.men[Us][Queen]; m; m &= m - 1) add(first(m), queenTerm(s, first(m)));
+    for (SquareSet m = pos.pieceSet[Us][Knight]; m; m &= m - 1) add(first(m), knightTerm(s, first(m)));
+    for (SquareSet m = pos.pieceSet[Us][Bishop]; m; m &= m - 1) add(first(m), bishopTerm(s, first(m)));
+    for (SquareSet m = pos.pieceSet[Us][Rook]; m; m &= m - 1) add(first(m), rookTerm(s, first(m)));
+    for (SquareSet m = pos.pieceSet[Us][Queen]; m; m &= m - 1) add(first(m), queenTerm(s, first(m)));
     add(pos.pieceList[Us][0], kingTerm(s, pos.pieceList[Us][0]));
     total += s.acc.mobility + s.acc.hanging + s.acc.overload;
     const int centre = blockedCentre<Us>(pos);
@@ -627,7 +620,7 @@ int passedPawnTerm(const Position& pos, int sideToMove) {
     // Late in the endgame a passed pawn far from the other pawns stretches the
     // defending king.
     if (gamePhase > 8) {
-        SquareSet pawns = pos.pawnSet[White] | pos.pawnSet[Black];
+        SquareSet pawns = pos.pieceSet[White][Pawn] | pos.pieceSet[Black][Pawn];
         int files = 0, count = 0;
         for (; pawns; pawns &= pawns - 1) {
             files += __builtin_ctzll(pawns) & 7;
@@ -666,7 +659,7 @@ int pawnRaceTerm(const Position& pos, int sideToMove) {
 
 int shelterScore(const Position& pos, int kingSquare, int colour) {
     const int file = board::fileOf(kingSquare), rank = board::rankOf(kingSquare);
-    const SquareSet own = pos.pawnSet[colour], enemy = pos.pawnSet[1 - colour];
+    const SquareSet own = pos.pieceSet[colour][Pawn], enemy = pos.pieceSet[1 - colour][Pawn];
     const int forward = colour == White ? 8 : -8;
     // A king that has wandered to its seventh or eighth rank has no shield left.
     const bool shielded = colour == White ? rank < 6 : rank > 1;

@@ -91,7 +91,8 @@ TEST(MakeUnmake, TheConsistencyCheckSeesEachKindOfDamage) {
     EXPECT_TRUE(damaged([](Position& p) { ++p.pieceCount[Queen]; }));
     EXPECT_TRUE(damaged([](Position& p) { p.nonPawnMaterial -= 100; }));
     EXPECT_TRUE(damaged([](Position& p) { ++p.materialSum[Black]; }));
-    EXPECT_TRUE(damaged([](Position& p) { p.pawnSet[White] ^= squareBit(parseSquare("d5")); }));
+    EXPECT_TRUE(damaged([](Position& p) { p.pieceSet[White][board::Pawn] ^= squareBit(parseSquare("d5")); }));
+    EXPECT_TRUE(damaged([](Position& p) { p.pieceSet[Black][Queen] = 0; }));
     EXPECT_TRUE(damaged([](Position& p) { p.pawnKey ^= 1; }));
     EXPECT_TRUE(damaged([](Position& p) { p.castleRights = 7; }));
     EXPECT_TRUE(damaged([](Position& p) { p.epSquare = 60; }));

@@ -19,8 +19,8 @@ void scoreAllPawns(const board::Position& pos) {
     for (int c = 0; c < 2; ++c)
         PawnEvaluator.frontAttackSpan[c] = PawnEvaluator.passedFiles[c] = PawnEvaluator.weakFiles[c] = 0;
     for (int s = 0; s < 64; ++s) {
-        if (pos.pawnSet[0] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::White>(pos, s);
-        if (pos.pawnSet[1] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::Black>(pos, s);
+        if (pos.pieceSet[0][board::Pawn] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::White>(pos, s);
+        if (pos.pieceSet[1][board::Pawn] & eval::squareBit(s)) PawnEvaluator.scorePawn<board::Black>(pos, s);
     }
 }
 
@@ -30,16 +30,16 @@ TEST(PawnStructure, BlackIsTheMirrorImageOfWhite) {
     for (int trial = 0; trial < 2000; ++trial) {
         const SquareSet inner = 0x00FFFFFFFFFFFF00ULL;
         SquareSet white = random() & random() & inner, black = random() & random() & inner & ~white;
-        pos.pawnSet[0] = white;
-        pos.pawnSet[1] = black;
+        pos.pieceSet[0][board::Pawn] = white;
+        pos.pieceSet[1][board::Pawn] = black;
         scoreAllPawns(pos);
         const int structure = PawnEvaluator.structureScore, endgame = PawnEvaluator.endgameScore;
         const uint32_t passed = PawnEvaluator.passedFiles[0], weak = PawnEvaluator.weakFiles[0];
         const SquareSet span = PawnEvaluator.frontAttackSpan[0];
 
         // Turn the board over rank by rank and swap the colours.
-        pos.pawnSet[0] = __builtin_bswap64(black);
-        pos.pawnSet[1] = __builtin_bswap64(white);
+        pos.pieceSet[0][board::Pawn] = __builtin_bswap64(black);
+        pos.pieceSet[1][board::Pawn] = __builtin_bswap64(white);
         scoreAllPawns(pos);
         ASSERT_EQ(PawnEvaluator.structureScore, -structure) << std::hex << white << " " << black;
         ASSERT_EQ(PawnEvaluator.endgameScore, -endgame);
