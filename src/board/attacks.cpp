@@ -186,19 +186,24 @@ struct ChangedSquare {
 
 // The squares a move changed, with their contents before it: where the mover
 // stood, where it went, the pawn taken en passant, the castling rook's two squares.
-int changedSquares(const Position& pos, const PlySlot& slot, ChangedSquare* out) {
+// They join the n squares listed already (from earlier moves) unless listed there,
+// so that each square keeps its contents before the first of the moves.
+int addChangedSquares(const PlySlot& slot, ChangedSquare* out, int n) {
+    const auto note = [&](int square, SquareContent before) {
+        for (int i = 0; i < n; ++i)
+            if (out[i].square == square) return;
+        out[n++] = {square, before};
+    };
     const Move move = slot.move;
     const int from = moveFrom(move), to = moveTo(move);
-    const uint8_t s = pos.squares[to].colour, o = uint8_t(1 - s);
-    const uint8_t mover = movePromotion(move) != 0 ? uint8_t(Pawn) : pos.squares[to].piece;
-    int n = 0;
-    out[n++] = {from, {mover, s}};
+    const uint8_t s = slot.mover.colour, o = uint8_t(1 - s);
+    note(from, slot.mover);
     const bool capture = (move & MoveCapture) != 0, onTo = capture && slot.captureSquare == to;
-    out[n++] = {to, onTo ? SquareContent{uint8_t(slot.capturedPiece), o} : SquareContent{Empty, NoColour}};
-    if (capture && !onTo) out[n++] = {slot.captureSquare, {Pawn, o}};
+    note(to, onTo ? SquareContent{uint8_t(slot.capturedPiece), o} : SquareContent{Empty, NoColour});
+    if (capture && !onTo) note(slot.captureSquare, {Pawn, o});
     if (move & MoveCastle) {
-        out[n++] = {to > from ? to + 1 : to - 2, {Rook, s}};
-        out[n++] = {to > from ? from + 1 : from - 1, {Empty, NoColour}};
+        note(to > from ? to + 1 : to - 2, {Rook, s});
+        note(to > from ? from + 1 : from - 1, {Empty, NoColour});
     }
     return n;
 }
@@ -256,37 +261,74 @@ void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
     }
 }
 
+// The level whose maps the current ones are brought up from: the nearest level
+// below with current maps, reached by moves made one after the other from it, at
+// most MostMovesBridged of them; -1 when there is none and the maps are built.
+// A quiescence node that lists captures alone reads no maps, so its children
+// bridge two moves.
+constexpr int MostMovesBridged = 3;
+
+int sourceLevel(const Position& pos) {
+    const int level = pos.mapLevel;
+    for (int k = level - 1; k >= 0 && k >= level - MostMovesBridged; --k) {
+        if (pos.slots[k].previousMapLevel != k) return -1;
+        if (pos.mapsCurrent[k]) return k;
+    }
+    return -1;
+}
+
+// What a slider on q adds along d: its full word up to and including the first
+// man, 1 on the squares behind an own man it looks through (see addRay).
+struct RayReach {
+    SquareSet direct;
+    SquareSet xray;
+};
+
+RayReach rayReach(int q, int d, const MapView& view, int side) {
+    const int first = firstMan(q, d, view.occupied);
+    if (first < 0) return {Sets.ray[q][d], 0};
+    const RayReach reach{Sets.ray[q][d] & ~Sets.ray[first][d], 0};
+    const SquareContent man = view.at(first);
+    if (man.colour != side || !letsThrough(man.piece, d)) return reach;
+    const int second = firstMan(first, d, view.occupied);
+    return {reach.direct, second < 0 ? Sets.ray[first][d] : Sets.ray[first][d] & ~Sets.ray[second][d]};
+}
+
 }  // namespace
 
 void updateAttackMaps(Position& pos) {
     const int level = pos.mapLevel;
-    if (level == 0 || !pos.mapsCurrent[level - 1] || pos.slots[level - 1].previousMapLevel != level - 1) {
+    const int source = sourceLevel(pos);
+    if (source < 0) {
         buildAttackMaps(pos);
         return;
     }
-    const PlySlot& slot = pos.slots[level - 1];
-    std::memcpy(pos.attackMaps[level], pos.attackMaps[level - 1], sizeof pos.attackMaps[level]);
-    pos.unfoldedKingWord[level][White] = pos.unfoldedKingWord[level - 1][White];
-    pos.unfoldedKingWord[level][Black] = pos.unfoldedKingWord[level - 1][Black];
+    std::memcpy(pos.attackMaps[level], pos.attackMaps[source], sizeof pos.attackMaps[level]);
+    pos.unfoldedKingWord[level][White] = pos.unfoldedKingWord[source][White];
+    pos.unfoldedKingWord[level][Black] = pos.unfoldedKingWord[source][Black];
     pos.mapsCurrent[level] = true;
-    if (slot.move == NoMove) return;  // a null move changes no square
 
-    ChangedSquare changed[5];
-    const int n = changedSquares(pos, slot, changed);
+    // Null moves change no square.
+    ChangedSquare changed[5 * MostMovesBridged];
+    int n = 0;
+    for (int k = source; k < level; ++k)
+        if (pos.slots[k].move != NoMove) n = addChangedSquares(pos.slots[k], changed, n);
+    if (n == 0) return;
     SquareSet changedSet = 0, lines = 0;
     for (int i = 0; i < n; ++i) {
         changedSet |= squareBit(changed[i].square);
         lines |= Sets.lines[changed[i].square];
     }
-    const SquareSet before = slot.occupiedBy[White] | slot.occupiedBy[Black];
+    const SquareSet before = pos.slots[source].occupiedBy[White] | pos.slots[source].occupiedBy[Black];
     const SquareSet after = pos.occupiedBy[White] | pos.occupiedBy[Black];
 
     for (int side : {White, Black}) {
         const int other = 1 - side;
         int* map = pos.attackMapOf(side);
         const int kingAfter = pos.pieceList[other][0];
-        const bool kingMoved = changed[0].before.piece == King && changed[0].before.colour == other;
-        const int kingBefore = kingMoved ? changed[0].square : kingAfter;
+        int kingBefore = kingAfter;
+        for (int i = 0; i < n; ++i)
+            if (changed[i].before.piece == King && changed[i].before.colour == other) kingBefore = changed[i].square;
         // The enemy king's word as the attacks add up, folded again at the end.
         map[kingBefore] = pos.unfoldedKingWord[level][side];
         const MapView was{before & ~squareBit(kingBefore), pos.squares, changed, n};
@@ -297,7 +339,8 @@ void updateAttackMaps(Position& pos) {
         for (int i = 0; i < n; ++i)
             if (pos.squares[changed[i].square].colour == side)
                 addMan(map, changed[i].square, pos.squares[changed[i].square], 1, now);
-        // Sliders that stayed where they were but look along a changed square.
+        // Sliders that stayed where they were but look along a changed square:
+        // only the squares their reach gained or lost change.
         const SquareSet sliders = pos.pieceSet[side][Bishop] | pos.pieceSet[side][Rook] | pos.pieceSet[side][Queen];
         for (SquareSet men = sliders & lines & ~changedSet; men; men &= men - 1) {
             const int q = __builtin_ctzll(men);
@@ -305,8 +348,11 @@ void updateAttackMaps(Position& pos) {
             const int word = attackWeight[piece] + 1;
             for (int d = 0; d < 8; ++d) {
                 if (!movesAlong(piece, d) || !(Sets.ray[q][d] & changedSet)) continue;
-                addRay(map, q, d, -word, was, side);
-                addRay(map, q, d, word, now, side);
+                const RayReach old = rayReach(q, d, was, side), fresh = rayReach(q, d, now, side);
+                addOver(map, old.direct & ~fresh.direct, -word);
+                addOver(map, fresh.direct & ~old.direct, word);
+                addOver(map, old.xray & ~fresh.xray, -1);
+                addOver(map, fresh.xray & ~old.xray, 1);
             }
         }
         pos.unfoldedKingWord[level][side] = map[kingAfter];

@@ -79,6 +79,7 @@ void makeMove(Position& pos, int s, int ply, Move move) {
     slot.nonPawnMaterial = pos.nonPawnMaterial;
     slot.occupiedBy[0] = pos.occupiedBy[0];
     slot.occupiedBy[1] = pos.occupiedBy[1];
+    slot.mover = pos.squares[f];
     enterMapLevel(pos, slot, ply);
     // The mover leaves f for t (a promotion too); castling moves the rook below.
     pos.occupiedBy[s] ^= squareBit(f) | squareBit(t);
@@ -251,6 +252,8 @@ void makeNullMove(Position& pos, int side, int ply) {
     slot.key = pos.key;
     slot.epSquare = pos.epSquare;
     slot.move = NoMove;
+    slot.occupiedBy[0] = pos.occupiedBy[0];
+    slot.occupiedBy[1] = pos.occupiedBy[1];
     enterMapLevel(pos, slot, ply);
     ++pos.halfmoveClock;
     if (pos.epSquare != 0) {

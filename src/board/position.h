@@ -34,6 +34,7 @@ struct PlySlot {
     int capturedPiece;
     int captureSquare;
     SquareSet occupiedBy[2];
+    SquareContent mover;   // the man that made the move, as it stood on its from-square
     int previousMapLevel;  // the attack-map level the position had before the move
 };
 constexpr int PlySlots = 64;

@@ -226,7 +226,6 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
             if (ply < LinePlies) setLine(pvOut, ttMove, nullptr);
             return nullScore;
         }
-        board::buildAttackMaps(pos);
         if (budget > 0 && nullScore < MateThreatScore && mateThreatened(pos, s, ply, freeList)) {
             ++limit;
             --budget;

@@ -82,6 +82,69 @@ uint64_t perftFromRoot(const std::string& fen, int depth) {
     return leaves;
 }
 
+// Maps are brought up across up to three moves when the nodes between read none
+// (a quiescence node listing captures alone): after every line of three moves, a
+// null move among them, and after every two, the maps must equal a build.
+bool mapsBridgeEveryLine(const std::string& fen) {
+    const int side = testing_support::setUpPosition(fen);
+    if (side < 0) return false;
+    Board.ordering = &PerftOrdering;
+    static ScoredMove first[256], second[256], third[256];
+    static Position scratch;
+    // The legal replies after the moves made on Board, listed on a copy so that
+    // Board's own maps stay as the moves left them.
+    const auto replies = [](int mover, int ply, ScoredMove* list) {
+        scratch = Board;
+        return generateLegalMoves(scratch, list, mover, ply);
+    };
+    const auto checkLines = [&](int mover, int ply, int n, const char* what) {
+        for (int i = 0; i < n; ++i) {
+            makeMove(Board, mover, ply, third[i].move);
+            ensureAttackMaps(Board);
+            const bool same = attackMapsAreCurrent(Board);
+            unmakeMove(Board, ply);
+            if (!same) {
+                ADD_FAILURE() << what << " then " << moveToText(third[i].move) << " in " << fen;
+                return false;
+            }
+        }
+        return true;
+    };
+    const int n1 = generateLegalMoves(Board, first, side, 0);
+    for (int i = 0; i < n1; ++i) {
+        makeMove(Board, side, 0, first[i].move);
+        const int n2 = replies(1 - side, 1, second);
+        for (int j = 0; j < n2; ++j) {
+            makeMove(Board, 1 - side, 1, second[j].move);
+            std::string line = moveToText(first[i].move);
+            line += std::string(" ") + moveToText(second[j].move);
+            if (!checkLines(side, 2, replies(side, 2, third), line.c_str())) return false;
+            ensureAttackMaps(Board);
+            if (!attackMapsAreCurrent(Board)) {
+                ADD_FAILURE() << line << " in " << fen;
+                return false;
+            }
+            unmakeMove(Board, 1);
+        }
+        // The search passes only when not in check.
+        if (!isAttackedBy(Board, side, Board.pieceList[1 - side][0])) {
+            makeNullMove(Board, 1 - side, 1);
+            if (!checkLines(side, 2, replies(side, 2, third), moveToText(first[i].move))) return false;
+            unmakeNullMove(Board, 1);
+        }
+        unmakeMove(Board, 0);
+    }
+    return true;
+}
+
+TEST(AttackMaps, BroughtUpAcrossSeveralMovesEqualABuild) {
+    // Castling both ways, en passant, promotions with and without capture, checks.
+    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+                            "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1"})
+        EXPECT_TRUE(mapsBridgeEveryLine(fen));
+}
+
 struct PerftCase {
     std::string fen;
     int depth;
