@@ -23,14 +23,10 @@ constexpr int CastleRightsKept[64] = {
 // The promotion field names a bishop, rook or queen; anything else is a knight.
 constexpr int promotedPiece(int field) { return (field == 3 || field == 4 || field == 5) ? field : Knight; }
 
-// The slot of square in a side's list, searching from slot `first`. The search is
-// bounded by the list so that a board that breaks the invariants cannot send it
-// past the end; such a board yields slot 0.
-inline int slotOf(const Position& pos, int side, int square, int first) {
-    const int* list = pos.pieceList[side];
-    for (int i = first; i <= pos.menCount[side]; ++i)
-        if (list[i] == square) return i;
-    return 0;
+// The man in list slot i of side now stands on square.
+inline void putInSlot(Position& pos, int side, int i, int square) {
+    pos.pieceList[side][i] = square;
+    pos.listSlot[square] = int8_t(i);
 }
 
 inline void setSideBit(HashKey& key, int side) { key.low = (key.low & ~1u) | uint32_t(side); }
@@ -51,10 +47,8 @@ inline void leaveMapLevel(Position& pos, const PlySlot& slot, int ply) {
 }
 
 // Moves one man from -> to in its side's list, squares, material sum and key.
-inline void moveMan(Position& pos, int* list, int from, int to, int colour, int piece) {
-    int i = 0;
-    while (i < 15 && list[i] != from) ++i;
-    list[i] = to;
+inline void moveMan(Position& pos, int from, int to, int colour, int piece) {
+    putInSlot(pos, colour, pos.listSlot[from], to);
     pos.squares[from] = {Empty, NoColour};
     pos.squares[to] = {uint8_t(piece), uint8_t(colour)};
     pos.materialSum[colour] += pos.pieceSquare[colour][piece][to] - pos.pieceSquare[colour][piece][from];
@@ -109,8 +103,8 @@ void makeMove(Position& pos, int s, int ply, Move move) {
         } else {
             pos.nonPawnMaterial -= pieceValue[captured];
         }
-        int i = slotOf(pos, o, square, 1);
-        if (i > 0) pos.pieceList[o][i] = pos.pieceList[o][pos.menCount[o]--];
+        // The last man of the list fills the slot.
+        putInSlot(pos, o, pos.listSlot[square], pos.pieceList[o][pos.menCount[o]--]);
         pos.key ^= pieceKeys[captured + 8 * o][square];
     }
 
@@ -126,7 +120,7 @@ void makeMove(Position& pos, int s, int ply, Move move) {
         pos.materialSum[s] += pos.pieceSquare[s][q][t] - pos.pieceSquare[s][Pawn][f];
         ++pos.pieceCount[q + 8 * s];
         --pos.pieceCount[Pawn + 8 * s];
-        pos.pieceList[s][slotOf(pos, s, f, 1)] = t;
+        putInSlot(pos, s, pos.listSlot[f], t);
         pos.key ^= pieceKeys[q + 8 * s][t];
         pos.key ^= pieceKeys[Pawn + 8 * s][f];
         pos.squares[t] = {uint8_t(q), uint8_t(s)};
@@ -135,11 +129,11 @@ void makeMove(Position& pos, int s, int ply, Move move) {
         // 5. An ordinary move; castling brings the rook along first.
         if (move & MoveCastle) {
             if (t > f) {
-                moveMan(pos, pos.pieceList[s], t + 1, f + 1, s, Rook);
+                moveMan(pos, t + 1, f + 1, s, Rook);
                 pos.occupiedBy[s] ^= squareBit(t + 1) | squareBit(f + 1);
                 pos.pieceSet[s][Rook] ^= squareBit(t + 1) | squareBit(f + 1);
             } else {
-                moveMan(pos, pos.pieceList[s], t - 2, f - 1, s, Rook);
+                moveMan(pos, t - 2, f - 1, s, Rook);
                 pos.occupiedBy[s] ^= squareBit(t - 2) | squareBit(f - 1);
                 pos.pieceSet[s][Rook] ^= squareBit(t - 2) | squareBit(f - 1);
             }
@@ -165,7 +159,7 @@ void makeMove(Position& pos, int s, int ply, Move move) {
                 }
             }
         }
-        moveMan(pos, pos.pieceList[s], f, t, s, piece);
+        moveMan(pos, f, t, s, piece);
     }
 
     // 6. Rights bound to the squares the move touched.
@@ -214,7 +208,7 @@ void unmakeMove(Position& pos, int ply) {
     if (movePromotion(move) != 0) {
         ++pos.pieceCount[Pawn + 8 * s];
         --pos.pieceCount[m + 8 * s];
-        pos.pieceList[s][slotOf(pos, s, t, 0)] = f;
+        putInSlot(pos, s, pos.listSlot[t], f);
         pos.squares[t] = {Empty, NoColour};
         pos.squares[f] = {Pawn, uint8_t(s)};
         pos.pieceSet[s][Pawn] |= squareBit(f);
@@ -223,7 +217,7 @@ void unmakeMove(Position& pos, int ply) {
     } else {
         if (move & MoveCastle) {
             const int rookNow = t > f ? f + 1 : f - 1, rookHome = t > f ? t + 1 : t - 2;
-            pos.pieceList[s][slotOf(pos, s, rookNow, 0)] = rookHome;
+            putInSlot(pos, s, pos.listSlot[rookNow], rookHome);
             pos.squares[rookNow] = {Empty, NoColour};
             pos.squares[rookHome] = {Rook, uint8_t(s)};
             pos.pieceSet[s][Rook] ^= squareBit(rookNow) | squareBit(rookHome);
@@ -231,7 +225,7 @@ void unmakeMove(Position& pos, int ply) {
         }
         pos.pieceSet[s][m] ^= squareBit(f) | squareBit(t);
         if (m == Pawn) pos.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
-        pos.pieceList[s][slotOf(pos, s, t, 0)] = f;
+        putInSlot(pos, s, pos.listSlot[t], f);
         pos.squares[t] = {Empty, NoColour};
         pos.squares[f] = {uint8_t(m), uint8_t(s)};
     }
@@ -242,7 +236,7 @@ void unmakeMove(Position& pos, int ply) {
         pos.pieceSet[o][type] |= squareBit(square);
         if (type == Pawn) pos.pawnKey ^= pawnKeys[o][square];
         ++pos.pieceCount[type + 8 * o];
-        pos.pieceList[o][++pos.menCount[o]] = square;
+        putInSlot(pos, o, ++pos.menCount[o], square);
         pos.squares[square] = {uint8_t(type), uint8_t(o)};
     }
 }

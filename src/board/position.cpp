@@ -22,7 +22,10 @@ bool Position::rebuildDerivedState(int side) {
         const int c = man.colour, k = man.piece;
         ++pieceCount[k + 8 * c];
         if (k == King) {
-            if (kings[c]++ == 0) pieceList[c][0] = sq;
+            if (kings[c]++ == 0) {
+                pieceList[c][0] = sq;
+                listSlot[sq] = 0;
+            }
             continue;
         }
         if (k != Pawn) nonPawnMaterial += pieceValue[k];
@@ -32,6 +35,7 @@ bool Position::rebuildDerivedState(int side) {
             continue;
         }
         pieceList[c][++menCount[c]] = sq;
+        listSlot[sq] = int8_t(menCount[c]);
     }
     if (kings[0] != 1 || kings[1] != 1) usable = false;
 
@@ -142,7 +146,7 @@ bool Position::isConsistent() const {
         SquareSet listed = 0;
         for (int slot = 0; slot <= menCount[c]; ++slot) {
             const int sq = pieceList[c][slot];
-            if (sq < 0 || sq > 63 || (listed & squareBit(sq))) return false;
+            if (sq < 0 || sq > 63 || (listed & squareBit(sq)) || listSlot[sq] != slot) return false;
             listed |= squareBit(sq);
             if (squares[sq].colour != c || (squares[sq].piece == King) != (slot == 0)) return false;
         }

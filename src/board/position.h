@@ -86,6 +86,9 @@ struct Position {
     int halfmoveClock = 0;
     int castled[2]{};
     int pieceList[2][16]{};  // slot 0 the king, slots 1..menCount the other men
+    // For each square with a man, its slot in its side's list (empty squares keep
+    // whatever they held): make and unmake find a man's slot without a search.
+    int8_t listSlot[64]{};
     int menCount[2]{};
     int pieceCount[16]{};     // by piece + 8 * colour, kings included
     int nonPawnMaterial = 0;  // pieceValue of every knight, bishop, rook and queen

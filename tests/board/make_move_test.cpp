@@ -88,6 +88,7 @@ TEST(MakeUnmake, TheConsistencyCheckSeesEachKindOfDamage) {
     EXPECT_TRUE(damaged([](Position& p) { std::swap(p.pieceList[White][0], p.pieceList[White][1]); }));
     EXPECT_TRUE(damaged([](Position& p) { p.pieceList[Black][2] = p.pieceList[Black][3]; }));
     EXPECT_TRUE(damaged([](Position& p) { --p.menCount[Black]; }));
+    EXPECT_TRUE(damaged([](Position& p) { std::swap(p.listSlot[p.pieceList[White][1]], p.listSlot[p.pieceList[White][2]]); }));
     EXPECT_TRUE(damaged([](Position& p) { ++p.pieceCount[Queen]; }));
     EXPECT_TRUE(damaged([](Position& p) { p.nonPawnMaterial -= 100; }));
     EXPECT_TRUE(damaged([](Position& p) { ++p.materialSum[Black]; }));
