@@ -76,6 +76,8 @@ struct PawnEvaluatorState {
     // (32000) when it is not cached; a miss clears the sums and by-products.
     // Refreshes pos.allPawns first.
     int probePawnCache(board::Position& pos, int phase, int side);
+    // Starts loading the cache entry of a pawn structure, ahead of the probe.
+    void prefetch(uint32_t pawnKey) const { __builtin_prefetch(&cache[pawnKey & PawnCacheIndexMask]); }
     // Add one pawn of colour Us to the running sums (in any order); White's terms
     // count up, Black's down.
     template <int Us>

@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "board/movegen_tactical.h"
 #include "eval/evaluate.h"
+#include "eval/pawns.h"
 #include "eval/piece_square.h"
 #include "search/limits.h"
 #include "search/root_search.h"
@@ -305,7 +306,10 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     // Step 13. The moves, best-looking first. The next move is picked before this
     // one is searched, so that its table entry is on its way into the cache while
     // this move's subtree is searched (the pick is the same done early).
-    if (n > 0) selectBest(list, 0, n);
+    if (n > 0) {
+        selectBest(list, 0, n);
+        TransTable.prefetch(board::keyLowAfter(pos, s, list[0].move));
+    }
     for (int i = 0; i < n; ++i) {
         ScoredMove& entry = list[i];
         // Captures too small to reach the bound end the quiescence loop.
@@ -320,6 +324,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
 
         board::makeMove(pos, s, ply, entry.move);
         TransTable.prefetch(pos.key);
+        eval::PawnEvaluator.prefetch(pos.pawnKey);
         const int score = -searchNode(state, pos, o, ply + 1, limit, list + n, &entry, -bound,
                                       state.pvAtPly[ply], budget, -childSwing, tieSide);
         if (searchStopped) return 0;
