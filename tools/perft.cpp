@@ -6,8 +6,10 @@
 // search's generator runs on current attack maps and each move is kept when the
 // opponent's attack map after the move leaves the king alone; the maps after a move
 // come from the node's own, as in the search, and are the child's. At the last ply
-// a look outward from the king replaces the map, and only for the moves that could
-// have exposed the king.
+// the moves are not made: a move there is legal unless it opens a line to the own
+// king, which a look outward from the king on the board before the move tells
+// (only in check and for en passant captures is the move made and the king looked
+// at after it).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,17 +71,19 @@ inline bool onOneLine(int a, int b) {
     return df == 0 || dr == 0 || df == dr || df == -dr;
 }
 
-// After a man left `from`, which lies on a line with the king: does an enemy slider
-// now see the king along that line?
-bool exposedThrough(int king, int from, int by) {
+// Once the man on `from`, which lies on a line with the king, went to `to`: would
+// an enemy slider see the king along that line? Asked before the move is made.
+bool opensLine(int king, int from, int to, int by) {
     using namespace board;
     const int df = (fileOf(from) > fileOf(king)) - (fileOf(from) < fileOf(king));
     const int dr = (rankOf(from) > rankOf(king)) - (rankOf(from) < rankOf(king));
     const int slider = (df != 0 && dr != 0) ? Bishop : Rook;
     int file = fileOf(king) + df, rank = rankOf(king) + dr;
     for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += df, rank += dr) {
-        const SquareContent& man = Board.squares[8 * rank + file];
-        if (man.colour == NoColour) continue;
+        const int square = 8 * rank + file;
+        if (square == to) return false;  // the man stays on the line, or takes the slider
+        const SquareContent& man = Board.squares[square];
+        if (man.colour == NoColour || square == from) continue;
         return man.colour == by && (man.piece == slider || man.piece == Queen);
     }
     return false;
@@ -101,23 +105,25 @@ uint64_t countLeaves(int side, int ply, int depth) {
     for (int i = 0; i < n; ++i) {
         const Move move = list[i].move;
         const bool enPassant = (move & MoveCapture) && Board.isEmpty(moveTo(move));
-        makeMove(Board, side, ply, move);
         if (depth == 1) {
             // The generator keeps the king off attacked squares. Out of check, any
             // other move can only expose the king along a line through the square
             // it leaves (or the square of a pawn taken en passant).
             const int from = moveFrom(move);
-            if (from == king || (!inCheck && !enPassant && !onOneLine(from, king)))
+            if (from == king || (!inCheck && !enPassant && !onOneLine(from, king))) {
                 ++leaves;
-            else if (!inCheck && !enPassant)
-                leaves += !exposedThrough(king, from, other);
-            else
+            } else if (!inCheck && !enPassant) {
+                leaves += !opensLine(king, from, moveTo(move), other);
+            } else {
+                makeMove(Board, side, ply, move);
                 leaves += !attackedBy(king, other);
-        } else {
-            ensureAttackMaps(Board);
-            if (Board.attackMapOf(other)[Board.pieceList[side][0]] == 0)
-                leaves += countLeaves(other, ply + 1, depth - 1);
+                unmakeMove(Board, ply);
+            }
+            continue;
         }
+        makeMove(Board, side, ply, move);
+        ensureAttackMaps(Board);
+        if (Board.attackMapOf(other)[Board.pieceList[side][0]] == 0) leaves += countLeaves(other, ply + 1, depth - 1);
         unmakeMove(Board, ply);
     }
     return leaves;

@@ -16,6 +16,7 @@
 #include "board/position_record.h"
 #include "board/zobrist.h"
 #include "support/board_state.h"
+#include "support/table_files.h"
 
 using namespace board;
 using testing_support::differences;
@@ -178,6 +179,16 @@ class Perft : public testing::TestWithParam<PerftCase> {};
 TEST_P(Perft, CountsLeavesOfTheLegalMoveTree) {
     const PerftCase& c = GetParam();
     EXPECT_EQ(perftFromRoot(c.fen, c.depth), c.leaves) << c.fen << " depth " << c.depth;
+}
+
+// The tool counts its last ply without making the moves: it must agree as well.
+TEST(PerftTool, CountsTheSameLeaves) {
+    for (const PerftCase& c : loadCases(false)) {
+        std::string output;
+        ASSERT_EQ(testing_support::runTools("perft \"" + c.fen + "\" " + std::to_string(c.depth), &output), 0);
+        const std::string expected = "perft " + std::to_string(c.depth) + ": " + std::to_string(c.leaves) + " nodes";
+        EXPECT_NE(output.find(expected), std::string::npos) << c.fen << "\n" << output;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Quick, Perft, testing::ValuesIn(loadCases(false)));
