@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "board/board.h"
 
 namespace board {
@@ -113,19 +117,24 @@ constexpr bool onBoard(int file, int rank) { return file >= 0 && file <= 7 && ra
 struct AttackSets {
     SquareSet ray[64][8];
     SquareSet lines[64];  // the eight rays together
+    int8_t directionTo[64][64];  // from the first square to the second, -1 off every line
     SquareSet knight[64];
     SquareSet pawnAttackers[2][64];
 };
 
 constexpr AttackSets Sets = [] {
     AttackSets sets{};
+    for (auto& row : sets.directionTo)
+        for (int8_t& d : row) d = -1;
     constexpr int KnightFiles[8] = {1, 2, 2, 1, -1, -2, -2, -1}, KnightRanks[8] = {2, 1, -1, -2, -2, -1, 1, 2};
     for (int square = 0; square < 64; ++square) {
         const int file = square & 7, rank = square >> 3;
         for (int d = 0; d < 8; ++d)
             for (int f = file + FileSteps[d], r = rank + RankSteps[d]; onBoard(f, r);
-                 f += FileSteps[d], r += RankSteps[d])
+                 f += FileSteps[d], r += RankSteps[d]) {
                 sets.ray[square][d] |= squareBit(8 * r + f);
+                sets.directionTo[square][8 * r + f] = int8_t(d);
+            }
         for (int d = 0; d < 8; ++d) sets.lines[square] |= sets.ray[square][d];
         for (int i = 0; i < 8; ++i)
             if (onBoard(file + KnightFiles[i], rank + KnightRanks[i]))
@@ -261,6 +270,18 @@ void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
     }
 }
 
+// Both sides' maps of one level into another. An explicit copy: the library call
+// that a copy of this size becomes starts slowly.
+inline void copyMaps(int (*to)[64], const int (*from)[64]) {
+#if defined(__SSE2__)
+    const __m128i* source = reinterpret_cast<const __m128i*>(from[0]);
+    __m128i* target = reinterpret_cast<__m128i*>(to[0]);
+    for (int i = 0; i < 2 * 64 / 4; ++i) _mm_storeu_si128(target + i, _mm_loadu_si128(source + i));
+#else
+    std::memcpy(to, from, 2 * 64 * sizeof(int));
+#endif
+}
+
 // The level whose maps the current ones are brought up from: the nearest level
 // below with current maps, reached by moves made one after the other from it, at
 // most MostMovesBridged of them; -1 when there is none and the maps are built.
@@ -303,7 +324,7 @@ void updateAttackMaps(Position& pos) {
         buildAttackMaps(pos);
         return;
     }
-    std::memcpy(pos.attackMaps[level], pos.attackMaps[source], sizeof pos.attackMaps[level]);
+    copyMaps(pos.attackMaps[level], pos.attackMaps[source]);
     pos.unfoldedKingWord[level][White] = pos.unfoldedKingWord[source][White];
     pos.unfoldedKingWord[level][Black] = pos.unfoldedKingWord[source][Black];
     pos.mapsCurrent[level] = true;
@@ -346,8 +367,15 @@ void updateAttackMaps(Position& pos) {
             const int q = __builtin_ctzll(men);
             const int piece = pos.squares[q].piece;
             const int word = attackWeight[piece] + 1;
-            for (int d = 0; d < 8; ++d) {
-                if (!movesAlong(piece, d) || !(Sets.ray[q][d] & changedSet)) continue;
+            // The directions from q that meet a changed square, of those it moves along.
+            unsigned directions = 0;
+            for (int i = 0; i < n; ++i) {
+                const int d = Sets.directionTo[q][changed[i].square];
+                if (d >= 0) directions |= 1u << d;
+            }
+            directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
+            for (; directions; directions &= directions - 1) {
+                const int d = __builtin_ctz(directions);
                 const RayReach old = rayReach(q, d, was, side), fresh = rayReach(q, d, now, side);
                 addOver(map, old.direct & ~fresh.direct, -word);
                 addOver(map, fresh.direct & ~old.direct, word);
