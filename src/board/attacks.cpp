@@ -118,6 +118,9 @@ struct AttackSets {
     SquareSet ray[64][8];
     SquareSet lines[64];  // the eight rays together
     int8_t directionTo[64][64];  // from the first square to the second, -1 off every line
+    SquareSet rookLines[64];     // the four straight rays together
+    SquareSet bishopLines[64];   // the four diagonal ones
+    SquareSet between[64][64];   // the squares strictly between two on one line
     SquareSet knight[64];
     SquareSet pawnAttackers[2][64];
 };
@@ -135,7 +138,10 @@ constexpr AttackSets Sets = [] {
                 sets.ray[square][d] |= squareBit(8 * r + f);
                 sets.directionTo[square][8 * r + f] = int8_t(d);
             }
-        for (int d = 0; d < 8; ++d) sets.lines[square] |= sets.ray[square][d];
+        for (int d = 0; d < 8; ++d) {
+            sets.lines[square] |= sets.ray[square][d];
+            (d < 4 ? sets.rookLines : sets.bishopLines)[square] |= sets.ray[square][d];
+        }
         for (int i = 0; i < 8; ++i)
             if (onBoard(file + KnightFiles[i], rank + KnightRanks[i]))
                 sets.knight[square] |= squareBit(8 * (rank + KnightRanks[i]) + file + KnightFiles[i]);
@@ -146,6 +152,14 @@ constexpr AttackSets Sets = [] {
                 if (onBoard(file + df, ahead)) sets.pawnAttackers[colour][8 * ahead + file + df] |= squareBit(square);
         }
     }
+    // Between two squares: the first one's ray less the second one's, once every
+    // ray is known.
+    for (int square = 0; square < 64; ++square)
+        for (int d = 0; d < 8; ++d)
+            for (SquareSet far = sets.ray[square][d]; far; far &= far - 1) {
+                const int target = __builtin_ctzll(far);
+                sets.between[square][target] = sets.ray[square][d] & ~sets.ray[target][d] & ~squareBit(target);
+            }
     return sets;
 }();
 
@@ -394,14 +408,12 @@ bool isAttackedBy(const Position& pos, int side, int square) {
     if (Sets.pawnAttackers[side][square] & pos.pieceSet[side][Pawn]) return true;
     if (distance[pos.pieceList[side][0]][square] == 1) return true;
     if (Sets.knight[square] & pos.pieceSet[side][Knight]) return true;
+    // Each of our sliders on a line it moves along attacks when nothing stands between.
     const SquareSet occupied = seenMen(pos, side);
-    const SquareSet straight = slidersAlong(pos, side, 0), diagonal = slidersAlong(pos, side, 4);
-    for (int d = 0; d < 8; ++d) {
-        // Only a line that holds one of our sliders can carry an attack.
-        const SquareSet sliders = d < 4 ? straight : diagonal;
-        if (!(Sets.ray[square][d] & sliders)) continue;
-        if (sliders & squareBit(firstMan(square, d, occupied))) return true;
-    }
+    const SquareSet sliders = (slidersAlong(pos, side, 0) & Sets.rookLines[square]) |
+                              (slidersAlong(pos, side, 4) & Sets.bishopLines[square]);
+    for (SquareSet s = sliders; s; s &= s - 1)
+        if (!(Sets.between[square][__builtin_ctzll(s)] & occupied)) return true;
     return false;
 }
 
@@ -410,16 +422,16 @@ int attackCount(const Position& pos, int side, int square) {
     if (distance[pos.pieceList[side][0]][square] == 1) ++count;
     count += knightsAttacking(pos, side, square);
     const SquareSet occupied = seenMen(pos, side);
-    for (int d = 0; d < 8; ++d) {
-        const SquareSet sliders = slidersAlong(pos, side, d);
-        if (!(Sets.ray[square][d] & sliders)) continue;
-        const int man = firstMan(square, d, occupied);
-        if (!(sliders & squareBit(man))) continue;
-        ++count;
-        // One of ours behind it that moves the same way x-rays through it.
-        if (!letsThrough(pos.squares[man].piece, d)) continue;
-        const int behind = firstMan(man, d, occupied);
-        if (behind >= 0 && (sliders & squareBit(behind))) ++count;
+    const SquareSet straight = slidersAlong(pos, side, 0), diagonal = slidersAlong(pos, side, 4);
+    // A slider counts with nothing between, and x-rays through one man of ours that
+    // moves the same way and lets it through: any straight slider, a queen on a diagonal.
+    for (int kind : {Rook, Bishop}) {
+        const SquareSet sliders = kind == Rook ? straight : diagonal;
+        const SquareSet seeThrough = kind == Rook ? straight : pos.pieceSet[side][Queen];
+        for (SquareSet s = sliders & (kind == Rook ? Sets.rookLines : Sets.bishopLines)[square]; s; s &= s - 1) {
+            const SquareSet blockers = Sets.between[square][__builtin_ctzll(s)] & occupied;
+            if (!blockers || ((blockers & (blockers - 1)) == 0 && (blockers & seeThrough))) ++count;
+        }
     }
     return count;
 }
