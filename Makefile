@@ -1,5 +1,5 @@
 # For engine testers that build engines with make (OpenBench and the like):
-#   make EXE=NAME      builds the engine (Release, profile-guided, through CMake)
+#   make EXE=NAME      builds the engine (Release, through CMake)
 #                      and leaves the executable NAME here.
 # ./build.sh remains the way to build everything, tests included.
 EXE ?= talvo
