@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -36,6 +37,17 @@ long readInput(char* buffer, unsigned long size) {
         if (n < 0 && errno == EINTR) continue;
         return long(n);
     }
+}
+
+bool isDirectory(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+long physicalMegabytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return long((unsigned long long)pages * (unsigned long long)pageSize >> 20);
 }
 
 uint32_t tickMs() {

@@ -23,6 +23,10 @@ uint32_t tickMs();
 // the contents are not cleared. Released with releaseLargeBlock.
 void* allocateLargeBlock(unsigned long bytes);
 void releaseLargeBlock(void* block);
+// Is path an existing directory?
+bool isDirectory(const char* path);
+// The machine's memory in megabytes, or 0 when the system cannot tell.
+long physicalMegabytes();
 // Ends the process at once with the given status, flushing standard output first.
 [[noreturn]] void exitProcess(int status);
 

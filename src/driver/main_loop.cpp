@@ -17,6 +17,7 @@
 #include "driver/game_record.h"
 #include "driver/interface_state.h"
 #include "driver/protocol.h"
+#include "driver/resources.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "egtb/registry.h"
@@ -258,9 +259,13 @@ void startSearch(int historyStart) {
     search::setEasyMove(GameRecord.isRecapture(candidate));
 
     // Step 4. The game's keys since the last irreversible move, this position included.
+    // Resizes the interface asks for meanwhile wait for the search to end.
     const board::HashKey* keys = GameRecord.keys;
+    searchRunning = true;
     search::searchRoot(MainSearch, Board, side, first, first + n, keys + historyStart,
                        keys + GameRecord.plyCount + 1, search::NoMateLimit);
+    searchRunning = false;
+    applyDeferredChanges();
 }
 
 void searchForMove(const Move* moves, int ponder) {

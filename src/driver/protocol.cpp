@@ -10,6 +10,7 @@
 #include "driver/config.h"
 #include "driver/game_record.h"
 #include "driver/interface_state.h"
+#include "driver/resources.h"
 #include "driver/time_budget.h"
 #include "driver/uci.h"
 #include "search/limits.h"
@@ -54,6 +55,16 @@ void sendAndLog(const char* text) {
 
 // A leading signed decimal, as atoi reads it (blanks skipped, no digits: 0), but
 // saturating instead of overflowing on absurd digit runs.
+// A resize the engine could not take is an error for the interface; one brought
+// within bounds is told to the user.
+void tellResourceReply(const ResourceReply& reply, const char* line) {
+    char text[LineSize + 400];
+    if (reply.outcome == ResourceReply::Refused) std::snprintf(text, sizeof text, "Error (%s): %s", reply.text, line);
+    else if (reply.outcome == ResourceReply::Clamped) std::snprintf(text, sizeof text, "telluser %s", reply.text);
+    else return;
+    sendLine(text);
+}
+
 long long leadingNumber(const char* text) {
     while (*text == ' ' || *text == '\t') ++text;
     bool negative = *text == '-';
@@ -456,8 +467,24 @@ constexpr Command Commands[] = {
          sendLine("feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0");
          sendLine("feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0");
          sendLine("feature myname=\"Talvo 5.30\" name=1");
+         sendLine("feature memory=1 egt=\"nalimov\"");
          // Without it the interface waits out its feature timeout at every start.
          sendLine("feature done=1");
+         return 0;
+     }},
+    {"memory ", Match::Prefix,
+     [](const char* line, const char* rest, bool&) {
+         tellResourceReply(setMemoryMegabytes(leadingNumber(rest)), line);
+         return 0;
+     }},
+    {"egtpath ", Match::Prefix,
+     [](const char* line, const char* rest, bool&) {
+         // "egtpath TYPE PATH": only Nalimov's tables are ours.
+         while (*rest == ' ') ++rest;
+         if (std::strncmp(rest, "nalimov ", 8) != 0) return 0;
+         rest += 8;
+         while (*rest == ' ') ++rest;
+         tellResourceReply(setTablebasePaths(rest), line);
          return 0;
      }},
     {"ping ", Match::Prefix,

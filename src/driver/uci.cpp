@@ -18,6 +18,7 @@
 #include "driver/interface_state.h"
 #include "driver/main_loop.h"
 #include "driver/protocol.h"
+#include "driver/resources.h"
 #include "driver/time_budget.h"
 #include "search/limits.h"
 #include "search/transposition.h"
@@ -40,6 +41,7 @@ using search::TransTable;
 namespace {
 
 constexpr int MaxHashMegabytes = 4095;  // the table's own cap lies just below 4 GB
+constexpr int MaxCacheMegabytes = 2047;  // what the tablebase cache can count
 constexpr long long MaxMoveOverheadMs = 5000;
 
 // What a "go" asked for beyond the clock: no answer before "stop" (infinite), or
@@ -60,6 +62,11 @@ void infoString(const char* what, const char* detail) {
     char text[LineSize + 64];
     std::snprintf(text, sizeof text, "info string %s%s%.200s", what, detail && *detail ? ": " : "", detail ? detail : "");
     sendLine(text);
+}
+
+// A resize the engine could not take, or took within bounds, is told as a string.
+void tellResourceReply(const ResourceReply& reply, const char* value) {
+    if (reply.outcome != ResourceReply::Taken) infoString(reply.text, value);
 }
 
 constinit char UciMoveText[8]{};
@@ -301,10 +308,16 @@ void setOption(const char* args) {
             infoString("Hash needs a number of megabytes", value);
             return;
         }
-        if (number > MaxHashMegabytes) number = MaxHashMegabytes;
-        if (TransTable.allocate(tableKilobytes(int(number))) < 0) infoString("no memory for the table", value);
-        else TransTable.clear();
+        tellResourceReply(setTableMegabytes(number > MaxHashMegabytes ? MaxHashMegabytes : number), value);
         newGameStarted = 1;  // the learned positions went with the old table
+    } else if (!strcasecmp(id, "NalimovPath")) {
+        tellResourceReply(setTablebasePaths(!strcasecmp(value, "<empty>") ? "" : value), value);
+    } else if (!strcasecmp(id, "NalimovCache")) {
+        if (!readNumber(value, &number) || number < 0) {
+            infoString("NalimovCache needs a number of megabytes", value);
+            return;
+        }
+        tellResourceReply(setTablebaseCacheMegabytes(number), value);
     } else if (!strcasecmp(id, "Clear Hash")) {
         TransTable.clear();
         newGameStarted = 1;  // the learned positions go back in
@@ -376,7 +389,7 @@ int uciPollCommands() {
 void handleUciLine(const char* line) {
     while (*line == ' ') ++line;
     if (!std::strcmp(line, "uci")) {
-        char text[96];
+        char text[384];
         sendLine("id name Talvo 5.30");
         sendLine("id author the Talvo developers");
         std::snprintf(text, sizeof text, "option name Hash type spin default %d min 1 max %d",
@@ -388,6 +401,13 @@ void handleUciLine(const char* line) {
         sendLine(text);
         sendLine("option name Ponder type check default false");
         sendLine("option name Clear Hash type button");
+        std::snprintf(text, sizeof text, "option name NalimovPath type string default %s",
+                      EngineConfig.pathTb[0] ? EngineConfig.pathTb : "<empty>");
+        sendLine(text);
+        std::snprintf(text, sizeof text, "option name NalimovCache type spin default %d min 0 max %d",
+                      EngineConfig.cacheTb < 0 ? 0 : EngineConfig.cacheTb > MaxCacheMegabytes ? MaxCacheMegabytes : EngineConfig.cacheTb,
+                      MaxCacheMegabytes);
+        sendLine(text);
         std::snprintf(text, sizeof text, "option name Move Overhead type spin default %u min 0 max %lld",
                       DefaultMoveOverheadMs, MaxMoveOverheadMs);
         sendLine(text);

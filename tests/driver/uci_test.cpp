@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/engine_play_support.h"
+#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 using namespace play_support;
@@ -170,6 +171,38 @@ TEST(Uci, PonderWaitsForTheHitOrTheStop) {
     uci.engine.drain(200);
     uci.send({"stop"});
     EXPECT_NE(bestMove(uci.engine, nullptr, 5000), "");
+}
+
+// The tablebase options: a path that does not exist and a negative cache are
+// refused with a reason; tables on a path that does exist are probed.
+TEST(Uci, TablebaseOptions) {
+    TempDir tables;
+    std::string report;
+    ASSERT_EQ(testing_support::runTools("egtb generate kqk -d " + tables.path(), &report), 0) << report;
+    TempDir dir;
+    dir.write("Talvo.ini", "CACHE_TB 4\n");
+    EngineProcess engine(dir.path());
+    engine.send("uci");
+    const Lines hello = linesUpTo(engine, "uciok");
+    for (const char* option : {"option name NalimovPath type string default <empty>",
+                               "option name NalimovCache type spin default 4 min 0 max 2047"})
+        EXPECT_TRUE(anyLineHas(hello, option)) << option;
+    for (const char* line : {"setoption name NalimovPath value /no/such/dir", "setoption name NalimovCache value -1",
+                             "isready"})
+        engine.send(line);
+    EXPECT_EQ(linesUpTo(engine, "readyok"),
+              (Lines{"info string no tablebase directory /no/such/dir: /no/such/dir",
+                     "info string NalimovCache needs a number of megabytes: -1", "readyok"}));
+    // Queen against king at depth 1: only the tables see the mate this far off.
+    engine.send("setoption name NalimovPath value " + tables.path());
+    engine.send("setoption name NalimovCache value 2");
+    engine.send("position fen 8/8/8/8/8/8/1Q6/K6k w - - 0 1");
+    engine.send("go depth 1");
+    Lines search;
+    EXPECT_FALSE(bestMove(engine, &search).empty());
+    EXPECT_TRUE(anyLineHas(search, "score mate ")) << search.front();
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
 }
 
 TEST(Uci, MalformedInputIsReportedNeverFatal) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/engine_play_support.h"
+#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 using testing_support::EngineProcess;
@@ -28,7 +29,8 @@ TEST(XboardSession, HandshakeRepliesLogAndExit) {
     EXPECT_EQ(talk(engine, {"xboard", "protover 2"}),
               (Lines{"Talvo 5.30", "feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0",
                      "feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0",
-                     "feature myname=\"Talvo 5.30\" name=1", "feature done=1"}));
+                     "feature myname=\"Talvo 5.30\" name=1", "feature memory=1 egt=\"nalimov\"",
+                     "feature done=1"}));
     EXPECT_EQ(talk(engine, {"ping", "usermove e2e4", "draw", "hint", "bk", "variant", "random"}, 7),
               (Lines{"Error (Unknown command) ping", "Error (Unknown command) usermove e2e4",
                      "Error (Unsuported command) draw", "Error (Unsuported command) hint",
@@ -113,4 +115,48 @@ TEST(XboardBadInput, ThreeThousandPliesInForceMode) {
     Lines last = talk(engine, {"undo", "f6g8", "f6g8"}, 2);
     ASSERT_FALSE(last.empty());
     EXPECT_EQ(last.back(), "Illegal move (game record full): f6g8");
+}
+
+// "memory" and "egtpath" between games, as interfaces send them; a bad value is
+// refused, never fatal; tablebases named by "egtpath" are probed; a change during a
+// search waits for it to end.
+TEST(XboardResources, MemoryAndTablebasePaths) {
+    TempDir tables;
+    std::string report;
+    ASSERT_EQ(testing_support::runTools("egtb generate kqk -d " + tables.path(), &report), 0) << report;
+    TempDir dir;
+    dir.write("Talvo.ini", "LOG TRUE\nENABLE_BOOK FALSE\n");
+    EngineProcess engine(dir.path());
+    EXPECT_EQ(talk(engine, {"xboard", "protover 2"}).size(), 6u);
+    EXPECT_EQ(talk(engine, {"memory 0", "egtpath nalimov /no/such/dir", "egtpath gaviota /x", "memory 16"}),
+              (Lines{"Error (memory needs at least 1 MB): memory 0",
+                     "Error (no tablebase directory /no/such/dir): egtpath nalimov /no/such/dir"}));
+    // With tables registered an eighth of the memory goes to their cache.
+    EXPECT_EQ(talk(engine, {"egtpath nalimov " + tables.path(), "memory 64"}), Lines{});
+
+    // Queen against king: the analysis soon shows the mate the tables know. The
+    // "memory" sent meanwhile waits for the analysis to end.
+    for (const char* line : {"new", "force", "setboard 8/8/8/8/8/8/1Q6/K6k w - - 0 1", "post", "analyze"})
+        engine.send(line);
+    bool mateScore = false;
+    std::string line;
+    while (!mateScore && engine.readLine(line, 10000)) {
+        const Lines w = play_support::words(line);
+        mateScore = play_support::isThinkingLine(line) && std::stol(w[1]) > 29000;
+    }
+    EXPECT_TRUE(mateScore);
+    engine.send("exit");
+    for (const char* line : {"setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "analyze"})
+        engine.send(line);
+    engine.drain(500);  // the analysis of the opening runs until "exit"
+    engine.send("memory 8");
+    engine.send("exit");
+    talk(engine, {}, 2);
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+    EXPECT_EQ(play_support::loggedLines(dir, {"memory", "tablebases", "kept", "no "}),
+              (Lines{"memory needs at least 1 MB", "no tablebase directory /no/such/dir",
+                     "memory: table 16 MB, tablebase cache 0 MB", "tablebases registered up to 3 men",
+                     "memory: table 56 MB, tablebase cache 8 MB", "kept until the search ends",
+                     "memory: table 7 MB, tablebase cache 1 MB"}));
 }
