@@ -11,6 +11,7 @@
 #include "driver/game_record.h"
 #include "driver/main_loop.h"
 #include "support/engine_process.h"
+#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 namespace play_support {
@@ -92,6 +93,12 @@ inline std::string nextMove(EngineProcess& engine, Lines* seen = nullptr, int ti
 }
 
 inline bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+
+// Writes the queen-against-king tablebase into dir (the tools generate it); false
+// with the tools' report in report when they fail.
+inline bool writeQueenTables(const testing_support::TempDir& dir, std::string* report) {
+    return testing_support::runTools("egtb generate kqk -d " + dir.path(), report) == 0;
+}
 
 // The lines of the engine's log in dir that start with one of the prefixes.
 inline Lines loggedLines(const testing_support::TempDir& dir, const Lines& prefixes) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/engine_play_support.h"
-#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 using namespace play_support;
@@ -178,7 +177,7 @@ TEST(Uci, PonderWaitsForTheHitOrTheStop) {
 TEST(Uci, TablebaseOptions) {
     TempDir tables;
     std::string report;
-    ASSERT_EQ(testing_support::runTools("egtb generate kqk -d " + tables.path(), &report), 0) << report;
+    ASSERT_TRUE(writeQueenTables(tables, &report)) << report;
     TempDir dir;
     dir.write("Talvo.ini", "CACHE_TB 4\n");
     EngineProcess engine(dir.path());

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "driver/engine_play_support.h"
-#include "support/table_files.h"
 #include "support/temp_dir.h"
 
 using testing_support::EngineProcess;
@@ -123,7 +122,7 @@ TEST(XboardBadInput, ThreeThousandPliesInForceMode) {
 TEST(XboardResources, MemoryAndTablebasePaths) {
     TempDir tables;
     std::string report;
-    ASSERT_EQ(testing_support::runTools("egtb generate kqk -d " + tables.path(), &report), 0) << report;
+    ASSERT_TRUE(play_support::writeQueenTables(tables, &report)) << report;
     TempDir dir;
     dir.write("Talvo.ini", "LOG TRUE\nENABLE_BOOK FALSE\n");
     EngineProcess engine(dir.path());
