@@ -67,6 +67,12 @@ void* allocateLargeBlock(unsigned long bytes) { return std::aligned_alloc(64, (b
 
 void releaseLargeBlock(void* block) { std::free(block); }
 
+// The fuzzed engine stays off the real file system and within a small machine:
+// no directory exists, and "memory" is held to 32 MB.
+bool isDirectory(const char*) { return false; }
+
+long physicalMegabytes() { return 64; }
+
 void exitProcess(int status) {
     std::fflush(stdout);
     if (exitArmed) std::longjmp(exitJump, status + 1);
