@@ -7,6 +7,7 @@
 #endif
 
 #include "board/board.h"
+#include "board/target_sets.h"
 
 namespace board {
 
@@ -105,70 +106,42 @@ bool attackMapsAreCurrent(Position& pos) {
 
 namespace {
 
-// The eight line directions as square steps, the rook's four first.
-constexpr int LineSteps[8] = {1, -1, 8, -8, 9, 7, -7, -9};
-constexpr int FileSteps[8] = {1, -1, 0, 0, 1, -1, 1, -1};
-constexpr int RankSteps[8] = {0, 0, 1, -1, 1, 1, -1, -1};
+// The line directions and rays are those of the move generators (board/target_sets.h):
+// the rook's four first, then the diagonals. What only the attack code needs is
+// worked out here from their rays: each square's eight rays together, the
+// direction from one square to another, and the squares strictly between two on
+// one line.
+using targets::ascending;
 
-constexpr bool onBoard(int file, int rank) { return file >= 0 && file <= 7 && rank >= 0 && rank <= 7; }
-
-// Square sets by square: each line direction's ray (the square left out), the
-// knight's jumps, and the squares from which a pawn of each colour attacks it.
 struct AttackSets {
-    SquareSet ray[64][8];
-    SquareSet lines[64];  // the eight rays together
-    int8_t directionTo[64][64];  // from the first square to the second, -1 off every line
-    SquareSet rookLines[64];     // the four straight rays together
-    SquareSet bishopLines[64];   // the four diagonal ones
-    SquareSet between[64][64];   // the squares strictly between two on one line
-    SquareSet knight[64];
-    SquareSet pawnAttackers[2][64];
+    SquareSet lines[64];
+    int8_t directionTo[64][64];  // -1 off every line
+    SquareSet between[64][64];
 };
 
-constexpr AttackSets Sets = [] {
+constexpr AttackSets Lines = [] {
     AttackSets sets{};
+    const auto& ray = targets::Sets.ray;
     for (auto& row : sets.directionTo)
         for (int8_t& d : row) d = -1;
-    constexpr int KnightFiles[8] = {1, 2, 2, 1, -1, -2, -2, -1}, KnightRanks[8] = {2, 1, -1, -2, -2, -1, 1, 2};
-    for (int square = 0; square < 64; ++square) {
-        const int file = square & 7, rank = square >> 3;
-        for (int d = 0; d < 8; ++d)
-            for (int f = file + FileSteps[d], r = rank + RankSteps[d]; onBoard(f, r);
-                 f += FileSteps[d], r += RankSteps[d]) {
-                sets.ray[square][d] |= squareBit(8 * r + f);
-                sets.directionTo[square][8 * r + f] = int8_t(d);
-            }
-        for (int d = 0; d < 8; ++d) {
-            sets.lines[square] |= sets.ray[square][d];
-            (d < 4 ? sets.rookLines : sets.bishopLines)[square] |= sets.ray[square][d];
-        }
-        for (int i = 0; i < 8; ++i)
-            if (onBoard(file + KnightFiles[i], rank + KnightRanks[i]))
-                sets.knight[square] |= squareBit(8 * (rank + KnightRanks[i]) + file + KnightFiles[i]);
-        // A pawn on square attacks one rank ahead of it, as its colour sees it.
-        for (int colour : {White, Black}) {
-            const int ahead = colour == White ? rank + 1 : rank - 1;
-            for (int df : {-1, 1})
-                if (onBoard(file + df, ahead)) sets.pawnAttackers[colour][8 * ahead + file + df] |= squareBit(square);
-        }
-    }
-    // Between two squares: the first one's ray less the second one's, once every
-    // ray is known.
     for (int square = 0; square < 64; ++square)
-        for (int d = 0; d < 8; ++d)
-            for (SquareSet far = sets.ray[square][d]; far; far &= far - 1) {
+        for (int d = 0; d < 8; ++d) {
+            sets.lines[square] |= ray[square][d];
+            for (SquareSet far = ray[square][d]; far; far &= far - 1) {
                 const int target = __builtin_ctzll(far);
-                sets.between[square][target] = sets.ray[square][d] & ~sets.ray[target][d] & ~squareBit(target);
+                sets.directionTo[square][target] = int8_t(d);
+                sets.between[square][target] = ray[square][d] & ~ray[target][d] & ~squareBit(target);
             }
+        }
     return sets;
 }();
 
 // The first man along direction d from square, or -1: the lowest set bit on rays
 // with a positive step, the highest on the others.
 inline int firstMan(int square, int d, SquareSet occupied) {
-    const SquareSet onRay = Sets.ray[square][d] & occupied;
+    const SquareSet onRay = targets::Sets.ray[square][d] & occupied;
     if (!onRay) return -1;
-    return LineSteps[d] > 0 ? __builtin_ctzll(onRay) : 63 - __builtin_clzll(onRay);
+    return ascending(d) ? __builtin_ctzll(onRay) : 63 - __builtin_clzll(onRay);
 }
 
 // The slider kind that moves along direction d.
@@ -181,7 +154,7 @@ bool movesAlong(int piece, int d) { return piece == Queen || piece == lineKind(d
 bool letsThrough(int piece, int d) { return piece == Queen || (d < 4 && piece == Rook); }
 
 int knightsAttacking(const Position& pos, int side, int square) {
-    return __builtin_popcountll(Sets.knight[square] & pos.pieceSet[side][Knight]);
+    return __builtin_popcountll(targets::Sets.knight[square] & pos.pieceSet[side][Knight]);
 }
 
 // The men of side that move along direction d: its queens and the rooks or the
@@ -260,14 +233,14 @@ inline void addOver(int* map, SquareSet squares, int amount) {
 void addRay(int* map, int q, int d, int word, const MapView& view, int side) {
     const int first = firstMan(q, d, view.occupied);
     if (first < 0) {
-        addOver(map, Sets.ray[q][d], word);
+        addOver(map, targets::Sets.ray[q][d], word);
         return;
     }
-    addOver(map, Sets.ray[q][d] & ~Sets.ray[first][d], word);
+    addOver(map, targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], word);
     const SquareContent man = view.at(first);
     if (man.colour != side || !letsThrough(man.piece, d)) return;
     const int second = firstMan(first, d, view.occupied);
-    addOver(map, second < 0 ? Sets.ray[first][d] : Sets.ray[first][d] & ~Sets.ray[second][d], word > 0 ? 1 : -1);
+    addOver(map, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d], word > 0 ? 1 : -1);
 }
 
 // Everything a man on q adds to its side's map (sign -1 takes it off).
@@ -275,8 +248,8 @@ void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
     const int word = sign * (attackWeight[man.piece] + 1);
     switch (man.piece) {
         // A pawn attacks the squares from which an enemy pawn would attack it.
-        case Pawn: addOver(map, Sets.pawnAttackers[1 - man.colour][q], word); break;
-        case Knight: addOver(map, Sets.knight[q], word); break;
+        case Pawn: addOver(map, targets::Sets.pawnCaptures[man.colour][q], word); break;
+        case Knight: addOver(map, targets::Sets.knight[q], word); break;
         case King: addOver(map, kingNeighbours[q], word); break;
         default:
             for (int d = 0; d < 8; ++d)
@@ -321,12 +294,12 @@ struct RayReach {
 
 RayReach rayReach(int q, int d, const MapView& view, int side) {
     const int first = firstMan(q, d, view.occupied);
-    if (first < 0) return {Sets.ray[q][d], 0};
-    const RayReach reach{Sets.ray[q][d] & ~Sets.ray[first][d], 0};
+    if (first < 0) return {targets::Sets.ray[q][d], 0};
+    const RayReach reach{targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], 0};
     const SquareContent man = view.at(first);
     if (man.colour != side || !letsThrough(man.piece, d)) return reach;
     const int second = firstMan(first, d, view.occupied);
-    return {reach.direct, second < 0 ? Sets.ray[first][d] : Sets.ray[first][d] & ~Sets.ray[second][d]};
+    return {reach.direct, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d]};
 }
 
 }  // namespace
@@ -352,7 +325,7 @@ void updateAttackMaps(Position& pos) {
     SquareSet changedSet = 0, lines = 0;
     for (int i = 0; i < n; ++i) {
         changedSet |= squareBit(changed[i].square);
-        lines |= Sets.lines[changed[i].square];
+        lines |= Lines.lines[changed[i].square];
     }
     const SquareSet before = pos.slots[source].occupiedBy[White] | pos.slots[source].occupiedBy[Black];
     const SquareSet after = pos.occupiedBy[White] | pos.occupiedBy[Black];
@@ -384,7 +357,7 @@ void updateAttackMaps(Position& pos) {
             // The directions from q that meet a changed square, of those it moves along.
             unsigned directions = 0;
             for (int i = 0; i < n; ++i) {
-                const int d = Sets.directionTo[q][changed[i].square];
+                const int d = Lines.directionTo[q][changed[i].square];
                 if (d >= 0) directions |= 1u << d;
             }
             directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
@@ -405,20 +378,20 @@ void updateAttackMaps(Position& pos) {
 // The square looks out along its lines for the nearest man: side attacks it when
 // that man is side's and moves along the line.
 bool isAttackedBy(const Position& pos, int side, int square) {
-    if (Sets.pawnAttackers[side][square] & pos.pieceSet[side][Pawn]) return true;
+    if (targets::Sets.pawnCaptures[1 - side][square] & pos.pieceSet[side][Pawn]) return true;
     if (distance[pos.pieceList[side][0]][square] == 1) return true;
-    if (Sets.knight[square] & pos.pieceSet[side][Knight]) return true;
+    if (targets::Sets.knight[square] & pos.pieceSet[side][Knight]) return true;
     // Each of our sliders on a line it moves along attacks when nothing stands between.
     const SquareSet occupied = seenMen(pos, side);
-    const SquareSet sliders = (slidersAlong(pos, side, 0) & Sets.rookLines[square]) |
-                              (slidersAlong(pos, side, 4) & Sets.bishopLines[square]);
+    const SquareSet sliders = (slidersAlong(pos, side, 0) & targets::Sets.rookLines[square]) |
+                              (slidersAlong(pos, side, 4) & targets::Sets.bishopLines[square]);
     for (SquareSet s = sliders; s; s &= s - 1)
-        if (!(Sets.between[square][__builtin_ctzll(s)] & occupied)) return true;
+        if (!(Lines.between[square][__builtin_ctzll(s)] & occupied)) return true;
     return false;
 }
 
 int attackCount(const Position& pos, int side, int square) {
-    int count = __builtin_popcountll(Sets.pawnAttackers[side][square] & pos.pieceSet[side][Pawn]);
+    int count = __builtin_popcountll(targets::Sets.pawnCaptures[1 - side][square] & pos.pieceSet[side][Pawn]);
     if (distance[pos.pieceList[side][0]][square] == 1) ++count;
     count += knightsAttacking(pos, side, square);
     const SquareSet occupied = seenMen(pos, side);
@@ -428,8 +401,8 @@ int attackCount(const Position& pos, int side, int square) {
     for (int kind : {Rook, Bishop}) {
         const SquareSet sliders = kind == Rook ? straight : diagonal;
         const SquareSet seeThrough = kind == Rook ? straight : pos.pieceSet[side][Queen];
-        for (SquareSet s = sliders & (kind == Rook ? Sets.rookLines : Sets.bishopLines)[square]; s; s &= s - 1) {
-            const SquareSet blockers = Sets.between[square][__builtin_ctzll(s)] & occupied;
+        for (SquareSet s = sliders & (kind == Rook ? targets::Sets.rookLines : targets::Sets.bishopLines)[square]; s; s &= s - 1) {
+            const SquareSet blockers = Lines.between[square][__builtin_ctzll(s)] & occupied;
             if (!blockers || ((blockers & (blockers - 1)) == 0 && (blockers & seeThrough))) ++count;
         }
     }
