@@ -40,7 +40,7 @@ board::OrderingContext PerftOrdering{};
 bool attackedBy(int square, int by) {
     using namespace board;
     const eval::SquareSet pawnFrom =
-        by == White ? eval::PawnEvaluator.whitePawnAttackers[square] : eval::PawnEvaluator.blackPawnAttackers[square];
+        by == White ? eval::pawnEvaluator().whitePawnAttackers[square] : eval::pawnEvaluator().blackPawnAttackers[square];
     if (pawnFrom & Board.pieceSet[by][board::Pawn]) return true;
     for (int piece : {Knight, King}) {
         const uint8_t* ring = nextDirection[piece][square];

@@ -44,7 +44,7 @@ template <int Us>
 void scorePawnsOf(const Position& pos) {
     for (int slot = pos.menCount[Us]; slot >= 1; --slot)
         if (pos.squares[pos.pieceList[Us][slot]].piece == Pawn)
-            PawnEvaluator.scorePawn<Us>(pos, pos.pieceList[Us][slot]);
+            pawnEvaluator().scorePawn<Us>(pos, pos.pieceList[Us][slot]);
 }
 
 int minorsOf(const Position& pos, int colour) {
@@ -124,7 +124,7 @@ bool bishopAndPawnsOnly(const Position& pos, int colour) {
 }
 
 bool allPawnsOnFile(const Position& pos, int colour, int file) {
-    return (pos.pieceSet[colour][Pawn] & ~PawnEvaluator.fileMask[file]) == 0;
+    return (pos.pieceSet[colour][Pawn] & ~pawnEvaluator().fileMask[file]) == 0;
 }
 
 // Can colour still win? Not with a bare king or a single minor piece, nor with the
@@ -191,7 +191,7 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
         if (moveIn && board::isAttackedBy(pos, o, pos.pieceList[s][0])) moveIn->move |= board::MoveCheck;
     } else {
         const int ownKing = pos.pieceList[s][0], enemyKing = pos.pieceList[o][0];
-        const SquareSet* attackers[2] = {PawnEvaluator.whitePawnAttackers, PawnEvaluator.blackPawnAttackers};
+        const SquareSet* attackers[2] = {pawnEvaluator().whitePawnAttackers, pawnEvaluator().blackPawnAttackers};
         if (distance[ownKing][enemyKing] < 2 || (attackers[s][enemyKing] & pos.pieceSet[s][Pawn])) {
             *status = EvalExact;
             return board::KingCaptureScore;
@@ -253,7 +253,7 @@ int evaluateWith(Position& pos, EvalLine& line, int side, int bound, int depthLi
     const int pawns = pawnStructureScore(pos, s);
     int base = material + pawns;
     int passed = 0, shelter = 0, pair = 0;
-    if (gamePhase > 1 && (PawnEvaluator.passedFiles[White] | PawnEvaluator.passedFiles[Black]))
+    if (gamePhase > 1 && (pawnEvaluator().passedFiles[White] | pawnEvaluator().passedFiles[Black]))
         passed = passedPawnTerm(pos, s);
     if (gamePhase < 9) shelter = kingShelterTerm(pos, s);
     if (pos.pieceCount[Bishop + 8 * s] > 1) pair += 20;
@@ -309,11 +309,11 @@ int lazyMargin(int depthLimit, int ply) {
 int drawScore(const Position& pos, int ply) { return (ply & 1) ? -pos.drawValue : pos.drawValue; }
 
 int pawnStructureScore(Position& pos, int side) {
-    const int cached = PawnEvaluator.probePawnCache(pos, gamePhase, side);
+    const int cached = pawnEvaluator().probePawnCache(pos, gamePhase, side);
     if (cached != board::NoScore) return cached;
     scorePawnsOf<White>(pos);
     scorePawnsOf<Black>(pos);
-    return PawnEvaluator.finishPawnScore(pos, gamePhase, side, true);
+    return pawnEvaluator().finishPawnScore(pos, gamePhase, side, true);
 }
 
 int evaluate(Position& pos, EvalLine& line, int side, int bound, int depthLimit, int ply,

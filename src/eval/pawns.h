@@ -90,4 +90,9 @@ struct PawnEvaluatorState {
 };
 extern PawnEvaluatorState PawnEvaluator;  // defined in driver/globals.cpp
 
+// The pawn evaluator of the search that runs on this thread: the engine's own, or a
+// search thread's (every evaluation writes its cache and by-products).
+inline constinit thread_local PawnEvaluatorState* ThreadPawnEvaluator = &PawnEvaluator;
+inline PawnEvaluatorState& pawnEvaluator() { return *ThreadPawnEvaluator; }
+
 }  // namespace eval

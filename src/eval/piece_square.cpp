@@ -15,7 +15,7 @@ using board::Position;
 using board::rankOf;
 using eval::PawnEvaluator;
 
-constinit int gamePhase = 0;
+thread_local constinit int gamePhase = 0;
 
 namespace {
 
@@ -175,7 +175,7 @@ void addSquareTerms(Position& pos, const RootShape& root, int q, int knight, int
 
     table[board::Pawn][q] += PawnTable[turned];
     // No friendly pawn on a neighbouring file: a pawn here would be isolated.
-    if (!(pos.pieceSet[Us][board::Pawn] & PawnEvaluator.adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
+    if (!(pos.pieceSet[Us][board::Pawn] & pawnEvaluator().adjacentFilesMask[q])) table[board::Pawn][q] -= 6;
     // Castled on opposite wings, the pawns in front of the enemy king become a storm.
     const int kingFile = root.kingFile[Us];
     if (root.oppositeWings && ((kingFile <= 3 && file >= 5) || (kingFile >= 4 && file <= 2)))
@@ -238,7 +238,7 @@ void buildPieceSquareTables(Position& pos) {
 bool prepareRoot(Position& pos, int sideToMove) {
     // 1. The pawn evaluator starts over with an empty cache, and the position's
     // union of the pawn sets waits for the first probe.
-    PawnEvaluator.resetPawnEvaluator();
+    pawnEvaluator().resetPawnEvaluator();
     pos.allPawns = 0;
     // 2. The position's derived state from the squares.
     const bool usable = pos.rebuildDerivedState(sideToMove);

@@ -11,8 +11,9 @@
 
 namespace eval {
 
-// 0 with full material .. 10 in the endgame; set by the evaluation.
-extern int gamePhase;
+// 0 with full material .. 10 in the endgame; set by the evaluation, on each
+// search thread for its own.
+extern thread_local constinit int gamePhase;
 
 // Game phase of a non-pawn material total: 0 above 6199, 10 below 1360.
 constexpr int gamePhaseOf(int material) {

@@ -188,7 +188,7 @@ void chargeOverload(Scoring& s, int held) {
 
 // No enemy pawn can ever attack the square.
 bool outsideEnemySpan(const Scoring& s, int square) {
-    return (PawnEvaluator.frontAttackSpan[s.e] & squareBit(square)) == 0;
+    return (pawnEvaluator().frontAttackSpan[s.e] & squareBit(square)) == 0;
 }
 
 // ---- Pawns -------------------------------------------------------------------
@@ -231,7 +231,7 @@ int pawnTerms(Scoring& s, PieceTermsTrace* trace) {
             }
         }
         // A weak pawn under several attackers is a target the enemy already works on.
-        if (PawnEvaluator.weakFiles[Us] & (1u << board::fileOf(sq))) {
+        if (pawnEvaluator().weakFiles[Us] & (1u << board::fileOf(sq))) {
             const int weakness = 5 * (e & board::AttackCountMask);
             total -= weakness;
             if (trace) trace->term[sq] -= weakness;
@@ -393,7 +393,7 @@ int firstPawnOnFile(const Position& pos, int file, int from, int to, int step) {
 // backwards.
 template <int Us>
 bool behindPassedPawn(const Position& pos, int file, int rank) {
-    if (!(PawnEvaluator.passedFiles[Us] & (1u << file))) return false;
+    if (!(pawnEvaluator().passedFiles[Us] & (1u << file))) return false;
     const int front =
         Us == White ? firstPawnOnFile(pos, file, 6, 1, -1) : firstPawnOnFile(pos, file, 1, 6, 1);
     return front >= 0 && (Us == White ? rank < front : rank > front);
@@ -408,7 +408,7 @@ int rookTerm(Scoring& s, int sq) {
     }
 
     const int file = board::fileOf(sq), rank = board::rankOf(sq);
-    const SquareSet fileSet = PawnEvaluator.fileMask[file];
+    const SquareSet fileSet = pawnEvaluator().fileMask[file];
     if ((s.pos.pieceSet[s.c][Pawn] & fileSet) == 0) {
         x += 10;
         if ((s.pos.pieceSet[s.e][Pawn] & fileSet) == 0) x += 4;
@@ -632,7 +632,7 @@ int passedPawnTerm(const Position& pos, int sideToMove) {
     for (int colour = White; colour <= Black; ++colour) {
         const int sign = colour == White ? 1 : -1;
         const bool enemyHasPieces = hasPieces(pos, 1 - colour);
-        for (uint32_t files = PawnEvaluator.passedFiles[colour]; files; files &= files - 1) {
+        for (uint32_t files = pawnEvaluator().passedFiles[colour]; files; files &= files - 1) {
             const int file = __builtin_ctz(files);
             if (gamePhase > 8) sum += sign * weight * (average > file ? average - file : file - average);
             const int pawn = frontPawnOfFile(pos, colour, file);
@@ -647,7 +647,7 @@ int passedPawnTerm(const Position& pos, int sideToMove) {
 int pawnRaceTerm(const Position& pos, int sideToMove) {
     int sum = 0;
     for (int colour = White; colour <= Black; ++colour) {
-        for (uint32_t files = PawnEvaluator.passedFiles[colour]; files; files &= files - 1) {
+        for (uint32_t files = pawnEvaluator().passedFiles[colour]; files; files &= files - 1) {
             const int pawn = frontPawnOfFile(pos, colour, __builtin_ctz(files));
             if (pawn < 0 || !outOfReach(pos, colour, pawn, sideToMove)) continue;
             const int value = UnstoppablePawn[relativeRank(colour, pawn)];
@@ -671,8 +671,8 @@ int shelterScore(const Position& pos, int kingSquare, int colour) {
             if (own & squareBit(front)) total += 10;
             else if (own & squareBit(front + forward)) total += 5;
         }
-        if ((own & PawnEvaluator.fileMask[f]) == 0) total -= 15;
-        if ((enemy & PawnEvaluator.fileMask[f]) == 0) total -= 8;
+        if ((own & pawnEvaluator().fileMask[f]) == 0) total -= 15;
+        if ((enemy & pawnEvaluator().fileMask[f]) == 0) total -= 8;
     }
     return total;
 }
@@ -682,7 +682,7 @@ int kingShelterTerm(const Position& pos, int sideToMove) {
     const int rights = pos.castleRights & 15;
     const uint32_t key = board::castleKeys[rights ^ 15].low ^ board::pieceKeys[King][whiteKing].low ^
                          board::pieceKeys[King + 8][blackKing].low ^ pos.pawnKey;
-    KingShelterCacheState::Entry& entry = KingShelterCache.entries[key & (KingShelterCacheState::Entries - 1)];
+    KingShelterCacheState::Entry& entry = ThreadKingShelterCache->entries[key & (KingShelterCacheState::Entries - 1)];
     int v;
     if (entry.key == key && entry.value != KingShelterCacheState::Unusable) {
         v = entry.value;

@@ -54,4 +54,7 @@ struct KingShelterCacheState {
 };
 extern KingShelterCacheState KingShelterCache;  // defined in driver/globals.cpp
 
+// The shelter cache of the search that runs on this thread, as for the pawn evaluator.
+inline constinit thread_local KingShelterCacheState* ThreadKingShelterCache = &KingShelterCache;
+
 }  // namespace eval

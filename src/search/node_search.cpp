@@ -324,7 +324,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
 
         board::makeMove(pos, s, ply, entry.move);
         TransTable.prefetch(pos.key);
-        eval::PawnEvaluator.prefetch(pos.pawnKey);
+        eval::pawnEvaluator().prefetch(pos.pawnKey);
         const int score = -searchNode(state, pos, o, ply + 1, limit, list + n, &entry, -bound,
                                       state.pvAtPly[ply], budget, -childSwing, tieSide);
         if (searchStopped) return 0;
