@@ -1,5 +1,6 @@
 #include "search/transposition.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -13,8 +14,7 @@ using board::KingCaptureScore;
 using board::MateBound;
 using board::Move;
 
-// One entry, 16 bytes:
-//   key low 32 | key high 32 | score 16 | move 16 | bound 8 | generation 8 | depth 16
+// One entry: the key, score 16 | move 16 | bound 8 | generation 8 | depth 16.
 // The move keeps bits 0-14 of the move word (from, to, promotion). The depth is the
 // remaining depth (depth limit - ply, negative in the quiescence part), raised by 64
 // for mate scores that can no longer change.
@@ -27,12 +27,22 @@ struct Entry {
     uint8_t generation;
     int16_t depth;
 };
-static_assert(sizeof(Entry) == 16);
+
+// An entry as the table holds it, 16 bytes: the data word, and the key word with
+// the data folded in. Search threads share the table and write it without locks;
+// a slot written by two of them at once holds words that no longer fold back to a
+// key, so it reads as another position's (relaxed atomic words: no torn word, no
+// data race).
+struct StoredEntry {
+    std::atomic<uint64_t> check;
+    std::atomic<uint64_t> data;
+};
+static_assert(sizeof(StoredEntry) == 16);
 
 // Entry 1 is kept by depth within a generation, entry 2 always replaced.
 struct TransTableState::Bucket {
-    Entry first;
-    Entry second;
+    StoredEntry first;
+    StoredEntry second;
 };
 static_assert(sizeof(TransTableState::Bucket) == 32);
 
@@ -44,6 +54,24 @@ bool isKingCapture(int score) { return score >= KingCaptureScore || score <= -Ki
 constexpr uint16_t MoveBits = 0x7FFF;
 
 bool holds(const Entry& e, HashKey key) { return e.keyLow == key.low && e.keyHigh == key.high; }
+
+uint64_t dataWord(const Entry& e) {
+    return uint64_t(uint16_t(e.score)) | uint64_t(e.move) << 16 | uint64_t(e.bound) << 32 |
+           uint64_t(e.generation) << 40 | uint64_t(uint16_t(e.depth)) << 48;
+}
+
+Entry load(const StoredEntry& s) {
+    const uint64_t data = s.data.load(std::memory_order_relaxed);
+    const uint64_t key = s.check.load(std::memory_order_relaxed) ^ data;
+    return {uint32_t(key), uint32_t(key >> 32), int16_t(uint16_t(data)), uint16_t(data >> 16), uint8_t(data >> 32),
+            uint8_t(data >> 40), int16_t(uint16_t(data >> 48))};
+}
+
+void save(StoredEntry& s, const Entry& e) {
+    const uint64_t data = dataWord(e);
+    s.check.store((uint64_t(e.keyHigh) << 32 | e.keyLow) ^ data, std::memory_order_relaxed);
+    s.data.store(data, std::memory_order_relaxed);
+}
 
 // The stored words are 16 bits wide; the search never comes near these limits,
 // but a wrapped value would turn into a wrong score or a wrong depth.
@@ -74,7 +102,7 @@ int TransTableState::allocate(int kilobytes) {
             size_t bytes = size_t(buckets) * sizeof(Bucket);
             table = static_cast<Bucket*>(platform::allocateLargeBlock(bytes));
             if (table) {
-                std::memset(table, 0, bytes);
+                std::memset(static_cast<void*>(table), 0, bytes);  // no search runs: plain bytes
                 mask = buckets - 1;
                 generation = 1;
             }
@@ -86,7 +114,7 @@ int TransTableState::allocate(int kilobytes) {
 
 int TransTableState::clear() {
     if (!table) return 0;
-    std::memset(table, 0, (size_t(mask) + 1) * sizeof(Bucket));
+    std::memset(static_cast<void*>(table), 0, (size_t(mask) + 1) * sizeof(Bucket));  // no search runs
     generation = 1;
     return 1;
 }
@@ -114,28 +142,32 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
     int remaining = depthLimit - ply;
 
     Bucket& bucket = table[key.low & mask];
-    Entry* slot = &bucket.second;
-    if (bucket.first.generation != generation || remaining >= bucket.first.depth) {
+    StoredEntry* slot = &bucket.second;
+    const Entry first = load(bucket.first);
+    if (first.generation != generation || remaining >= first.depth) {
         // The displaced result survives in the always-replace slot.
-        if (!holds(bucket.first, key)) bucket.second = bucket.first;
+        if (!holds(first, key)) save(bucket.second, first);
         slot = &bucket.first;
     }
-    slot->keyLow = key.low;
-    slot->keyHigh = key.high;
-    slot->score = narrow(score);
-    slot->bound = uint8_t(score > bound ? BoundLower : score < bound ? BoundUpper : BoundExact);
-    slot->depth = narrow(remaining);
-    slot->move = uint16_t(move & MoveBits);
-    slot->generation = generation;
+    const Entry fresh{key.low,
+                      key.high,
+                      narrow(score),
+                      uint16_t(move & MoveBits),
+                      uint8_t(score > bound ? BoundLower : score < bound ? BoundUpper : BoundExact),
+                      generation,
+                      narrow(remaining)};
+    save(*slot, fresh);
 }
 
 int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int* score, Move* move) const {
     if (!table) return 0;
     const Bucket& bucket = table[key.low & mask];
-    const Entry* e = holds(bucket.first, key)    ? &bucket.first
-                     : holds(bucket.second, key) ? &bucket.second
-                                                 : nullptr;
-    if (!e) return 0;
+    Entry found = load(bucket.first);
+    if (!holds(found, key)) {
+        found = load(bucket.second);
+        if (!holds(found, key)) return 0;
+    }
+    const Entry* e = &found;
 
     int value = e->score;
     if (!isKingCapture(value)) {
@@ -156,16 +188,12 @@ int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int*
 
 int TransTableState::storeLearned(int score, HashKey key, int remainingDepth, bool exact) {
     if (!table) return 0;
-    Entry& e = table[key.low & mask].first;
+    StoredEntry& slot = table[key.low & mask].first;
+    const Entry e = load(slot);
     // An earlier learned result for the same position that looked deeper stays.
     if (remainingDepth < e.depth && holds(e, key) && e.generation == 0) return 0;
-    e.keyLow = key.low;
-    e.keyHigh = key.high;
-    e.score = narrow(score);
-    e.depth = narrow(remainingDepth);
-    e.move = 0;
-    e.generation = 0;
-    e.bound = uint8_t(exact ? BoundExact : BoundLower);
+    save(slot, {key.low, key.high, narrow(score), 0, uint8_t(exact ? BoundExact : BoundLower), 0,
+                narrow(remainingDepth)});
     return 1;
 }
 
@@ -177,12 +205,13 @@ bool TransTableState::isConsistent() const {
     // Every entry empty, or filed in the bucket of its key with a bound and a move
     // it could have been given.
     for (uint32_t i = 0; i <= mask; ++i)
-        for (const Entry* e : {&table[i].first, &table[i].second}) {
-            if (e->bound == 0) {
-                if (e->keyLow != 0 || e->keyHigh != 0 || e->move != 0) return false;
+        for (const StoredEntry* stored : {&table[i].first, &table[i].second}) {
+            const Entry e = load(*stored);
+            if (e.bound == 0) {
+                if (e.keyLow != 0 || e.keyHigh != 0 || e.move != 0) return false;
                 continue;
             }
-            if (e->bound > BoundLower || (e->keyLow & mask) != i || e->move > MoveBits) return false;
+            if (e.bound > BoundLower || (e.keyLow & mask) != i || e.move > MoveBits) return false;
         }
     return true;
 }
