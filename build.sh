@@ -17,7 +17,7 @@ if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || { [ "$needs_g
 fi
 dir=${BUILD_DIR:-build}
 pgo=${PGO:-0}
-case " $* " in *TALVO_SANITIZE=ON*|*TALVO_FUZZ=ON*) pgo=0 ;; esac
+case " $* " in *TALVO_SANITIZE=ON*|*TALVO_TSAN=ON*|*TALVO_FUZZ=ON*) pgo=0 ;; esac
 if [ "$pgo" = 1 ]; then
   profile_build=$dir-profile
   case "$profile_build" in

@@ -31,7 +31,7 @@ constexpr Tool Tools[] = {
                       "  book probe FILE \"<FEN>\"       the book moves of a position, as the engine chooses\n"
                       "  book stats FILE                records, key range, whether the file is sorted"},
     {"egtb", runEgtb, "egtb index-check|generate|probe|speed ...  endgame tablebase utilities (egtb for details)"},
-    {"bench", runBench, "bench [depth]                  search a fixed set of positions; prints the node signature"},
+    {"bench", runBench, "bench [depth [threads]]        search a fixed set of positions; prints the node signature"},
 };
 
 void printUsage() {

@@ -7,6 +7,7 @@
 #include "base/platform.h"
 #include "board/position_record.h"
 #include "search/root_search.h"
+#include "search/threads.h"
 #include "search/transposition.h"
 
 using search::TransTable;
@@ -55,11 +56,16 @@ constexpr const char* BenchPositions[] = {
 
 }  // namespace
 
-int runBench(int depth) {
+int runBench(int depth, int threads) {
     if (depth < 1 || depth > MaxBenchDepth) {
         std::fprintf(stderr, "bench depth must be 1..%d\n", MaxBenchDepth);
         return 2;
     }
+    if (threads < 1 || threads > search::MaxThreads) {
+        std::fprintf(stderr, "bench threads must be 1..%d\n", search::MaxThreads);
+        return 2;
+    }
+    search::SearchThreads.resize(threads);
     TransTable.allocate(BenchTableKilobytes);
     uint64_t totalNodes = 0;
     uint32_t totalMs = 0;
@@ -85,13 +91,17 @@ int runBench(int depth) {
 
 int benchCommand(int argc, char** argv) {
     if (argc < 1) return runBench(DefaultBenchDepth);
-    char* end = nullptr;
-    const long depth = std::strtol(argv[0], &end, 10);
-    if (end == argv[0] || *end != 0 || depth < 1 || depth > MaxBenchDepth) {
-        std::fprintf(stderr, "usage: bench [depth 1..%d]\n", MaxBenchDepth);
-        return 2;
+    long values[2] = {DefaultBenchDepth, 1};
+    const long most[2] = {MaxBenchDepth, search::MaxThreads};
+    for (int i = 0; i < argc && i < 2; ++i) {
+        char* end = nullptr;
+        values[i] = std::strtol(argv[i], &end, 10);
+        if (end == argv[i] || *end != 0 || values[i] < 1 || values[i] > most[i]) {
+            std::fprintf(stderr, "usage: bench [depth 1..%d [threads 1..%d]]\n", MaxBenchDepth, search::MaxThreads);
+            return 2;
+        }
     }
-    return runBench(int(depth));
+    return runBench(int(values[0]), int(values[1]));
 }
 
 }  // namespace driver

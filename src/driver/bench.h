@@ -3,7 +3,9 @@
 // nodes, time and speed per position. The total node count is the search's
 // signature: any change to search, ordering or evaluation shows in it. The last
 // line reads "N nodes M nps", the form engine testers look for. Run by
-// "talvo bench [depth]" and "talvo-tools bench [depth]".
+// "talvo bench [depth [threads]]" and "talvo-tools bench [depth [threads]]". With
+// more than one thread the nodes are the main search's alone and the signature no
+// longer holds; the time to the depth is what such a run measures.
 #pragma once
 
 namespace driver {
@@ -11,12 +13,12 @@ namespace driver {
 constexpr int DefaultBenchDepth = 7;
 constexpr int MaxBenchDepth = 60;
 
-// Searches the positions to depth; 0, or 2 (with a message on standard error)
-// for a depth out of range.
-int runBench(int depth);
+// Searches the positions to depth with the given search threads; 0, or 2 (with a
+// message on standard error) for a depth out of range.
+int runBench(int depth, int threads = 1);
 
-// The command line "bench [depth]" (arguments after the word bench); a depth that
-// is no number is refused like one out of range.
+// The command line "bench [depth [threads]]" (arguments after the word bench); a
+// depth or thread count that is no number is refused like one out of range.
 int benchCommand(int argc, char** argv);
 
 }  // namespace driver

@@ -67,6 +67,7 @@ void EngineConfigState::setDefaults() {
     wb2 = true;
     pathTb[0] = 0;
     timeReserve = 2000;
+    threads = 1;
     base::logEnabled = log;
 }
 
@@ -86,6 +87,7 @@ void EngineConfigState::readIni(const char* fileName) {
         if (startsWith(line, "WB2")) readFlag(line, wb2);
         if (startsWith(line, "PATH_TB")) readQuoted(line, pathTb, sizeof pathTb);
         if (startsWith(line, "TIME_RESERVE")) timeReserve = readNumber(line + 12);
+        if (startsWith(line, "THREADS")) threads = readNumber(line + 7);
     }
     std::fclose(file);
     base::logEnabled = log;

@@ -17,6 +17,7 @@ struct EngineConfigState {
     bool wb2 = true;            // WB2: answer "protover" with feature lines
     char pathTb[256] = {};      // PATH_TB: tablebase directories, "," or ";" apart
     int timeReserve = 2000;     // TIME_RESERVE: clock milliseconds kept for the interface
+    int threads = 1;            // THREADS: search threads, the main one included
 
     EngineConfigState() {
         setDefaults();

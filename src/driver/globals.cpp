@@ -11,6 +11,7 @@
 #include "eval/pawns.h"
 #include "eval/piece_terms.h"
 #include "search/search_state.h"
+#include "search/threads.h"
 #include "search/transposition.h"
 
 namespace eval   { KingShelterCacheState KingShelterCache; }  // emptied first
@@ -20,6 +21,7 @@ namespace driver { EngineConfigState     EngineConfig;     }  // reads Talvo.ini
 namespace board  { FixedTablesState      FixedTables;      }  // builds key and ray tables
 namespace board  { Position              Board;            }  // empty until a game sets one up
 namespace search { SearchState           MainSearch;       }  // cleared before every search
+namespace search { SearchThreadsState    SearchThreads;    }  // no helpers until asked for
 namespace driver { GameRecordState       GameRecord;       }  // all zero: no game yet
 namespace driver { InputReaderState      InputReader;      }  // examines standard input
 namespace egtb   { TablebaseSetState     TablebaseSet;     }  // empty: tables come later, from main

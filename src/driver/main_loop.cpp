@@ -324,8 +324,10 @@ void think(const Move* moves, int ponder) {
     egtb::setUpTablebases(EngineConfig.pathTb, EngineConfig.cacheTb);
     Board.drawValue = boardDrawValue(EngineConfig.drawValue);
     LearnTable.enabled = EngineConfig.learn;
-    // Step 3. Without memory for the table the engine plays on without one.
+    // Step 3. Without memory for the table the engine plays on without one. Then
+    // the search threads of THREADS (a bad value is brought within bounds).
     TransTable.allocate(tableKilobytes(EngineConfig.sizeHt));
+    if (EngineConfig.threads > 1) setThreads(EngineConfig.threads);
     // Step 4. The first command also chooses the protocol: "uci" switches to UCI
     // for the whole run, anything else is xboard.
     const char* first = InputReader.readLine(true);

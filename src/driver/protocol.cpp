@@ -467,7 +467,7 @@ constexpr Command Commands[] = {
          sendLine("feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0");
          sendLine("feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0");
          sendLine("feature myname=\"Talvo 5.30\" name=1");
-         sendLine("feature memory=1 egt=\"nalimov\"");
+         sendLine("feature smp=1 memory=1 egt=\"nalimov\"");
          // Without it the interface waits out its feature timeout at every start.
          sendLine("feature done=1");
          return 0;
@@ -475,6 +475,11 @@ constexpr Command Commands[] = {
     {"memory ", Match::Prefix,
      [](const char* line, const char* rest, bool&) {
          tellResourceReply(setMemoryMegabytes(leadingNumber(rest)), line);
+         return 0;
+     }},
+    {"cores ", Match::Prefix,
+     [](const char* line, const char* rest, bool&) {
+         tellResourceReply(setThreads(leadingNumber(rest)), line);
          return 0;
      }},
     {"egtpath ", Match::Prefix,

@@ -9,6 +9,7 @@
 #include "driver/main_loop.h"
 #include "egtb/probe.h"
 #include "egtb/registry.h"
+#include "search/threads.h"
 #include "search/transposition.h"
 
 namespace driver {
@@ -34,6 +35,7 @@ struct Deferred {
     long long memory = -1;
     long long table = -1;
     long long cache = -1;
+    long long threads = -1;
     bool paths = false;
     char pathText[sizeof EngineConfig.pathTb] = {};
 } deferred;
@@ -117,6 +119,15 @@ ResourceReply pathsNow(const char* paths) {
     return reply(ResourceReply::Taken, "tablebases registered up to %lld men", egtb::TablebaseSet.pieceCount);
 }
 
+ResourceReply threadsNow(long long threads) {
+    const long long asked = threads;
+    if (threads > search::MaxThreads) threads = search::MaxThreads;
+    const int running = search::SearchThreads.resize(int(threads));
+    EngineConfig.threads = running;
+    if (running < asked) return reply(ResourceReply::Clamped, "threads %lld, the most allowed", running);
+    return reply(ResourceReply::Taken, "threads %lld", running);
+}
+
 ResourceReply kept() { return reply(ResourceReply::Taken, "kept until the search ends"); }
 
 }  // namespace
@@ -157,12 +168,20 @@ ResourceReply setTablebaseCacheMegabytes(long long megabytes) {
     return kept();
 }
 
+ResourceReply setThreads(long long threads) {
+    if (threads < 1) return reply(ResourceReply::Refused, "at least 1 thread");
+    if (!searchRunning) return threadsNow(threads);
+    deferred.threads = threads;
+    return kept();
+}
+
 void applyDeferredChanges() {
     // Tablebases first: whether "memory" shares with their cache depends on them.
     if (deferred.paths) pathsNow(deferred.pathText);
     if (deferred.memory >= 0) memoryNow(deferred.memory);
     if (deferred.table >= 0) tableNow(deferred.table);
     if (deferred.cache >= 0) cacheNow(deferred.cache);
+    if (deferred.threads >= 0) threadsNow(deferred.threads);
     deferred = Deferred{};
 }
 

@@ -1,5 +1,5 @@
 // What the interface may change while the engine runs: the transposition table's
-// size, the tablebase directories and the tablebase cache. xboard sends "memory"
+// size, the tablebase directories, the tablebase cache and the search threads. xboard sends "memory"
 // and "egtpath" between games, UCI its Hash, NalimovPath and NalimovCache options.
 //
 // The search reads the table and the tablebases, so a change that arrives while a
@@ -28,6 +28,9 @@ ResourceReply setMemoryMegabytes(long long megabytes);
 ResourceReply setTablebasePaths(const char* paths);
 // The tablebase cache in megabytes; 0 lets the tablebases choose.
 ResourceReply setTablebaseCacheMegabytes(long long megabytes);
+
+// The search threads in all, the main one included (xboard cores, UCI Threads).
+ResourceReply setThreads(long long threads);
 
 // Makes the changes kept during a search; the main loop calls it when the search ends.
 void applyDeferredChanges();

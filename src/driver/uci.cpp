@@ -21,6 +21,7 @@
 #include "driver/resources.h"
 #include "driver/time_budget.h"
 #include "search/limits.h"
+#include "search/threads.h"
 #include "search/transposition.h"
 
 namespace driver {
@@ -310,6 +311,12 @@ void setOption(const char* args) {
         }
         tellResourceReply(setTableMegabytes(number > MaxHashMegabytes ? MaxHashMegabytes : number), value);
         newGameStarted = 1;  // the learned positions went with the old table
+    } else if (!strcasecmp(id, "Threads")) {
+        if (!readNumber(value, &number) || number < 1) {
+            infoString("Threads needs a number of at least 1", value);
+            return;
+        }
+        tellResourceReply(setThreads(number), value);
     } else if (!strcasecmp(id, "NalimovPath")) {
         tellResourceReply(setTablebasePaths(!strcasecmp(value, "<empty>") ? "" : value), value);
     } else if (!strcasecmp(id, "NalimovCache")) {
@@ -401,6 +408,9 @@ void handleUciLine(const char* line) {
         sendLine(text);
         sendLine("option name Ponder type check default false");
         sendLine("option name Clear Hash type button");
+        std::snprintf(text, sizeof text, "option name Threads type spin default %d min 1 max %d",
+                      search::SearchThreads.threads(), search::MaxThreads);
+        sendLine(text);
         std::snprintf(text, sizeof text, "option name NalimovPath type string default %s",
                       EngineConfig.pathTb[0] ? EngineConfig.pathTb : "<empty>");
         sendLine(text);

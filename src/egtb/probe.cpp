@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "base/log.h"
 #include "board/position.h"
@@ -231,6 +232,10 @@ int probeTablebase(const board::Position& pos, int side) {
         }
     }
     position.epSquare = pos.epSquare ? pos.epSquare : 64;
+    // Every probe may read a block into the shared cache and open a file: search
+    // threads take turns.
+    static std::mutex probing;
+    const std::lock_guard<std::mutex> lock(probing);
     return probePosition(position, side);
 }
 

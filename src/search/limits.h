@@ -13,6 +13,8 @@
 #pragma once
 #include <cstdint>
 
+#include <atomic>
+
 #include "board/types.h"
 
 namespace search {
@@ -47,7 +49,8 @@ inline constinit int iterationDepth = 0;      // iteration in progress
 inline constinit int rootMovesSearched = 0;   // 1-based root move being searched
 inline constinit uint64_t recordedNodes = 0;  // the node count as last recorded
 inline constinit board::Move easyMove = 0;    // an obvious recapture, or 0
-inline constinit int searchStopped = 0;       // every node returns at once while set
+// Every node of the main search returns at once while set.
+inline constinit std::atomic<int> searchStopped{0};
 
 // ---- The interface, as the search calls it ---------------------------------------
 struct InterfaceHooks {

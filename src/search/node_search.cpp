@@ -53,6 +53,13 @@ constexpr int QuiescenceCheckPlies = 3;
 // half a pawn of the bound.
 constexpr int DeltaMargin = 50;
 
+// Has this search been told to stop: a helper by its own flag, the main search
+// by the poll (or the interface).
+inline bool stopped(const SearchState& state) {
+    return state.helperStop ? state.helperStop->load(std::memory_order_relaxed) != 0
+                            : searchStopped.load(std::memory_order_relaxed) != 0;
+}
+
 // Has the current position occurred before since the last irreversible move,
 // in this line (same side to move, so every second ply) or in the game?
 bool repeats(const SearchState& state, const Position& pos, int ply) {
@@ -140,14 +147,14 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     // Step 1. Count the node.
     ++state.ordering.nodeCount;
     pvOut[0] = 0;
-    if (searchStopped) return 0;
+    if (stopped(state)) return 0;
 
     // Step 2. Let the interface in every few thousand nodes; the sanitizer build
     // checks the position there too.
     if (state.pollCounter > PollInterval) {
         state.pollCounter = 0;
         TALVO_ASSERT(pos.isConsistent());
-        if (pollSearch(uint64_t(state.ordering.nodeCount))) {
+        if (!state.helperStop && pollSearch(uint64_t(state.ordering.nodeCount))) {
             searchStopped = 1;
             return 0;
         }
@@ -215,7 +222,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         TransTable.prefetch(pos.key);
         const int nullScore = -searchNode(state, pos, o, ply + 1, nullLimit, freeList + 1, &nullEntry, -bound,
                                           state.pvAtPly[ply], budget, -swing, tieSide);
-        if (searchStopped) return 0;
+        if (stopped(state)) return 0;
         board::unmakeNullMove(pos, ply);
         if (nullScore > bound) {
             store(pos, bound, ply, origLimit, nullScore, ttMove);
@@ -327,7 +334,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         eval::pawnEvaluator().prefetch(pos.pawnKey);
         const int score = -searchNode(state, pos, o, ply + 1, limit, list + n, &entry, -bound,
                                       state.pvAtPly[ply], budget, -childSwing, tieSide);
-        if (searchStopped) return 0;
+        if (stopped(state)) return 0;
         board::unmakeMove(pos, ply);
 
         if (score > best) {

@@ -9,6 +9,7 @@
 #include "eval/evaluate.h"
 #include "search/node_search.h"
 #include "search/search_state.h"
+#include "search/threads.h"
 #include "search/time_manager.h"
 #include "search/transposition.h"
 
@@ -56,14 +57,14 @@ void exchangeSort(ScoredMove* first, ScoredMove* last) {
 
 }  // namespace
 
-void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, ScoredMove* last,
-                const board::HashKey* keysBegin, const board::HashKey* keysEnd, int initialMateLimit) {
+namespace {
+
+void searchIterations(SearchState& state, Position& pos, int s, ScoredMove* first, ScoredMove* last,
+                      const board::HashKey* keysBegin, const board::HashKey* keysEnd, int initialMateLimit) {
     const int o = 1 - s;
     const int count = int(last - first);
 
-    // 1. A new generation for the table; the game's history for repetitions.
-    TALVO_ASSERT(TransTable.isConsistent());
-    TransTable.nextGeneration();
+    // 1. The game's history for repetitions.
     state.gameKeysBegin = keysBegin;
     state.gameKeysEnd = keysEnd;
     state.evalLine.mateLimit = initialMateLimit;
@@ -176,6 +177,19 @@ void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, Sco
         --budget;
         if (searchStopped) return;
     }
+}
+
+}  // namespace
+
+void searchRoot(SearchState& state, Position& pos, int s, ScoredMove* first, ScoredMove* last,
+                const board::HashKey* keysBegin, const board::HashKey* keysEnd, int initialMateLimit) {
+    // A new generation for the table, then the helper threads (if any) on the same
+    // root while this search runs; they stop when it ends.
+    TALVO_ASSERT(TransTable.isConsistent());
+    TransTable.nextGeneration();
+    SearchThreads.start(pos, s, first, last, keysBegin, keysEnd);
+    searchIterations(state, pos, s, first, last, keysBegin, keysEnd, initialMateLimit);
+    SearchThreads.stop();
 }
 
 SearchResult searchPosition(const board::PositionRecord& record, const SearchLimits& limits) {

@@ -13,6 +13,7 @@
 // position it is handed and gives its children the position just behind its list.
 // The root list sits at the beginning.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "board/movegen.h"
@@ -58,6 +59,9 @@ struct SearchState {
     const board::HashKey* gameKeysEnd;
     // The evaluation's part: the mate limit and the piece terms of each ply.
     eval::EvalLine evalLine;
+    // A helper thread's search (search/threads.h) stops when this flag is set and
+    // never reads the interface; the main search has none and obeys searchStopped.
+    const std::atomic<int>* helperStop = nullptr;
 };
 extern SearchState MainSearch;  // defined in driver/globals.cpp
 

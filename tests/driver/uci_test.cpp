@@ -204,6 +204,22 @@ TEST(Uci, TablebaseOptions) {
     EXPECT_EQ(engine.waitExit(), 0);
 }
 
+// The Threads option: listed, refused below 1, and a search with two threads
+// plays a legal move. Run under ThreadSanitizer as well (test.sh).
+TEST(UciThreads, ThreadsOption) {
+    Uci uci;
+    uci.send({"setoption name Threads value 0", "isready"});
+    EXPECT_EQ(linesUpTo(uci.engine, "readyok"), (Lines{"info string Threads needs a number of at least 1: 0", "readyok"}));
+    uci.send({"setoption name Threads value 2", "position startpos moves e2e4", "go depth 6"});
+    Referee game;
+    ASSERT_TRUE(game.play("e2e4"));
+    EXPECT_TRUE(game.play(bestMove(uci.engine)));
+    uci.send({"uci"});
+    EXPECT_TRUE(anyLineHas(linesUpTo(uci.engine, "uciok"), "option name Threads type spin default 2 min 1 max 64"));
+    uci.send({"quit"});
+    EXPECT_EQ(uci.engine.waitExit(), 0);
+}
+
 TEST(Uci, MalformedInputIsReportedNeverFatal) {
     Uci uci;
     uci.send({"position", "position sideways", "position fen garbage",

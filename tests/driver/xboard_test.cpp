@@ -28,7 +28,7 @@ TEST(XboardSession, HandshakeRepliesLogAndExit) {
     EXPECT_EQ(talk(engine, {"xboard", "protover 2"}),
               (Lines{"Talvo 5.30", "feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=0",
                      "feature sigint=0 sigterm=0 reuse=1 analyze=1 variants=\"normal\" colors=1 ics=0",
-                     "feature myname=\"Talvo 5.30\" name=1", "feature memory=1 egt=\"nalimov\"",
+                     "feature myname=\"Talvo 5.30\" name=1", "feature smp=1 memory=1 egt=\"nalimov\"",
                      "feature done=1"}));
     EXPECT_EQ(talk(engine, {"ping", "usermove e2e4", "draw", "hint", "bk", "variant", "random"}, 7),
               (Lines{"Error (Unknown command) ping", "Error (Unknown command) usermove e2e4",
@@ -138,15 +138,15 @@ TEST(XboardResources, MemoryAndTablebasePaths) {
     for (const char* line : {"new", "force", "setboard 8/8/8/8/8/8/1Q6/K6k w - - 0 1", "post", "analyze"})
         engine.send(line);
     bool mateScore = false;
-    std::string line;
-    while (!mateScore && engine.readLine(line, 10000)) {
-        const Lines w = play_support::words(line);
-        mateScore = play_support::isThinkingLine(line) && std::stol(w[1]) > 29000;
+    std::string reply;
+    while (!mateScore && engine.readLine(reply, 10000)) {
+        const Lines w = play_support::words(reply);
+        mateScore = play_support::isThinkingLine(reply) && std::stol(w[1]) > 29000;
     }
     EXPECT_TRUE(mateScore);
     engine.send("exit");
-    for (const char* line : {"setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "analyze"})
-        engine.send(line);
+    for (const char* command : {"setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "analyze"})
+        engine.send(command);
     engine.drain(500);  // the analysis of the opening runs until "exit"
     engine.send("memory 8");
     engine.send("exit");
@@ -158,4 +158,22 @@ TEST(XboardResources, MemoryAndTablebasePaths) {
                      "memory: table 16 MB, tablebase cache 0 MB", "tablebases registered up to 3 men",
                      "memory: table 56 MB, tablebase cache 8 MB", "kept until the search ends",
                      "memory: table 7 MB, tablebase cache 1 MB"}));
+}
+
+// Search threads from THREADS and from "cores": the engine plays on with them; a
+// count below 1 is refused. Run under ThreadSanitizer as well (test.sh).
+TEST(XboardThreads, CoresSetsTheSearchThreads) {
+    TempDir dir;
+    dir.write("Talvo.ini", "LOG TRUE\nENABLE_BOOK FALSE\nTHREADS 3\n");
+    EngineProcess engine(dir.path());
+    Lines said = talk(engine, {"xboard", "protover 2", "cores 0", "cores 2"});
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.back(), "Error (at least 1 thread): cores 0");
+    for (const char* line : {"new", "sd 6", "go"}) engine.send(line);
+    play_support::Referee game;
+    EXPECT_TRUE(game.play(play_support::nextMove(engine)));
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+    EXPECT_EQ(play_support::loggedLines(dir, {"threads", "at least"}),
+              (Lines{"threads 3", "at least 1 thread", "threads 2"}));
 }

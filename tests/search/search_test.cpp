@@ -17,6 +17,7 @@
 #include "driver/time_budget.h"
 #include "search/node_search.h"
 #include "search/root_search.h"
+#include "search/threads.h"
 #include "search/transposition.h"
 #include "support/table_files.h"
 #include "support/temp_dir.h"
@@ -238,4 +239,28 @@ TEST(Search, ALineAsDeepAsThePerPlyTablesStopsAtItsStaticScore) {
                            -20000, line, 8, 0, 2);
         EXPECT_LE(MainSearch.ordering.nodeCount, before + 2) << ply;
     }
+}
+
+// Two search threads: the helper searches the same root beside the main search and
+// shares the table; the main search still decides, and finds what it finds alone.
+// Run under ThreadSanitizer as well (test.sh).
+TEST(SearchThreads, AHelperSearchesBesideTheMainSearch) {
+    ASSERT_EQ(search::SearchThreads.resize(2), 2);
+    SearchResult r = searchFen("6k1/5ppp/8/8/8/8/8/R5K1 w - -", 4);
+    EXPECT_EQ(text(r.bestMove), "a1a8");
+    EXPECT_EQ(r.score, 29998);
+    r = searchFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -", 8);
+    EXPECT_GT(search::SearchThreads.helperNodes(), 1000u);
+    Board.loadRecord(*parseFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -"));
+    ASSERT_TRUE(search::prepareSearch(Board, MainSearch, Board.sideToMove));
+    ScoredMove legal[256];
+    const int n = generateLegalMoves(Board, legal, Board.sideToMove, 0);
+    bool listed = false;
+    for (int i = 0; i < n; ++i) listed |= (legal[i].move & MoveIdentity) == r.bestMove;
+    EXPECT_TRUE(listed) << text(r.bestMove);
+    // Back to one thread: the search is the one it always was.
+    ASSERT_EQ(search::SearchThreads.resize(1), 1);
+    r = searchFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -", 6);
+    const uint64_t alone = r.nodes;
+    EXPECT_EQ(searchFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -", 6).nodes, alone);
 }
