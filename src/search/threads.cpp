@@ -53,8 +53,9 @@ struct SearchThreadsState::Helper {
                 board::makeMove(pos, side, 0, entry.move);
                 const int score = -searchNode(state, pos, o, 1, depth, state.moveList, &entry, -bound, line,
                                               HelperExtensions, -captured, NoTieSide);
-                board::unmakeMove(pos, 0);
+                // A stopped search leaves its line made: the copy is dropped as it stands.
                 if (stop.load(std::memory_order_relaxed)) return;
+                board::unmakeMove(pos, 0);
                 if (score > best) best = score;
                 if (score > bound) bound = score;
             }

@@ -258,6 +258,12 @@ TEST(SearchThreads, AHelperSearchesBesideTheMainSearch) {
     bool listed = false;
     for (int i = 0; i < n; ++i) listed |= (legal[i].move & MoveIdentity) == r.bestMove;
     EXPECT_TRUE(listed) << text(r.bestMove);
+    // Searches one after another: each stops its helper in the middle of a line,
+    // and the next starts it afresh.
+    for (int depth = 2; depth <= 7; ++depth) {
+        r = searchFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", depth);
+        EXPECT_NE(r.bestMove, 0u) << depth;
+    }
     // Back to one thread: the search is the one it always was.
     ASSERT_EQ(search::SearchThreads.resize(1), 1);
     r = searchFen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -", 6);
