@@ -116,6 +116,7 @@ void searchIterations(SearchState& state, Position& pos, int s, ScoredMove* firs
                 int tieSide = o;
                 if (index == 0) tieSide = window == Fresh ? NoTieSide : window == AfterFailHigh ? o : s;
                 const int extensions = budget > MinExtensions ? budget : MinExtensions;
+                SearchThreads.followRoot(iteration, bound);
                 const int score = -searchNode(state, pos, o, 1, iteration, last, entry, -bound, childLine,
                                               extensions, -captured, tieSide);
                 entry->score = score;

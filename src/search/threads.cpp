@@ -32,34 +32,32 @@ struct SearchThreadsState::Helper {
     int side = 0;
     std::thread thread;
 
-    // Iterative deepening over the root moves against a single bound, as the main
-    // search does, without reports or time: what it finds goes to the table.
-    // Odd helpers start a ply deeper, so that the threads do not all walk the same
-    // tree at the same time.
-    void run(const std::atomic<int>& stop) {
+    // Iterative deepening over the root moves, without reports or time: what it
+    // finds goes to the table. Each root move is searched at the main search's
+    // current depth against its current bound, odd helpers a ply deeper, so that
+    // the threads do not all walk the same tree at the same time.
+    void run(const std::atomic<int>& stop, const std::atomic<int>& mainIteration, const std::atomic<int>& mainBound) {
         eval::ThreadPawnEvaluator = &pawns;
         eval::ThreadKingShelterCache = &shelter;
         pawns.resetPawnEvaluator();  // as the root preparation does for the main search
         const int o = 1 - side;
-        int bound = 0;
-        for (int depth = 1 + (index & 1); depth <= DeepestHelperIteration; ++depth) {
-            int best = -board::KingCaptureScore;
+        while (rootCount > 0 && !stop.load(std::memory_order_relaxed)) {
             for (int i = 0; i < rootCount; ++i) {
+                const int depth = mainIteration.load(std::memory_order_relaxed) + (index & 1);
+                if (depth > DeepestHelperIteration) return;
+                const int bound = mainBound.load(std::memory_order_relaxed);
                 board::ScoredMove entry = root[i];
                 const int captured = (entry.move & board::MoveCapture)
                                          ? board::pieceValue[pos.squares[board::moveTo(entry.move)].piece]
                                          : 0;
                 board::Move line[LineLength] = {};
                 board::makeMove(pos, side, 0, entry.move);
-                const int score = -searchNode(state, pos, o, 1, depth, state.moveList, &entry, -bound, line,
-                                              HelperExtensions, -captured, NoTieSide);
+                searchNode(state, pos, o, 1, depth, state.moveList, &entry, -bound, line, HelperExtensions, -captured,
+                           NoTieSide);
                 // A stopped search leaves its line made: the copy is dropped as it stands.
                 if (stop.load(std::memory_order_relaxed)) return;
                 board::unmakeMove(pos, 0);
-                if (score > best) best = score;
-                if (score > bound) bound = score;
             }
-            bound = best > board::MateBound || best < -board::MateBound ? 0 : best;
         }
     }
 };
@@ -87,6 +85,8 @@ void SearchThreadsState::start(const board::Position& root, int side, const boar
     stop();
     if (helpers.empty()) return;
     stopFlag.store(0, std::memory_order_relaxed);
+    rootIteration.store(1, std::memory_order_relaxed);
+    rootBound.store(0, std::memory_order_relaxed);
     for (const std::unique_ptr<Helper>& h : helpers) {
         h->pos = root;
         h->state.clear();
@@ -100,7 +100,7 @@ void SearchThreadsState::start(const board::Position& root, int side, const boar
         h->rootCount = 0;
         for (const board::ScoredMove* m = first; m < last && h->rootCount < 256; ++m) h->root[h->rootCount++] = *m;
         Helper* helper = h.get();
-        helper->thread = std::thread([helper, this] { helper->run(stopFlag); });
+        helper->thread = std::thread([helper, this] { helper->run(stopFlag, rootIteration, rootBound); });
     }
     running = true;
 }

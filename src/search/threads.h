@@ -31,6 +31,13 @@ class SearchThreadsState {
                const board::HashKey* keysBegin, const board::HashKey* keysEnd);
     // Stops every helper and waits for it; returns the nodes the helpers searched.
     uint64_t stop();
+    // The main search's iteration and root bound as it starts each root search: the
+    // helpers search at its depth (or a ply deeper) against its bound, so that what
+    // they store is what its probes can use.
+    void followRoot(int iteration, int bound) {
+        rootIteration.store(iteration, std::memory_order_relaxed);
+        rootBound.store(bound, std::memory_order_relaxed);
+    }
     // The helpers' nodes of the last search that had helpers.
     uint64_t helperNodes() const { return lastHelperNodes; }
 
@@ -39,6 +46,8 @@ class SearchThreadsState {
   private:
     std::vector<std::unique_ptr<Helper>> helpers;
     std::atomic<int> stopFlag{0};
+    std::atomic<int> rootIteration{1};
+    std::atomic<int> rootBound{0};
     bool running = false;
     uint64_t lastHelperNodes = 0;
 };
