@@ -188,6 +188,57 @@ uint32_t keyLowAfter(const Position& pos, int side, Move move) {
     return (low & ~1u) | uint32_t(1 - side);
 }
 
+HashKey keyAfter(const Position& pos, int side, Move move) {
+    const int o = 1 - side, f = moveFrom(move), t = moveTo(move), s8 = 8 * side;
+    HashKey key = pos.key;
+    if (pos.epSquare != 0) key ^= epKeys[pos.epSquare];
+    if (move & MoveCapture) {
+        // En passant takes the pawn beside the mover, not a man on the destination.
+        if (pos.squares[t].colour == NoColour) key ^= pieceKeys[Pawn + 8 * o][fileOf(t) + 8 * rankOf(f)];
+        else key ^= pieceKeys[pos.squares[t].piece + 8 * o][t];
+    }
+    const int field = movePromotion(move);
+    if (field != 0) {
+        key ^= pieceKeys[promotedPiece(field) + s8][t];
+        key ^= pieceKeys[Pawn + s8][f];
+    } else {
+        if (move & MoveCastle) {
+            const int rookFrom = t > f ? t + 1 : t - 2, rookTo = t > f ? f + 1 : f - 1;
+            key ^= pieceKeys[Rook + s8][rookFrom];
+            key ^= pieceKeys[Rook + s8][rookTo];
+        }
+        const int piece = pos.squares[f].piece;
+        if (piece == Pawn && !(move & MoveCapture) && distance[t][f] == 2) {
+            const bool left = fileOf(t) != 0 && pos.squares[t - 1].piece == Pawn && pos.squares[t - 1].colour == o;
+            const bool right = fileOf(t) != 7 && pos.squares[t + 1].piece == Pawn && pos.squares[t + 1].colour == o;
+            if (left || right) key ^= epKeys[(f + t) / 2];
+        }
+        key ^= pieceKeys[piece + s8][f];
+        key ^= pieceKeys[piece + s8][t];
+    }
+    if (pos.castleRights != 0) {
+        key ^= castleKeys[pos.castleRights];
+        key ^= castleKeys[pos.castleRights & CastleRightsKept[f] & CastleRightsKept[t]];
+    }
+    setSideBit(key, o);
+    return key;
+}
+
+int halfmoveClockAfter(const Position& pos, Move move) {
+    const bool resets = (move & MoveCapture) || movePromotion(move) != 0 || pos.squares[moveFrom(move)].piece == Pawn;
+    return resets ? 0 : pos.halfmoveClock + 1;
+}
+
+void reorderAsIfMadeAndUnmade(Position& pos, int side, Move move) {
+    if (!(move & MoveCapture)) return;
+    const int o = 1 - side, f = moveFrom(move), t = moveTo(move);
+    const int square = pos.squares[t].colour == NoColour ? fileOf(t) + 8 * rankOf(f) : t;
+    const int slot = pos.listSlot[square], last = pos.menCount[o];
+    const int lastSquare = pos.pieceList[o][last];
+    putInSlot(pos, o, slot, lastSquare);
+    putInSlot(pos, o, last, square);
+}
+
 void unmakeMove(Position& pos, int ply) {
     const PlySlot& slot = pos.slots[ply];
     const Move move = slot.move;

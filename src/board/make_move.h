@@ -30,4 +30,15 @@ void unmakeNullMove(Position& pos, int ply);
 // only costs the time it took.
 uint32_t keyLowAfter(const Position& pos, int side, Move move);
 
+// The key and the fifty-move count the position would have after side plays move,
+// exactly as makeMove leaves them, without making it: enough to look a child up in
+// the table or the repetition history.
+HashKey keyAfter(const Position& pos, int side, Move move);
+int halfmoveClockAfter(const Position& pos, Move move);
+// The piece lists as making and taking back move would leave them: a capture puts
+// the taken man at the end of its side's list and the man from the end in its
+// slot. The list order decides the order moves are generated in, so a search that
+// looks at a move without making it must reorder as if it had.
+void reorderAsIfMadeAndUnmade(Position& pos, int side, Move move);
+
 }  // namespace board

@@ -1,5 +1,7 @@
 #include "eval/pawns.h"
 
+#include "base/platform.h"
+
 #include <bit>
 #include <cstring>
 
@@ -40,8 +42,26 @@ int countOf(SquareSet set) { return std::popcount(set); }
 
 }  // namespace
 
+namespace {
+// Where the engine's own evaluator keeps its cache when no block can be had at
+// start-up; untouched memory otherwise.
+PawnCacheEntry FallbackCache[PawnCacheEntries];
+}  // namespace
+
+PawnEvaluatorState::PawnEvaluatorState()
+    : cache(static_cast<PawnCacheEntry*>(platform::allocateLargeBlock(sizeof(PawnCacheEntry) * PawnCacheEntries))),
+      ownsCache(cache != nullptr) {
+    if (!cache) cache = FallbackCache;
+    resetPawnEvaluator();
+    buildMasks();
+}
+
+PawnEvaluatorState::~PawnEvaluatorState() {
+    if (ownsCache) platform::releaseLargeBlock(cache);
+}
+
 void PawnEvaluatorState::resetPawnEvaluator() {
-    std::memset(cache, 0, sizeof cache);
+    std::memset(cache, 0, sizeof(PawnCacheEntry) * PawnCacheEntries);
     for (int c = 0; c < 2; ++c) frontAttackSpan[c] = passedFiles[c] = weakFiles[c] = 0;
     structureScore = endgameScore = 0;
 }

@@ -59,7 +59,11 @@ struct PawnEvaluatorState {
     SquareSet blackPawnAttackerLeft[64];   // s + 7
     SquareSet blackPawnAttackerRight[64];  // s + 9
 
-    PawnCacheEntry cache[PawnCacheEntries];
+    // The cache, in a block the system can back with large pages: it is read at
+    // random, one entry per evaluation. ownsCache is false when that block could
+    // not be had and a fixed one stands in (ready() tells).
+    PawnCacheEntry* cache;
+    bool ownsCache;
 
     // By-products of the last probe or pass: bit f for a pawn on file f.
     uint32_t passedFiles[2];
@@ -67,10 +71,12 @@ struct PawnEvaluatorState {
     int32_t structureScore;  // White's terms minus Black's
     int32_t endgameScore;
 
-    PawnEvaluatorState() {
-        resetPawnEvaluator();
-        buildMasks();
-    }
+    PawnEvaluatorState();
+    ~PawnEvaluatorState();
+    PawnEvaluatorState(const PawnEvaluatorState&) = delete;
+    PawnEvaluatorState& operator=(const PawnEvaluatorState&) = delete;
+    // Has this evaluator a cache of its own? A search thread needs one.
+    bool ready() const { return ownsCache; }
 
     // The cached score for pos's pawn structure from side's view, or NoScore
     // (32000) when it is not cached; a miss clears the sums and by-products.

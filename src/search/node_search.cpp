@@ -62,9 +62,8 @@ inline bool stopped(const SearchState& state) {
 
 // Has the current position occurred before since the last irreversible move,
 // in this line (same side to move, so every second ply) or in the game?
-bool repeats(const SearchState& state, const Position& pos, int ply) {
-    const HashKey key = pos.key;
-    const int fifty = pos.halfmoveClock;
+// key and fifty are the position's (or a child's, before its move is made).
+bool repeats(const SearchState& state, const Position& pos, int ply, HashKey key, int fifty) {
     for (int i = ply - 2; i >= 0 && i >= ply - fifty; i -= 2)
         if (pos.slots[i].key == key) return true;
     if (fifty >= ply)
@@ -163,7 +162,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
     }
 
     // Step 3. A repetition is a draw.
-    if (repeats(state, pos, ply)) return eval::drawScore(pos, ply);
+    if (repeats(state, pos, ply, pos.key, pos.halfmoveClock)) return eval::drawScore(pos, ply);
 
     // Step 4. A stored result may settle the node; its move orders the moves.
     int ttScore = 0;
@@ -173,6 +172,9 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         pvOut[1] = 0;
         return ttScore;
     }
+    // The stored move is nearly always searched first: its child's entry starts
+    // loading now, while the position is evaluated and the moves are listed.
+    if (ttMove) TransTable.prefetch(board::keyLowAfter(pos, s, ttMove));
 
     // Step 5. Static score; some positions end the search here.
     int status = eval::EvalNormal;
@@ -268,6 +270,9 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         best = staticScore;
     }
     Move nodeBestMove = 0;
+    // The cutoff test below picks the moves in order and leaves the list sorted:
+    // the loop after it then finds each move already in its place.
+    bool sorted = false;
 
     // Step 12. Enhanced transposition cutoff: a child already known to refute
     // the bound saves the whole search.
@@ -277,17 +282,19 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         for (int i = 0; i < n;) {
             selectBest(list, i, n);
             const Move move = list[i].move;
-            board::makeMove(pos, s, ply, move);
+            // The child is looked up without making the move: the key and the
+            // fifty-move count it would have are all the lookups read.
+            const HashKey childKey = board::keyAfter(pos, s, move);
             bool known = false;
             int childScore = 0;
-            if (repeats(state, pos, ply + 1)) {
+            if (repeats(state, pos, ply + 1, childKey, board::halfmoveClockAfter(pos, move))) {
                 known = true;
                 childScore = 0;
             } else {
                 Move ignored = 0;
-                known = TransTable.probe(pos.key, -bound, ply + 1, limit, &childScore, &ignored) != 0;
+                known = TransTable.probe(childKey, -bound, ply + 1, limit, &childScore, &ignored) != 0;
             }
-            board::unmakeMove(pos, ply);
+            board::reorderAsIfMadeAndUnmade(pos, s, move);
             const int score = -childScore;
             if (known && (score > bound || (s == tieSide && score == bound))) {
                 if (score == bound) --bound;
@@ -308,13 +315,14 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
             }
             list[i] = list[--n];
         }
+        sorted = true;
     }
 
     // Step 13. The moves, best-looking first. The next move is picked before this
     // one is searched, so that its table entry is on its way into the cache while
     // this move's subtree is searched (the pick is the same done early).
     if (n > 0) {
-        selectBest(list, 0, n);
+        if (!sorted) selectBest(list, 0, n);
         TransTable.prefetch(board::keyLowAfter(pos, s, list[0].move));
     }
     for (int i = 0; i < n; ++i) {
@@ -322,7 +330,7 @@ int searchNode(SearchState& state, Position& pos, int s, int ply, int depthLimit
         // Captures too small to reach the bound end the quiescence loop.
         if (quiescence && entry.score + staticScore < bound - DeltaMargin) break;
         if (i + 1 < n) {
-            selectBest(list, i + 1, n);
+            if (!sorted) selectBest(list, i + 1, n);
             TransTable.prefetch(board::keyLowAfter(pos, s, list[i + 1].move));
         }
         int childSwing = swing;

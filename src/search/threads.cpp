@@ -72,6 +72,10 @@ int SearchThreadsState::resize(int threads) {
     while (int(helpers.size()) > threads - 1) helpers.pop_back();
     while (int(helpers.size()) < threads - 1) {
         Helper* helper = new (std::nothrow) Helper;
+        if (helper && !helper->pawns.ready()) {
+            delete helper;
+            helper = nullptr;
+        }
         if (!helper) break;
         helper->index = int(helpers.size());
         helpers.emplace_back(helper);

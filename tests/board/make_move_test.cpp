@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "board/attacks.h"
@@ -51,7 +52,26 @@ TEST(MakeUnmake, RandomGamesKeepEveryDerivedItemExact) {
             } else {
                 const int n = generateLegalMoves(Board, list, side, ply);
                 if (n == 0) break;
-                makeMove(Board, side, ply, list[random() % n].move);
+                const Move move = list[random() % n].move;
+                if (move & MoveCapture) {
+                    // A capture looked at without being made leaves the lists as
+                    // its make and unmake would have.
+                    static Position made, looked;
+                    made = Board;
+                    looked = Board;
+                    makeMove(made, side, ply, move);
+                    unmakeMove(made, ply);
+                    reorderAsIfMadeAndUnmade(looked, side, move);
+                    ASSERT_EQ(differences(made, looked), "") << moveToText(move);
+                    // (An empty square's slot number means nothing.)
+                    bool sameSlots = true;
+                    for (int square = 0; square < 64; ++square)
+                        sameSlots &= made.isEmpty(square) || made.listSlot[square] == looked.listSlot[square];
+                    ASSERT_TRUE(sameSlots && std::equal(&made.pieceList[0][0], &made.pieceList[0][0] + 32,
+                                                        &looked.pieceList[0][0]))
+                        << "lists after " << moveToText(move) << " in game " << game;
+                }
+                makeMove(Board, side, ply, move);
             }
             side = 1 - side;
             ASSERT_EQ(Board.key, computeHashKey(Board, side));

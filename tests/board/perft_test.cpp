@@ -52,7 +52,12 @@ uint64_t enginePerft(int side, int ply, int depth, ScoredMove* list) {
     before[ply] = Board;
     uint64_t leaves = 0;
     for (int i = 0; i < n; ++i) {
+        // What the search reads of a child before making the move.
+        const HashKey keyBefore = keyAfter(Board, side, list[i].move);
+        const int clockBefore = halfmoveClockAfter(Board, list[i].move);
         makeMove(Board, side, ply, list[i].move);
+        EXPECT_EQ(Board.key, keyBefore) << moveToText(list[i].move) << " at ply " << ply;
+        EXPECT_EQ(Board.halfmoveClock, clockBefore) << moveToText(list[i].move) << " at ply " << ply;
         ensureAttackMaps(Board);
         if (Board.attackMapOf(other)[Board.pieceList[side][0]] == 0)
             leaves += depth == 1 ? 1 : enginePerft(other, ply + 1, depth - 1, list + n);
