@@ -147,12 +147,6 @@ inline int firstMan(int square, int d, SquareSet occupied) {
 // The slider kind that moves along direction d.
 constexpr int lineKind(int d) { return d < 4 ? Rook : Bishop; }
 
-bool movesAlong(int piece, int d) { return piece == Queen || piece == lineKind(d); }
-
-// Does an attack along d x-ray through a man of this kind? A rook or queen on a
-// file or rank, a queen on a diagonal.
-bool letsThrough(int piece, int d) { return piece == Queen || (d < 4 && piece == Rook); }
-
 int knightsAttacking(const Position& pos, int side, int square) {
     return __builtin_popcountll(targets::Sets.knight[square] & pos.pieceSet[side][Knight]);
 }
@@ -205,18 +199,32 @@ int addChangedSquares(const PlySlot& slot, ChangedSquare* out, int n) {
 }
 
 // The board as one side's map sees it, before or after the move: the men it
-// sees (never the enemy king) and what stands on a square.
+// sees (never the enemy king), and the side's men that an attack along a file or
+// rank (through[0]: rooks and queens) or a diagonal (through[1]: queens) x-rays.
 struct MapView {
     SquareSet occupied;
-    const SquareContent* squares;
-    const ChangedSquare* changed;  // contents before the move, or none
-    int changedCount;
-    SquareContent at(int square) const {
-        for (int i = 0; i < changedCount; ++i)
-            if (changed[i].square == square) return changed[i].before;
-        return squares[square];
-    }
+    SquareSet through[2];
 };
+
+// The view of side's map on the board as it stands, less the enemy king on king.
+MapView viewNow(const Position& pos, int side, SquareSet occupied, int king) {
+    const SquareSet queens = pos.pieceSet[side][Queen];
+    return {occupied & ~squareBit(king), {queens | pos.pieceSet[side][Rook], queens}};
+}
+
+// The same before the moves: the changed squares hold what they held then.
+MapView viewBefore(const Position& pos, int side, SquareSet occupied, int king, const ChangedSquare* changed, int n) {
+    SquareSet rooks = pos.pieceSet[side][Rook], queens = pos.pieceSet[side][Queen];
+    for (int i = 0; i < n; ++i) {
+        const SquareSet bit = squareBit(changed[i].square);
+        rooks &= ~bit;
+        queens &= ~bit;
+        if (changed[i].before.colour != side) continue;
+        if (changed[i].before.piece == Rook) rooks |= bit;
+        if (changed[i].before.piece == Queen) queens |= bit;
+    }
+    return {occupied & ~squareBit(king), {queens | rooks, queens}};
+}
 
 // Wraps like the unsigned sum it is: a man's attacks come off before the
 // others' go on.
@@ -227,20 +235,21 @@ inline void addOver(int* map, SquareSet squares, int amount) {
     }
 }
 
-// A slider on q of side along direction d: its word up to and including the first
-// man, and through an own man that moves the same way 1 more on each square up to
-// and including the next man.
-void addRay(int* map, int q, int d, int word, const MapView& view, int side) {
+// What a slider on q adds along d: its full word up to and including the first
+// man; through an own man that moves the same way (and lets it through), 1 on each
+// square beyond up to and including the next man.
+struct RayReach {
+    SquareSet direct;
+    SquareSet xray;
+};
+
+inline RayReach rayReach(int q, int d, const MapView& view) {
     const int first = firstMan(q, d, view.occupied);
-    if (first < 0) {
-        addOver(map, targets::Sets.ray[q][d], word);
-        return;
-    }
-    addOver(map, targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], word);
-    const SquareContent man = view.at(first);
-    if (man.colour != side || !letsThrough(man.piece, d)) return;
+    if (first < 0) return {targets::Sets.ray[q][d], 0};
+    const RayReach reach{targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], 0};
+    if (!(view.through[d >= 4] & squareBit(first))) return reach;
     const int second = firstMan(first, d, view.occupied);
-    addOver(map, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d], word > 0 ? 1 : -1);
+    return {reach.direct, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d]};
 }
 
 // Everything a man on q adds to its side's map (sign -1 takes it off).
@@ -251,9 +260,18 @@ void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
         case Pawn: addOver(map, targets::Sets.pawnCaptures[man.colour][q], word); break;
         case Knight: addOver(map, targets::Sets.knight[q], word); break;
         case King: addOver(map, kingNeighbours[q], word); break;
-        default:
-            for (int d = 0; d < 8; ++d)
-                if (movesAlong(man.piece, d)) addRay(map, q, d, word, view, man.colour);
+        default: {
+            // Rook directions are 0-3, the diagonals 4-7.
+            const int lo = man.piece == Bishop ? 4 : 0, hi = man.piece == Rook ? 4 : 8;
+            SquareSet direct = 0, xray = 0;
+            for (int d = lo; d < hi; ++d) {
+                const RayReach reach = rayReach(q, d, view);
+                direct |= reach.direct;
+                xray |= reach.xray;
+            }
+            addOver(map, direct, word);
+            addOver(map, xray, sign);
+        }
     }
 }
 
@@ -283,23 +301,6 @@ int sourceLevel(const Position& pos) {
         if (pos.mapsCurrent[k]) return k;
     }
     return -1;
-}
-
-// What a slider on q adds along d: its full word up to and including the first
-// man, 1 on the squares behind an own man it looks through (see addRay).
-struct RayReach {
-    SquareSet direct;
-    SquareSet xray;
-};
-
-RayReach rayReach(int q, int d, const MapView& view, int side) {
-    const int first = firstMan(q, d, view.occupied);
-    if (first < 0) return {targets::Sets.ray[q][d], 0};
-    const RayReach reach{targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], 0};
-    const SquareContent man = view.at(first);
-    if (man.colour != side || !letsThrough(man.piece, d)) return reach;
-    const int second = firstMan(first, d, view.occupied);
-    return {reach.direct, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d]};
 }
 
 }  // namespace
@@ -339,8 +340,8 @@ void updateAttackMaps(Position& pos) {
             if (changed[i].before.piece == King && changed[i].before.colour == other) kingBefore = changed[i].square;
         // The enemy king's word as the attacks add up, folded again at the end.
         map[kingBefore] = pos.unfoldedKingWord[level][side];
-        const MapView was{before & ~squareBit(kingBefore), pos.squares, changed, n};
-        const MapView now{after & ~squareBit(kingAfter), pos.squares, nullptr, 0};
+        const MapView was = viewBefore(pos, side, before, kingBefore, changed, n);
+        const MapView now = viewNow(pos, side, after, kingAfter);
 
         for (int i = 0; i < n; ++i)
             if (changed[i].before.colour == side) addMan(map, changed[i].square, changed[i].before, -1, was);
@@ -363,7 +364,7 @@ void updateAttackMaps(Position& pos) {
             directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
             for (; directions; directions &= directions - 1) {
                 const int d = __builtin_ctz(directions);
-                const RayReach old = rayReach(q, d, was, side), fresh = rayReach(q, d, now, side);
+                const RayReach old = rayReach(q, d, was), fresh = rayReach(q, d, now);
                 addOver(map, old.direct & ~fresh.direct, -word);
                 addOver(map, fresh.direct & ~old.direct, word);
                 addOver(map, old.xray & ~fresh.xray, -1);

@@ -181,7 +181,11 @@ Scoring makeScoring(const Position& pos, const BoardSets& sets, int colour) {
     return s;
 }
 
-void chargeOverload(Scoring& s, int held) {
+// The own men in heldSet lean on one piece. Usually there are none, which is
+// worth a test before any counting.
+void chargeOverload(Scoring& s, SquareSet heldSet) {
+    if (!heldSet) return;
+    const int held = countOf(heldSet);
     if (held == 1) s.acc.overload -= 4;
     else if (held > 1) s.acc.overload -= 6 * held;
 }
@@ -212,11 +216,11 @@ int pawnTerms(Scoring& s, PieceTermsTrace* trace) {
     const SquareSet pushable = s.empty & ~s.enemyStronger;
     const SquareSet canPush = Us == White ? pushable >> 8 : pushable << 8;
     const SquareSet stuck = pawns & ~canPush & ~pawnsAttacking<Us>(pawns, s.enemy);
-    s.acc.mobility -= 4 * countOf(stuck);
+    if (stuck) s.acc.mobility -= 4 * countOf(stuck);
     for (SquareSet m = pawnsAttacking<Us>(pawns, s.heldBy[Pawn]); m; m &= m - 1)
-        chargeOverload(s, countOf(targets::Sets.pawnCaptures[Us][first(m)] & s.heldBy[Pawn]));
+        chargeOverload(s, targets::Sets.pawnCaptures[Us][first(m)] & s.heldBy[Pawn]);
 
-    int total = gamePhase * countOf(pawns);
+    int total = gamePhase * s.pos.pieceCount[Pawn + 8 * Us];
     if (trace)
         for (SquareSet m = pawns; m; m &= m - 1) trace->term[first(m)] = gamePhase;
     for (SquareSet m = pawns & s.enemyAttacks; m; m &= m - 1) {
@@ -254,7 +258,7 @@ int knightTerm(Scoring& s, int sq) {
     const SquareSet enemyPieces = s.enemy & ~s.pos.pieceSet[s.e][Pawn];
     const int safe = countToTwo(jumps & ~s.own & (~s.enemyAttacks | enemyPieces));
     if (safe < 2) s.acc.mobility += LowMobility[safe];
-    chargeOverload(s, countOf(jumps & s.heldBy[Knight]));
+    chargeOverload(s, jumps & s.heldBy[Knight]);
     chargeMinorHanging(s, sq, safe);
 
     // A knight in the corner with nowhere to go is as good as lost.
@@ -348,7 +352,7 @@ SliderResult sliderWalk(Scoring& s, int sq) {
     }
     const SquareSet moves = w.walked & s.empty;
     const int safe = countToTwo((w.firstMen & takeable) | (moves & ~s.enemyAttacks));
-    chargeOverload(s, countOf(w.firstMen & s.heldBy[Kind]));
+    chargeOverload(s, w.firstMen & s.heldBy[Kind]);
     if (safe < 2) s.acc.mobility += LowMobility[safe];
     const int n = countOf(moves);
     if (Kind == Bishop) s.acc.mobility += n > 9 ? 18 : 2 * n;
@@ -493,7 +497,8 @@ int kingTerm(Scoring& s, int sq) {
     }
 
     const SquareSet ring = board::kingNeighbours[sq];
-    const int held = countOf(ring & s.heldBy[King]);
+    const SquareSet heldSet = ring & s.heldBy[King];
+    const int held = heldSet ? countOf(heldSet) : 0;
     // Squares next to the king where the enemy is stronger, worse still when a
     // queen leads the attack on a square our queen does not cover.
     int pressure = 0;
