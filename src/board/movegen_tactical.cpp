@@ -184,6 +184,26 @@ void takeAlong(Position& pos, int from, SquareSet occupied, SquareSet enemies) {
     (alongOne.template operator()<D>(), ...);
 }
 
+constexpr SquareSet FileA = 0x0101010101010101ull, FileH = FileA << 7;
+constexpr SquareSet FilesAB = FileA | FileA << 1, FilesGH = FileH | FileH >> 1;
+
+// The squares a knight on any square of set jumps to.
+SquareSet knightJumps(SquareSet set) {
+    const SquareSet notA = set & ~FileA, notH = set & ~FileH, notAB = set & ~FilesAB, notGH = set & ~FilesGH;
+    return notH << 17 | notA << 15 | notGH << 10 | notAB << 6 | notA >> 17 | notH >> 15 | notAB >> 10 | notGH >> 6;
+}
+
+// Pawns and knights of side that have nothing to take, and pawns short of the
+// seventh rank (which promote): the capture list passes over them at once. Most
+// men of a position are such pawns and knights.
+SquareSet idleMen(const Position& pos, int s, SquareSet enemies) {
+    const SquareSet pawns = pos.pieceSet[s][Pawn], knights = pos.pieceSet[s][Knight];
+    const SquareSet seventhRank = SquareSet(0xFF) << (s == White ? 48 : 8);
+    const SquareSet taking = s == White ? (((enemies & ~FileH) >> 7) | ((enemies & ~FileA) >> 9))
+                                        : (((enemies & ~FileA) << 7) | ((enemies & ~FileH) << 9));
+    return (pawns & ~seventhRank & ~taking) | (knights & ~knightJumps(enemies));
+}
+
 }  // namespace
 
 int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
@@ -202,8 +222,10 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
 
     const int seventh = s == White ? 6 : 1;
     const SquareSet enemies = pos.occupiedBy[o], occupied = enemies | pos.occupiedBy[s];
+    const SquareSet idle = idleMen(pos, s, enemies);
     for (int slot = 1; slot <= pos.menCount[s]; ++slot) {
         const int f = pos.pieceList[s][slot];
+        if (idle & squareBit(f)) continue;
         switch (pos.squares[f].piece) {
             case Pawn:
                 if (rankOf(f) == seventh) {
