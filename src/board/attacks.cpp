@@ -108,31 +108,22 @@ namespace {
 
 // The line directions and rays are those of the move generators (board/target_sets.h):
 // the rook's four first, then the diagonals. What only the attack code needs is
-// worked out here from their rays: each square's eight rays together, the
-// direction from one square to another, and the squares strictly between two on
-// one line.
+// worked out here from their rays: the squares strictly between two on one line.
 using targets::ascending;
 
 struct AttackSets {
-    SquareSet lines[64];
-    int8_t directionTo[64][64];  // -1 off every line
     SquareSet between[64][64];
 };
 
 constexpr AttackSets Lines = [] {
     AttackSets sets{};
     const auto& ray = targets::Sets.ray;
-    for (auto& row : sets.directionTo)
-        for (int8_t& d : row) d = -1;
     for (int square = 0; square < 64; ++square)
-        for (int d = 0; d < 8; ++d) {
-            sets.lines[square] |= ray[square][d];
+        for (int d = 0; d < 8; ++d)
             for (SquareSet far = ray[square][d]; far; far &= far - 1) {
                 const int target = __builtin_ctzll(far);
-                sets.directionTo[square][target] = int8_t(d);
                 sets.between[square][target] = ray[square][d] & ~ray[target][d] & ~squareBit(target);
             }
-        }
     return sets;
 }();
 
@@ -323,10 +314,11 @@ void updateAttackMaps(Position& pos) {
     for (int k = source; k < level; ++k)
         if (pos.slots[k].move != NoMove) n = addChangedSquares(pos.slots[k], changed, n);
     if (n == 0) return;
-    SquareSet changedSet = 0, lines = 0;
+    SquareSet changedSet = 0, straightLines = 0, diagonalLines = 0;
     for (int i = 0; i < n; ++i) {
         changedSet |= squareBit(changed[i].square);
-        lines |= Lines.lines[changed[i].square];
+        straightLines |= targets::Sets.rookLines[changed[i].square];
+        diagonalLines |= targets::Sets.bishopLines[changed[i].square];
     }
     const SquareSet before = pos.slots[source].occupiedBy[White] | pos.slots[source].occupiedBy[Black];
     const SquareSet after = pos.occupiedBy[White] | pos.occupiedBy[Black];
@@ -350,20 +342,18 @@ void updateAttackMaps(Position& pos) {
                 addMan(map, changed[i].square, pos.squares[changed[i].square], 1, now);
         // Sliders that stayed where they were but look along a changed square:
         // only the squares their reach gained or lost change.
-        const SquareSet sliders = pos.pieceSet[side][Bishop] | pos.pieceSet[side][Rook] | pos.pieceSet[side][Queen];
-        for (SquareSet men = sliders & lines & ~changedSet; men; men &= men - 1) {
+        const SquareSet queens = pos.pieceSet[side][Queen];
+        const SquareSet lookers = (((pos.pieceSet[side][Rook] | queens) & straightLines) |
+                                   ((pos.pieceSet[side][Bishop] | queens) & diagonalLines)) &
+                                  ~changedSet;
+        for (SquareSet men = lookers; men; men &= men - 1) {
             const int q = __builtin_ctzll(men);
             const int piece = pos.squares[q].piece;
             const int word = attackWeight[piece] + 1;
-            // The directions from q that meet a changed square, of those it moves along.
-            unsigned directions = 0;
-            for (int i = 0; i < n; ++i) {
-                const int d = Lines.directionTo[q][changed[i].square];
-                if (d >= 0) directions |= 1u << d;
-            }
-            directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
-            for (; directions; directions &= directions - 1) {
-                const int d = __builtin_ctz(directions);
+            // Its directions (rook 0-3, diagonals 4-7) whose rays meet a changed square.
+            const int lo = piece == Bishop ? 4 : 0, hi = piece == Rook ? 4 : 8;
+            for (int d = lo; d < hi; ++d) {
+                if (!(targets::Sets.ray[q][d] & changedSet)) continue;
                 const RayReach old = rayReach(q, d, was), fresh = rayReach(q, d, now);
                 addOver(map, old.direct & ~fresh.direct, -word);
                 addOver(map, fresh.direct & ~old.direct, word);
