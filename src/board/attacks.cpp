@@ -127,14 +127,6 @@ constexpr AttackSets Lines = [] {
     return sets;
 }();
 
-// The first man along direction d from square, or -1: the lowest set bit on rays
-// with a positive step, the highest on the others.
-inline int firstMan(int square, int d, SquareSet occupied) {
-    const SquareSet onRay = targets::Sets.ray[square][d] & occupied;
-    if (!onRay) return -1;
-    return ascending(d) ? __builtin_ctzll(onRay) : 63 - __builtin_clzll(onRay);
-}
-
 // The slider kind that moves along direction d.
 constexpr int lineKind(int d) { return d < 4 ? Rook : Bishop; }
 
@@ -234,13 +226,21 @@ struct RayReach {
     SquareSet xray;
 };
 
+// Written without branches: which way a ray ends follows no pattern a predictor
+// could learn. An empty ray ends on a square whose own ray is empty (as in
+// targets::nearestOrEnd); that square is no man of this ray, so it never x-rays.
+inline int nearestOrEnd(int d, SquareSet set) {
+    const int up = __builtin_ctzll(set | squareBit(63)), down = 63 - __builtin_clzll(set | squareBit(0));
+    return targets::ascending(d) ? up : down;
+}
+
 inline RayReach rayReach(int q, int d, const MapView& view) {
-    const int first = firstMan(q, d, view.occupied);
-    if (first < 0) return {targets::Sets.ray[q][d], 0};
-    const RayReach reach{targets::Sets.ray[q][d] & ~targets::Sets.ray[first][d], 0};
-    if (!(view.through[d >= 4] & squareBit(first))) return reach;
-    const int second = firstMan(first, d, view.occupied);
-    return {reach.direct, second < 0 ? targets::Sets.ray[first][d] : targets::Sets.ray[first][d] & ~targets::Sets.ray[second][d]};
+    const SquareSet ray = targets::Sets.ray[q][d];
+    const int first = nearestOrEnd(d, ray & view.occupied);
+    const SquareSet beyond = targets::Sets.ray[first][d];
+    const int second = nearestOrEnd(d, beyond & view.occupied);
+    const SquareSet through = view.through[d >= 4] & ray & squareBit(first);
+    return {ray & ~beyond, (beyond & ~targets::Sets.ray[second][d]) & (SquareSet(0) - (through != 0))};
 }
 
 // Everything a man on q adds to its side's map (sign -1 takes it off).
