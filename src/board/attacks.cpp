@@ -350,10 +350,13 @@ void updateAttackMaps(Position& pos) {
             const int q = __builtin_ctzll(men);
             const int piece = pos.squares[q].piece;
             const int word = attackWeight[piece] + 1;
-            // Its directions (rook 0-3, diagonals 4-7) whose rays meet a changed square.
-            const int lo = piece == Bishop ? 4 : 0, hi = piece == Rook ? 4 : 8;
-            for (int d = lo; d < hi; ++d) {
-                if (!(targets::Sets.ray[q][d] & changedSet)) continue;
+            // Its directions (rook 0-3, diagonals 4-7) whose rays meet a changed
+            // square, gathered without branches: usually one or two.
+            unsigned directions = 0;
+            for (int d = 0; d < 8; ++d) directions |= unsigned((targets::Sets.ray[q][d] & changedSet) != 0) << d;
+            directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
+            for (; directions; directions &= directions - 1) {
+                const int d = __builtin_ctz(directions);
                 const RayReach old = rayReach(q, d, was), fresh = rayReach(q, d, now);
                 addOver(map, old.direct & ~fresh.direct, -word);
                 addOver(map, fresh.direct & ~old.direct, word);
