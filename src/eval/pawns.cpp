@@ -1,10 +1,9 @@
 #include "eval/pawns.h"
 
-#include "base/platform.h"
-
 #include <bit>
 #include <cstring>
 
+#include "base/platform.h"
 #include "board/board.h"
 #include "board/types.h"
 
@@ -40,12 +39,10 @@ constexpr int BlockedPenalty[64] = {
 
 int countOf(SquareSet set) { return std::popcount(set); }
 
-}  // namespace
-
-namespace {
 // Where the engine's own evaluator keeps its cache when no block can be had at
 // start-up; untouched memory otherwise.
 PawnCacheEntry FallbackCache[PawnCacheEntries];
+
 }  // namespace
 
 PawnEvaluatorState::PawnEvaluatorState()
