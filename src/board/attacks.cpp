@@ -113,6 +113,8 @@ using targets::ascending;
 
 struct AttackSets {
     SquareSet between[64][64];
+    // Bit d when the second square lies on the first one's ray d.
+    uint8_t directionTo[64][64];
 };
 
 constexpr AttackSets Lines = [] {
@@ -123,6 +125,7 @@ constexpr AttackSets Lines = [] {
             for (SquareSet far = ray[square][d]; far; far &= far - 1) {
                 const int target = __builtin_ctzll(far);
                 sets.between[square][target] = ray[square][d] & ~ray[target][d] & ~squareBit(target);
+                sets.directionTo[square][target] = uint8_t(1u << d);
             }
     return sets;
 }();
@@ -353,7 +356,7 @@ void updateAttackMaps(Position& pos) {
             // Its directions (rook 0-3, diagonals 4-7) whose rays meet a changed
             // square, gathered without branches: usually one or two.
             unsigned directions = 0;
-            for (int d = 0; d < 8; ++d) directions |= unsigned((targets::Sets.ray[q][d] & changedSet) != 0) << d;
+            for (int i = 0; i < n; ++i) directions |= Lines.directionTo[q][changed[i].square];
             directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
             for (; directions; directions &= directions - 1) {
                 const int d = __builtin_ctz(directions);
