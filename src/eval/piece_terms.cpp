@@ -151,19 +151,21 @@ int countOf(SquareSet x) {
 #endif
 }
 // None, one, or 2 for more: all that the safe-square counts are asked.
-int countToTwo(SquareSet x) { return x == 0 ? 0 : (x & (x - 1)) == 0 ? 1 : 2; }
+int countToTwo(SquareSet x) { return int(x != 0) + int((x & (x - 1)) != 0); }
 
 // A piece of kind k holds the own man on d when the man is attacked, no attacker is
 // of its kind or cheaper, the defence holds, and would fall without this piece.
 // Only attacked men can be held, so the answers for every kind are worked out
-// once per side, for those men alone.
+// once per side, for those men alone, and without branches: which men are held
+// follows no pattern a predictor could learn.
 void findHeldMen(Scoring& s) {
     for (SquareSet men = s.own & s.enemyAttacks; men; men &= men - 1) {
         const int d = first(men);
         const int e = s.E[d], o = s.O[d];
-        if (!(e > 0 && e < attackWeight[s.pos.squares[d].piece] && o >= e)) continue;
+        const bool held = (e > 0) & (e < attackWeight[s.pos.squares[d].piece]) & (o >= e);
+        const SquareSet bit = squareBit(d) & (SquareSet(0) - SquareSet(held));
         for (int k : {Pawn, Knight, Bishop, Rook, King})
-            if (o - (attackWeight[k] + 1) < e) s.heldBy[k] |= squareBit(d);
+            s.heldBy[k] |= bit & (SquareSet(0) - SquareSet(o - (attackWeight[k] + 1) < e));
     }
 }
 
@@ -471,10 +473,9 @@ int queenTerm(Scoring& s, int sq) {
 void countKingLines(const Scoring& s, SquareSet squares, int mask, int& a1, int& a2) {
     for (SquareSet m = squares & ~s.enemy & s.enemyAttacks; m; m &= m - 1) {
         const int t = first(m);
-        if (s.E[t] & mask) {
-            ++a1;
-            if (s.O[t] == 0 || (s.E[t] & board::AttackCountMask) > 1) ++a2;
-        }
+        const int striking = (s.E[t] & mask) != 0;
+        a1 += striking;
+        a2 += striking & ((s.O[t] == 0) | ((s.E[t] & board::AttackCountMask) > 1));
     }
 }
 
@@ -504,8 +505,8 @@ int kingTerm(Scoring& s, int sq) {
     int pressure = 0;
     for (SquareSet m = ring & s.enemyStronger; m; m &= m - 1) {
         const int n = first(m);
-        ++pressure;
-        if ((s.E[n] & 0xF000) && s.E[n] > 0x1001 && s.O[n] < 0x1000) pressure += 4;
+        const int queenLed = ((s.E[n] & 0xF000) != 0) & (s.E[n] > 0x1001) & (s.O[n] < 0x1000);
+        pressure += 1 + 4 * queenLed;
     }
     r -= 4 * held;
     if (held > 1) s.acc.overload -= 2 * held;
