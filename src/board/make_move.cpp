@@ -179,7 +179,8 @@ uint32_t keyLowAfter(const Position& pos, int side, Move move) {
     const int f = moveFrom(move), t = moveTo(move);
     const int piece = pos.squares[f].piece + 8 * side;
     uint32_t low = pos.key.low ^ pieceKeys[piece][f].low ^ pieceKeys[piece][t].low;
-    if (pos.squares[t].colour != NoColour) low ^= pieceKeys[pos.squares[t].piece + 8 * (1 - side)][t].low;
+    // A man taken on the destination leaves the key; masked rather than branched on.
+    low ^= pieceKeys[pos.squares[t].piece + 8 * (1 - side)][t].low & (0u - uint32_t(pos.squares[t].colour != NoColour));
     if (pos.epSquare != 0) low ^= epKeys[pos.epSquare].low;
     if (pos.castleRights != 0) {
         const int after = pos.castleRights & CastleRightsKept[f] & CastleRightsKept[t];
@@ -275,7 +276,8 @@ void unmakeMove(Position& pos, int ply) {
             pos.castled[s] = 0;
         }
         pos.pieceSet[s][m] ^= squareBit(f) | squareBit(t);
-        if (m == Pawn) pos.pawnKey ^= pawnKeys[s][f] ^ pawnKeys[s][t];
+        // Only a pawn's steps change the pawn key: masked rather than branched on.
+        pos.pawnKey ^= (pawnKeys[s][f] ^ pawnKeys[s][t]) & (0u - uint32_t(m == Pawn));
         putInSlot(pos, s, pos.listSlot[t], f);
         pos.squares[t] = {Empty, NoColour};
         pos.squares[f] = {uint8_t(m), uint8_t(s)};

@@ -147,10 +147,11 @@ inline SquareSet bonusOrigins(const MoveGenWork& genWork) {
 // words compare by their cheapest attackers first, their number last.
 [[gnu::always_inline]] inline int danger(const Position& pos, const Mover& m, int to) {
     const int attackersOfTo = pos.genWork.opponentMap[to];
-    if (attackersOfTo == 0) return 0;
     const int otherDefenders = pos.genWork.ownMap[to] - m.ownShare;
-    if (otherDefenders == 0) return m.value >> 1;
-    return attackersOfTo > otherDefenders ? m.value >> 2 : m.value >> 3;
+    // Selected, not branched on: whether a square is attacked follows no pattern.
+    const int defended = attackersOfTo > otherDefenders ? m.value >> 2 : m.value >> 3;
+    const int risk = otherDefenders == 0 ? m.value >> 1 : defended;
+    return attackersOfTo == 0 ? 0 : risk;
 }
 
 // A move that is no promotion, scored as scoreAndAdd scores it (history aside)

@@ -38,13 +38,12 @@ constexpr int BareKingCentre[64] = {
 
 int pawnsOf(const Position& pos, int colour) { return pos.pieceCount[Pawn + 8 * colour]; }
 
-// Every pawn of colour Us, from the last slot of its list down, into the sums of
-// the pawn evaluator.
+// Every pawn of colour Us into the sums of the pawn evaluator (which add up the
+// same in any order).
 template <int Us>
 void scorePawnsOf(const Position& pos) {
-    for (int slot = pos.menCount[Us]; slot >= 1; --slot)
-        if (pos.squares[pos.pieceList[Us][slot]].piece == Pawn)
-            pawnEvaluator().scorePawn<Us>(pos, pos.pieceList[Us][slot]);
+    for (SquareSet pawns = pos.pieceSet[Us][Pawn]; pawns; pawns &= pawns - 1)
+        pawnEvaluator().scorePawn<Us>(pos, __builtin_ctzll(pawns));
 }
 
 int minorsOf(const Position& pos, int colour) {

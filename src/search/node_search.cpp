@@ -84,11 +84,10 @@ void selectBest(ScoredMove* list, int i, int n) {
         best = higher ? j : best;
         bestScore = higher ? score : bestScore;
     }
-    if (best != i) {
-        const ScoredMove t = list[i];
-        list[i] = list[best];
-        list[best] = t;
-    }
+    // Swapped even when in place: cheaper than a guess.
+    const ScoredMove t = list[i];
+    list[i] = list[best];
+    list[best] = t;
 }
 
 void setLine(Move* pvOut, Move move, const Move* childLine) {
