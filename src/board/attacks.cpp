@@ -203,11 +203,9 @@ MapView viewBefore(const Position& pos, int side, SquareSet occupied, int king, 
     SquareSet rooks = pos.pieceSet[side][Rook], queens = pos.pieceSet[side][Queen];
     for (int i = 0; i < n; ++i) {
         const SquareSet bit = squareBit(changed[i].square);
-        rooks &= ~bit;
-        queens &= ~bit;
-        if (changed[i].before.colour != side) continue;
-        if (changed[i].before.piece == Rook) rooks |= bit;
-        if (changed[i].before.piece == Queen) queens |= bit;
+        const bool ours = changed[i].before.colour == side;
+        rooks = (rooks & ~bit) | (bit & (SquareSet(0) - SquareSet(ours & (changed[i].before.piece == Rook))));
+        queens = (queens & ~bit) | (bit & (SquareSet(0) - SquareSet(ours & (changed[i].before.piece == Queen))));
     }
     return {occupied & ~squareBit(king), {queens | rooks, queens}};
 }
@@ -269,12 +267,16 @@ void addMan(int* map, int q, SquareContent man, int sign, const MapView& view) {
     }
 }
 
+// The directions a slider moves along, by piece code: rook 0-3, bishop 4-7.
+constexpr unsigned LineDirections[8] = {0, 0, 0, 0xF0u, 0x0Fu, 0xFFu, 0, 0};
+
 // Both sides' maps of one level into another. An explicit copy: the library call
 // that a copy of this size becomes starts slowly.
 inline void copyMaps(int (*to)[64], const int (*from)[64]) {
 #if defined(__SSE2__)
     const __m128i* source = reinterpret_cast<const __m128i*>(from[0]);
     __m128i* target = reinterpret_cast<__m128i*>(to[0]);
+#pragma GCC unroll 32
     for (int i = 0; i < 2 * 64 / 4; ++i) _mm_storeu_si128(target + i, _mm_loadu_si128(source + i));
 #else
     std::memcpy(to, from, 2 * 64 * sizeof(int));
@@ -357,7 +359,7 @@ void updateAttackMaps(Position& pos) {
             // square, gathered without branches: usually one or two.
             unsigned directions = 0;
             for (int i = 0; i < n; ++i) directions |= Lines.directionTo[q][changed[i].square];
-            directions &= piece == Queen ? 0xFFu : piece == Rook ? 0x0Fu : 0xF0u;
+            directions &= LineDirections[piece];
             for (; directions; directions &= directions - 1) {
                 const int d = __builtin_ctz(directions);
                 const RayReach old = rayReach(q, d, was), fresh = rayReach(q, d, now);

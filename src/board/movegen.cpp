@@ -132,7 +132,7 @@ inline SquareSet bonusOrigins(const MoveGenWork& genWork) {
     // Escape: a man under attack that is undefended, or attacked by something cheaper.
     const int attackersOfFrom = pos.genWork.opponentMap[from];
     const bool escapes =
-        attackersOfFrom != 0 && (pos.genWork.ownMap[from] == 0 || attackersOfFrom > attackWeight[piece] + 1);
+        (attackersOfFrom != 0) & ((pos.genWork.ownMap[from] == 0) | (attackersOfFrom > attackWeight[piece] + 1));
     return {from,
             value,
             attackWeight[piece] + 1,
@@ -167,7 +167,7 @@ template <bool Capture>
         if (to == pos.genWork.lastTo) score += RecaptureBonus;
     }
     const int counter = m.history[to];
-    if (counter > out.mostHistory) out.mostHistory = counter;
+    out.mostHistory = counter > out.mostHistory ? counter : out.mostHistory;
     *out.cursor++ = {score, makeMoveWord(m.from, to, 0, flags | (Capture ? MoveCapture : 0))};
 }
 
@@ -178,7 +178,7 @@ template <bool Capture>
     const int rank = rankOf(to);
     if (rank == 0 || rank == 7 || (capture && pos.isEmpty(to))) {
         const int counter = m.history[to];
-        if (counter > out.mostHistory) out.mostHistory = counter;
+        out.mostHistory = counter > out.mostHistory ? counter : out.mostHistory;
         pos.genWork.cursor = out.cursor;
         scoreAndAdd(pos, m.from, to, capture ? MoveCapture : 0);
         out.cursor = pos.genWork.cursor;

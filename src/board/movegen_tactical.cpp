@@ -175,11 +175,11 @@ void takeInOrder(Position& pos, int from, SquareSet victims, bool ascending) {
 // first man on the ray when it is the opponent's.
 template <int... D>
 void takeAlong(Position& pos, int from, SquareSet occupied, SquareSet enemies) {
+    // One test per ray: an empty ray gives a stand-in square that is not on it.
     auto alongOne = [&]<int Direction>() {
         const SquareSet onRay = targets::Sets.ray[from][Direction] & occupied;
-        if (!onRay) return;
-        const int to = targets::nearest<Direction>(onRay);
-        if (enemies & squareBit(to)) scoreAndAddCapture(pos, from, to, MoveCapture);
+        const int to = targets::nearestOrEnd<Direction>(onRay);
+        if (enemies & onRay & squareBit(to)) scoreAndAddCapture(pos, from, to, MoveCapture);
     };
     (alongOne.template operator()<D>(), ...);
 }
