@@ -53,7 +53,8 @@ bool isKingCapture(int score) { return score >= KingCaptureScore || score <= -Ki
 
 constexpr uint16_t MoveBits = 0x7FFF;
 
-bool holds(const Entry& e, HashKey key) { return e.keyLow == key.low && e.keyHigh == key.high; }
+// One compare of the whole key: the outcome follows no pattern worth a second guess.
+bool holds(const Entry& e, HashKey key) { return ((e.keyLow ^ key.low) | (e.keyHigh ^ key.high)) == 0; }
 
 uint64_t dataWord(const Entry& e) {
     return uint64_t(uint16_t(e.score)) | uint64_t(e.move) << 16 | uint64_t(e.bound) << 32 |
@@ -76,9 +77,14 @@ void save(StoredEntry& s, const Entry& e) {
 // The stored words are 16 bits wide; the search never comes near these limits,
 // but a wrapped value would turn into a wrong score or a wrong depth.
 int16_t narrow(int value) {
-    if (value > 32767) return 32767;
-    if (value < -32768) return -32768;
-    return int16_t(value);
+    value = value > 32767 ? 32767 : value;
+    return int16_t(value < -32768 ? -32768 : value);
+}
+
+// The bound type of a score found against bound: exact, upper or lower.
+uint8_t boundType(int score, int bound) {
+    static_assert(BoundExact == 1 && BoundUpper == 2 && BoundLower == 3);
+    return uint8_t(1 + int(score < bound) + 2 * int(score > bound));
 }
 
 }  // namespace
@@ -144,7 +150,7 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
     Bucket& bucket = table[key.low & mask];
     StoredEntry* slot = &bucket.second;
     const Entry first = load(bucket.first);
-    if (first.generation != generation || remaining >= first.depth) {
+    if ((first.generation != generation) | (remaining >= first.depth)) {
         // The displaced result survives in the always-replace slot.
         if (!holds(first, key)) save(bucket.second, first);
         slot = &bucket.first;
@@ -153,7 +159,7 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
                       key.high,
                       narrow(score),
                       uint16_t(move & MoveBits),
-                      uint8_t(score > bound ? BoundLower : score < bound ? BoundUpper : BoundExact),
+                      boundType(score, bound),
                       generation,
                       narrow(remaining)};
     save(*slot, fresh);
@@ -162,11 +168,10 @@ void TransTableState::store(HashKey key, int bound, int ply, int depthLimit, int
 int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int* score, Move* move) const {
     if (!table) return 0;
     const Bucket& bucket = table[key.low & mask];
-    Entry found = load(bucket.first);
-    if (!holds(found, key)) {
-        found = load(bucket.second);
-        if (!holds(found, key)) return 0;
-    }
+    const Entry first = load(bucket.first), second = load(bucket.second);
+    const bool inFirst = holds(first, key);
+    const Entry found = inFirst ? first : second;
+    if (!inFirst && !holds(second, key)) return 0;
     const Entry* e = &found;
 
     int value = e->score;
@@ -177,10 +182,9 @@ int TransTableState::probe(HashKey key, int bound, int ply, int depthLimit, int*
             value += ply;
     }
     *move = e->move;
-    if (e->depth < depthLimit - ply) return 0;
-
-    bool usable = e->bound == BoundExact || (e->bound == BoundLower && value > bound) ||
-                  (e->bound == BoundUpper && value < bound);
+    const bool usable = (e->depth >= depthLimit - ply) &
+                        ((e->bound == BoundExact) | ((e->bound == BoundLower) & (value > bound)) |
+                         ((e->bound == BoundUpper) & (value < bound)));
     if (!usable) return 0;
     *score = value;
     return 1;
