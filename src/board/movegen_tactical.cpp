@@ -39,17 +39,12 @@ constexpr int CheckBoost = 3000;
 
 bool isOwn(const Position& pos, int square, int side) { return pos.squares[square].colour == side; }
 
-// The attack words a capture list reads, of the side to move (ours) and of the
-// other side at one square: from the maps when they are current, otherwise asked
-// of the board, which for a handful of squares is cheaper than two whole maps.
+// Does the other side attack the square? From its map when the maps are current,
+// otherwise asked of the board, which for a handful of squares is cheaper than two
+// whole maps.
 bool opponentCovers(const Position& pos, int square) {
     if (pos.attackMapsCurrent()) return pos.genWork.opponentMap[square] != 0;
     return isAttackedBy(pos, pos.genWork.opponentSide, square);
-}
-
-int ownAttackers(const Position& pos, int square) {
-    if (pos.attackMapsCurrent()) return pos.genWork.ownMap[square] & AttackCountMask;
-    return attackCount(pos, 1 - pos.genWork.opponentSide, square);
 }
 
 // May a man of this kind give a safe check from t? own and opp are the attack words
@@ -128,7 +123,12 @@ void appendChecks(Position& pos, ScoredMove* list, int s, bool checksOnly) {
 
 }  // namespace
 
-void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
+namespace {
+
+// Scores one capture or queen promotion and appends it; Maps: the maps are current
+// (known to the whole list, so that no capture asks again).
+template <bool Maps>
+void scoreAndAdd(Position& pos, int from, int to, Move flags) {
     const int piece = pos.squares[from].piece;
     const Move key = (flags & 0x7000) | Move(to) << 6 | Move(from);
     int score = 0;
@@ -148,38 +148,54 @@ void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
         else if (flags & QueenPromotion) score += QueenPromotionGain;
     }
     // A capture onto a defended square risks the capturer: all of it, or half when
-    // another of ours covers the square too.
-    if (opponentCovers(pos, to)) score -= ownAttackers(pos, to) > 1 ? pieceValue[piece] / 2 : pieceValue[piece];
+    // another of ours covers the square too. From the maps that is two reads and a
+    // selection; without them the board is asked only when the square is covered.
+    const int value = pieceValue[piece];
+    if constexpr (Maps) {
+        const int risk = (pos.genWork.ownMap[to] & AttackCountMask) > 1 ? value / 2 : value;
+        score -= pos.genWork.opponentMap[to] != 0 ? risk : 0;
+    } else if (isAttackedBy(pos, pos.genWork.opponentSide, to)) {
+        score -= attackCount(pos, 1 - pos.genWork.opponentSide, to) > 1 ? value / 2 : value;
+    }
     appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
+}
+
+}  // namespace
+
+void scoreAndAddCapture(Position& pos, int from, int to, Move flags) {
+    if (pos.attackMapsCurrent()) scoreAndAdd<true>(pos, from, to, flags);
+    else scoreAndAdd<false>(pos, from, to, flags);
 }
 
 namespace {
 
 // The captures of a man on from whose targets come in a fixed order (a knight):
 // the ordered list of its targets, the enemy men among them as a set.
+template <bool Maps>
 void takeListed(Position& pos, int from, const targets::OrderedTargets& order, SquareSet victims) {
     if (!victims) return;
     for (int i = 0; i < order.count; ++i)
-        if (victims & squareBit(order.square[i])) scoreAndAddCapture(pos, from, order.square[i], MoveCapture);
+        if (victims & squareBit(order.square[i])) scoreAndAdd<Maps>(pos, from, order.square[i], MoveCapture);
 }
 
 // A pawn's captures: towards the a-file first for White (square numbers going up),
 // towards the h-file first for Black (going down).
+template <bool Maps>
 void takeInOrder(Position& pos, int from, SquareSet victims, bool ascending) {
-    auto take = [&](int to) { scoreAndAddCapture(pos, from, to, MoveCapture); };
+    auto take = [&](int to) { scoreAndAdd<Maps>(pos, from, to, MoveCapture); };
     if (ascending) targets::forEachIn<true>(victims, take);
     else targets::forEachIn<false>(victims, take);
 }
 
 // A slider's captures: along each of its directions in the ray tables' order, the
 // first man on the ray when it is the opponent's.
-template <int... D>
+template <bool Maps, int... D>
 void takeAlong(Position& pos, int from, SquareSet occupied, SquareSet enemies) {
     // One test per ray: an empty ray gives a stand-in square that is not on it.
     auto alongOne = [&]<int Direction>() {
         const SquareSet onRay = targets::Sets.ray[from][Direction] & occupied;
         const int to = targets::nearestOrEnd<Direction>(onRay);
-        if (enemies & onRay & squareBit(to)) scoreAndAddCapture(pos, from, to, MoveCapture);
+        if (enemies & onRay & squareBit(to)) scoreAndAdd<Maps>(pos, from, to, MoveCapture);
     };
     (alongOne.template operator()<D>(), ...);
 }
@@ -206,20 +222,13 @@ SquareSet idleMen(const Position& pos, int s, SquareSet enemies) {
 
 }  // namespace
 
-int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
-    const int o = 1 - s;
-    pos.genWork.cursor = list;
-    pos.genWork.ownMap = pos.attackMapOf(s);
-    pos.genWork.opponentMap = pos.attackMapOf(o);
-    pos.genWork.opponentSide = o;
-    pos.genWork.killer1 = pos.ordering->killer1[ply];
-    pos.genWork.killer2 = pos.ordering->killer2[ply];
-    pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
-    pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
-    if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
-    // Captures alone read a few squares; checks read the lines round the king.
-    if (withChecks) ensureAttackMaps(pos);
+namespace {
 
+// The captures of side's men in list order, then the king's; Maps: the maps are
+// current.
+template <bool Maps>
+void addCaptures(Position& pos, int s) {
+    const int o = 1 - s;
     const int seventh = s == White ? 6 : 1;
     const SquareSet enemies = pos.occupiedBy[o], occupied = enemies | pos.occupiedBy[s];
     // The men that may take something, in list order, gathered without branches.
@@ -240,16 +249,18 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
                     const uint8_t* next = nextSquare[movementIndex[Pawn + 8 * s]][f];
                     const uint8_t* skip = nextDirection[movementIndex[Pawn + 8 * s]][f];
                     for (int c = skip[f]; c != f; c = skip[c])
-                        if (isOwn(pos, c, o)) scoreAndAddCapture(pos, f, c, MoveCapture | QueenPromotion);
-                    if (pos.isEmpty(next[f]) && next[f] != f) scoreAndAddCapture(pos, f, next[f], QueenPromotion);
+                        if (isOwn(pos, c, o)) scoreAndAdd<Maps>(pos, f, c, MoveCapture | QueenPromotion);
+                    if (pos.isEmpty(next[f]) && next[f] != f) scoreAndAdd<Maps>(pos, f, next[f], QueenPromotion);
                 } else {
-                    takeInOrder(pos, f, targets::Sets.pawnCaptures[s][f] & enemies, s == White);
+                    takeInOrder<Maps>(pos, f, targets::Sets.pawnCaptures[s][f] & enemies, s == White);
                 }
                 break;
-            case Knight: takeListed(pos, f, targets::Sets.knightOrder[f], targets::Sets.knight[f] & enemies); break;
-            case Bishop: takeAlong<4, 5, 6, 7>(pos, f, occupied, enemies); break;
-            case Rook: takeAlong<0, 1, 2, 3>(pos, f, occupied, enemies); break;
-            case Queen: takeAlong<0, 1, 2, 3, 4, 5, 6, 7>(pos, f, occupied, enemies); break;
+            case Knight:
+                takeListed<Maps>(pos, f, targets::Sets.knightOrder[f], targets::Sets.knight[f] & enemies);
+                break;
+            case Bishop: takeAlong<Maps, 4, 5, 6, 7>(pos, f, occupied, enemies); break;
+            case Rook: takeAlong<Maps, 0, 1, 2, 3>(pos, f, occupied, enemies); break;
+            case Queen: takeAlong<Maps, 0, 1, 2, 3, 4, 5, 6, 7>(pos, f, occupied, enemies); break;
         }
     }
     // The king takes only men nobody defends.
@@ -259,10 +270,30 @@ int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withC
         const targets::OrderedTargets& ring = targets::Sets.kingOrder[K];
         for (int i = 0; i < ring.count; ++i) {
             const int t = ring.square[i];
-            if ((nextToKing & squareBit(t)) && !opponentCovers(pos, t)) scoreAndAddCapture(pos, K, t, MoveCapture);
+            if ((nextToKing & squareBit(t)) && !opponentCovers(pos, t)) scoreAndAdd<Maps>(pos, K, t, MoveCapture);
         }
     }
+}
 
+}  // namespace
+
+int generateCaptures(Position& pos, ScoredMove* list, int s, int ply, bool withChecks) {
+    const int o = 1 - s;
+    pos.genWork.cursor = list;
+    pos.genWork.ownMap = pos.attackMapOf(s);
+    pos.genWork.opponentMap = pos.attackMapOf(o);
+    pos.genWork.opponentSide = o;
+    pos.genWork.killer1 = pos.ordering->killer1[ply];
+    pos.genWork.killer2 = pos.ordering->killer2[ply];
+    pos.genWork.bestMove = pos.ordering->bestMoveAtPly[ply];
+    pos.genWork.lastTo = ply > 0 ? moveTo(pos.slots[ply - 1].move) : 64;
+    if (pos.nonPawnMaterial == 0) return generatePawnEndingCaptures(pos, list, s);
+    // Captures alone read a few squares; checks read the lines round the king.
+    if (withChecks) ensureAttackMaps(pos);
+    if (pos.attackMapsCurrent()) addCaptures<true>(pos, s);
+    else addCaptures<false>(pos, s);
+
+    const int K = pos.pieceList[s][0];
     if (withChecks && pos.genWork.opponentMap[K] == 0) appendChecks(pos, list, s, false);
     return int(pos.genWork.cursor - list);
 }
