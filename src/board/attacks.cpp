@@ -333,8 +333,10 @@ void updateAttackMaps(Position& pos) {
         int* map = pos.attackMapOf(side);
         const int kingAfter = pos.pieceList[other][0];
         int kingBefore = kingAfter;
-        for (int i = 0; i < n; ++i)
-            if (changed[i].before.piece == King && changed[i].before.colour == other) kingBefore = changed[i].square;
+        for (int i = 0; i < n; ++i) {
+            const bool wasKing = (changed[i].before.piece == King) & (changed[i].before.colour == other);
+            kingBefore = wasKing ? changed[i].square : kingBefore;
+        }
         // The enemy king's word as the attacks add up, folded again at the end.
         map[kingBefore] = pos.unfoldedKingWord[level][side];
         const MapView was = viewBefore(pos, side, before, kingBefore, changed, n);
