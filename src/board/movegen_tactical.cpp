@@ -109,7 +109,9 @@ void appendChecks(Position& pos, ScoredMove* list, int s, bool checksOnly) {
         if (!pos.pieceCount[Queen + s8] && !pos.pieceCount[lineKind + s8]) continue;
         const uint8_t* next = nextSquare[lineKind][Ko];
         const uint8_t* skip = nextDirection[lineKind][Ko];
-        for (int t = next[Ko]; t != Ko; t = pos.isEmpty(t) ? next[t] : skip[t]) {
+        // The next square along the line, or the next line after a man: selected,
+        // not branched on.
+        for (int t = next[Ko]; t != Ko;) {
             if (qualifies(pos, Queen, t))
                 offer(Queen, t, sliderReaching(pos, s, t, Queen), QueenCheckScore, QueenCheckScore,
                       QueenCheckBoost);
@@ -117,6 +119,8 @@ void appendChecks(Position& pos, ScoredMove* list, int s, bool checksOnly) {
                 const int quiet = lineKind == Rook ? (checksOnly ? LateCheckScore : CheckScore) : CheckScore;
                 offer(lineKind, t, sliderReaching(pos, s, t, lineKind), quiet, LateCheckScore, CheckBoost);
             }
+            const int empty = -int(pos.isEmpty(t));
+            t = (next[t] & empty) | (skip[t] & ~empty);
         }
     }
 }
