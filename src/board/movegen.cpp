@@ -195,18 +195,14 @@ template <bool Capture>
 template <bool Evasion, int D>
 [[gnu::always_inline]] inline void slideAlong(const Position& pos, ListWriter& out, const Mover& m,
                                               SquareSet occupied, SquareSet enemies, SquareSet allowed) {
-    const SquareSet ray = targets::Sets.ray[m.from][D];
-    const SquareSet blockers = ray & occupied;
-    SquareSet quiet = ray;
-    int blocker = -1;
-    if (blockers) {
-        blocker = targets::nearest<D>(blockers);
-        quiet ^= targets::Sets.ray[blocker][D] | squareBit(blocker);
-    }
+    // The squares up to and including the first man: the empty ones, and that
+    // man when he is the opponent's.
+    const SquareSet reachable = targets::reach<D>(m.from, occupied);
+    SquareSet quiet = reachable & ~occupied;
     if (Evasion) quiet &= allowed;
     targets::forEachAlong<D>(quiet, [&](int to) { addMove<false>(pos, out, m, to); });
-    if (blocker >= 0 && (enemies & (Evasion ? allowed : ~SquareSet(0)) & squareBit(blocker)))
-        addMove<true>(pos, out, m, blocker);
+    const SquareSet taken = reachable & enemies & (Evasion ? allowed : ~SquareSet(0));
+    if (taken) addMove<true>(pos, out, m, __builtin_ctzll(taken));
 }
 
 template <bool Evasion, int... D>
