@@ -42,9 +42,10 @@ bool isOwn(const Position& pos, int square, int side) { return pos.squares[squar
 // Does the other side attack the square? From its map when the maps are current,
 // otherwise asked of the board, which for a handful of squares is cheaper than two
 // whole maps.
+template <bool Maps>
 bool opponentCovers(const Position& pos, int square) {
-    if (pos.attackMapsCurrent()) return pos.genWork.opponentMap[square] != 0;
-    return isAttackedBy(pos, pos.genWork.opponentSide, square);
+    if constexpr (Maps) return pos.genWork.opponentMap[square] != 0;
+    else return isAttackedBy(pos, pos.genWork.opponentSide, square);
 }
 
 // May a man of this kind give a safe check from t? own and opp are the attack words
@@ -157,8 +158,8 @@ void scoreAndAdd(Position& pos, int from, int to, Move flags) {
     const int value = pieceValue[piece];
     if constexpr (Maps) {
         const int risk = (pos.genWork.ownMap[to] & AttackCountMask) > 1 ? value / 2 : value;
-        score -= pos.genWork.opponentMap[to] != 0 ? risk : 0;
-    } else if (isAttackedBy(pos, pos.genWork.opponentSide, to)) {
+        score -= opponentCovers<true>(pos, to) ? risk : 0;
+    } else if (opponentCovers<false>(pos, to)) {
         score -= attackCount(pos, 1 - pos.genWork.opponentSide, to) > 1 ? value / 2 : value;
     }
     appendMove(pos, score, Move(from) | Move(to) << 6 | flags);
@@ -274,7 +275,7 @@ void addCaptures(Position& pos, int s) {
         const targets::OrderedTargets& ring = targets::Sets.kingOrder[K];
         for (int i = 0; i < ring.count; ++i) {
             const int t = ring.square[i];
-            if ((nextToKing & squareBit(t)) && !opponentCovers(pos, t)) scoreAndAdd<Maps>(pos, K, t, MoveCapture);
+            if ((nextToKing & squareBit(t)) && !opponentCovers<Maps>(pos, t)) scoreAndAdd<Maps>(pos, K, t, MoveCapture);
         }
     }
 }
